@@ -1,0 +1,105 @@
+// Code page 932 conversion with iconv (glibc's CP932 module, Microsoft's table).
+#include <iconv.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+
+#include "text/convert.h"
+
+namespace molvar::text {
+namespace {
+
+// One descriptor per thread and direction: iconv_t keeps shift state and must
+// not be shared between threads, and opening one per call is needlessly slow.
+class Converter {
+public:
+    Converter(const char* to, const char* from) : cd_(iconv_open(to, from)) {}
+    ~Converter() {
+        if (valid()) {
+            iconv_close(cd_);
+        }
+    }
+    Converter(const Converter&) = delete;
+    Converter& operator=(const Converter&) = delete;
+
+    bool valid() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
+
+    std::optional<std::string> Convert(std::string_view input) {
+        if (!valid()) {
+            return std::nullopt;
+        }
+        iconv(cd_, nullptr, nullptr, nullptr, nullptr);  // reset shift state
+        std::string output(input.size() * 3 + 4, '\0');
+        char* in = const_cast<char*>(input.data());
+        std::size_t inLeft = input.size();
+        char* out = output.data();
+        std::size_t outLeft = output.size();
+        while (inLeft > 0) {
+            if (iconv(cd_, &in, &inLeft, &out, &outLeft) == static_cast<std::size_t>(-1)) {
+                if (errno != E2BIG) {
+                    return std::nullopt;  // EILSEQ or EINVAL: not convertible
+                }
+                const std::size_t used = output.size() - outLeft;
+                output.resize(output.size() * 2);
+                out = output.data() + used;
+                outLeft = output.size() - used;
+            }
+        }
+        output.resize(output.size() - outLeft);
+        return output;
+    }
+
+private:
+    iconv_t cd_;
+};
+
+Converter& ToUtf8Converter() {
+    thread_local Converter converter("UTF-8", "CP932");
+    return converter;
+}
+
+Converter& FromUtf8Converter() {
+    thread_local Converter converter("CP932", "UTF-8");
+    return converter;
+}
+
+}  // namespace
+
+std::optional<std::string> ToUtf8(const Cp932String& text) {
+    return ToUtf8Converter().Convert(text.bytes());
+}
+
+std::optional<Cp932String> FromUtf8(std::string_view utf8) {
+    auto converted = FromUtf8Converter().Convert(utf8);
+    if (!converted) {
+        return std::nullopt;
+    }
+    return Cp932String::FromBytes(*converted);
+}
+
+std::string ToUtf8ForDisplay(const Cp932String& text) {
+    if (auto whole = ToUtf8(text)) {
+        return *whole;
+    }
+    std::string shown;
+    const std::string& bytes = text.bytes();
+    for (std::size_t pos = 0; pos < bytes.size();) {
+        const std::size_t width = IsLeadByte(static_cast<std::uint8_t>(bytes[pos])) ? 2 : 1;
+        auto piece = ToUtf8(Cp932String::FromBytes(std::string_view(bytes).substr(pos, width)));
+        shown += piece ? *piece : std::string("?");
+        pos += width;
+    }
+    return shown;
+}
+
+Cp932String LiteralToCp932(std::u8string_view literal) {
+    auto converted = FromUtf8(std::string_view(reinterpret_cast<const char*>(literal.data()), literal.size()));
+    if (!converted) {
+        std::fputs("molvar: a built-in text has no code page 932 form\n", stderr);
+        std::abort();
+    }
+    return *converted;
+}
+
+}  // namespace molvar::text

@@ -1,0 +1,136 @@
+#include "support/test_support.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+
+#include "text/convert.h"
+
+namespace molvar::test {
+
+text::Cp932String Sj(std::u8string_view utf8) { return text::LiteralToCp932(utf8); }
+
+text::Cp932String SjPath(const std::filesystem::path& path) {
+    auto converted = text::FromUtf8(path.string());
+    EXPECT_TRUE(converted.has_value()) << path;
+    return converted.value_or(text::Cp932String());
+}
+
+TempFolder::TempFolder() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "molvar-test-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) == nullptr) {
+        ADD_FAILURE() << "mkdtemp failed";
+    }
+    path_ = pattern;
+}
+
+TempFolder::~TempFolder() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+}
+
+std::vector<std::uint8_t> ReadBytes(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void WriteBytes(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+void WriteText(const std::filesystem::path& path, const std::string& text) {
+    WriteBytes(path, std::vector<std::uint8_t>(text.begin(), text.end()));
+}
+
+std::string ReadText(const std::filesystem::path& path) {
+    const auto bytes = ReadBytes(path);
+    return std::string(bytes.begin(), bytes.end());
+}
+
+std::vector<std::string> FolderNames(const std::filesystem::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& item : std::filesystem::directory_iterator(folder)) {
+        names.push_back(item.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+void EventLog::Add(std::string event) {
+    std::lock_guard lock(mutex_);
+    events_.push_back(std::move(event));
+}
+
+std::vector<std::string> EventLog::events() const {
+    std::lock_guard lock(mutex_);
+    return events_;
+}
+
+int RecordingMessageBoxes::Present(const text::Cp932String& message, unsigned type) {
+    log_.Add("message:" + text::ToUtf8ForDisplay(message));
+    std::lock_guard lock(mutex_);
+    if (!scripted_.empty()) {
+        const int answer = scripted_.front();
+        scripted_.erase(scripted_.begin());
+        return answer;
+    }
+    return type == MB_YESNO ? IDYES : IDOK;
+}
+
+void RecordingMessageBoxes::AnswerNext(int answer) {
+    std::lock_guard lock(mutex_);
+    scripted_.push_back(answer);
+}
+
+void RecordingServices::Sleep(std::chrono::milliseconds duration) const {
+    log_.Add("sleep:" + std::to_string(duration.count()));
+}
+
+void RecordingServices::Beep(unsigned frequencyHz, std::chrono::milliseconds duration) const {
+    log_.Add("beep:" + std::to_string(frequencyHz) + "Hz," + std::to_string(duration.count()) + "ms");
+}
+
+void RecordingServices::PlayWave(const text::Cp932String& path) const {
+    log_.Add("wave:" + text::ToUtf8ForDisplay(path));
+}
+
+void RecordingServices::ShellRun(const text::Cp932String& program,
+                                 const std::optional<text::Cp932String>& parameter) const {
+    log_.Add("shell-run:" + text::ToUtf8ForDisplay(program) + "|" +
+             (parameter ? text::ToUtf8ForDisplay(*parameter) : std::string("(none)")));
+}
+
+void RecordingServices::ShellOpenDocument(const text::Cp932String& path) const {
+    log_.Add("shell-open:" + text::ToUtf8ForDisplay(path));
+}
+
+ScopedEnv::ScopedEnv(const char* name, const std::string& value) : name_(name) {
+    if (const char* old = std::getenv(name)) {
+        previous_ = old;
+    }
+    ::setenv(name, value.c_str(), 1);
+}
+
+ScopedEnv::~ScopedEnv() {
+    if (previous_) {
+        ::setenv(name_.c_str(), previous_->c_str(), 1);
+    } else {
+        ::unsetenv(name_.c_str());
+    }
+}
+
+std::vector<std::string> RecordedArgs(const std::filesystem::path& file) {
+    const std::string content = ReadText(file);
+    std::vector<std::string> args;
+    std::size_t start = 0;
+    for (std::size_t end; (end = content.find('\0', start)) != std::string::npos; start = end + 1) {
+        args.push_back(content.substr(start, end - start));
+    }
+    return args;
+}
+
+}  // namespace molvar::test

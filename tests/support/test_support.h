@@ -1,0 +1,105 @@
+// Shared pieces of the tests: temporary folders, file contents, code page 932
+// literals and recorders for the effects the engine has on the user.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "framework/message_box.h"
+#include "platform/services.h"
+#include "text/cp932.h"
+
+namespace molvar::test {
+
+// Code page 932 from a UTF-8 test literal.
+text::Cp932String Sj(std::u8string_view utf8);
+// Code page 932 of a UTF-8 file system path.
+text::Cp932String SjPath(const std::filesystem::path& path);
+
+// A fresh folder under the system's temporary folder, removed with its content.
+class TempFolder {
+public:
+    TempFolder();
+    ~TempFolder();
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+    const std::filesystem::path& path() const { return path_; }
+
+private:
+    std::filesystem::path path_;
+};
+
+std::vector<std::uint8_t> ReadBytes(const std::filesystem::path& path);
+void WriteBytes(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes);
+void WriteText(const std::filesystem::path& path, const std::string& text);
+std::string ReadText(const std::filesystem::path& path);
+// The names in a folder, sorted.
+std::vector<std::string> FolderNames(const std::filesystem::path& folder);
+
+// One list of what happened, in order, shared by the recorders below.
+class EventLog {
+public:
+    void Add(std::string event);
+    std::vector<std::string> events() const;
+
+private:
+    mutable std::mutex mutex_;
+    std::vector<std::string> events_;
+};
+
+// Answers every message box with OK/Yes (or a scripted answer) and logs
+// "message:<UTF-8 text>".
+class RecordingMessageBoxes final : public framework::MessageBoxPresenter {
+public:
+    explicit RecordingMessageBoxes(EventLog& log) : log_(log) {}
+    int Present(const text::Cp932String& message, unsigned type) override;
+    void AnswerNext(int answer);
+
+private:
+    EventLog& log_;
+    std::mutex mutex_;
+    std::vector<int> scripted_;
+};
+
+// Records sounds, pauses and shell starts instead of performing them, and
+// tells a fixed time. Programs that are waited for run for real.
+class RecordingServices final : public platform::Services {
+public:
+    explicit RecordingServices(EventLog& log) : log_(log) {}
+
+    std::optional<platform::LocalTime> localTime;  // the time LocalTimeOf tells
+
+    std::int64_t CalendarTime() const override { return 1335103509; }
+    std::optional<platform::LocalTime> LocalTimeOf(std::int64_t) const override { return localTime; }
+    void Sleep(std::chrono::milliseconds duration) const override;
+    void Beep(unsigned frequencyHz, std::chrono::milliseconds duration) const override;
+    void PlayWave(const text::Cp932String& path) const override;
+    void ShellRun(const text::Cp932String& program, const std::optional<text::Cp932String>& parameter) const override;
+    void ShellOpenDocument(const text::Cp932String& path) const override;
+
+private:
+    EventLog& log_;
+};
+
+// Sets an environment variable for the lifetime of the guard.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const std::string& value);
+    ~ScopedEnv();
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+private:
+    std::string name_;
+    std::optional<std::string> previous_;
+};
+
+// The arguments the record_args helper wrote to `file`, one run after another.
+std::vector<std::string> RecordedArgs(const std::filesystem::path& file);
+
+}  // namespace molvar::test
