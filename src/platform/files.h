@@ -1,0 +1,57 @@
+// Files and folders. Every path is code page 932 and converted here at the
+// OS boundary; a path that does not convert behaves like one that is missing.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "text/cp932.h"
+
+namespace molvar::platform {
+
+enum class ReadStatus {
+    Read,        // opened and read (possibly 0 bytes)
+    NotFound,    // no such file, or its folder is missing
+    Unreadable,  // exists but cannot be opened or read (no permission, a folder, I/O error)
+};
+
+struct FileHead {
+    ReadStatus status = ReadStatus::NotFound;
+    std::vector<std::uint8_t> bytes;  // at most the requested number of bytes
+};
+
+// Reads the first `maxBytes` bytes of a file (fewer when it is shorter).
+FileHead ReadFileHead(const text::Cp932String& path, std::size_t maxBytes);
+
+enum class WriteStatus {
+    Written,
+    OpenFailed,   // the file is read-only, its folder is missing or not writable
+    WriteFailed,  // writing or flushing failed (disk full)
+};
+
+// Replaces the file's content as a whole: the new bytes go to a temporary file
+// in the same folder, are flushed and renamed over the old file. On any
+// failure the old file is untouched and no temporary file is left behind.
+// A read-only file is refused with OpenFailed, as opening it for writing would be.
+WriteStatus ReplaceFileAtomically(const text::Cp932String& path, std::span<const std::uint8_t> bytes);
+
+// A file or a folder exists at the path.
+bool PathExists(const text::Cp932String& path);
+
+// Creates one folder level; false when it could not be created.
+bool MakeFolder(const text::Cp932String& path);
+
+enum class MoveMode {
+    KeepExisting,     // the move fails when the destination exists
+    ReplaceExisting,  // an existing destination file is replaced
+};
+
+// Moves a file, across file systems too (copy with its last-write time, then
+// removal of the source). The destination never holds a half-copied file.
+bool MoveFileTo(const text::Cp932String& from, const text::Cp932String& to, MoveMode mode);
+
+bool DeleteFileAt(const text::Cp932String& path);
+
+}  // namespace molvar::platform

@@ -1,0 +1,232 @@
+#include <fcntl.h>
+#include <stdio.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+
+#include "platform/files.h"
+#include "platform/posix/os_path.h"
+
+namespace molvar::platform {
+namespace {
+
+using posix::FolderOf;
+using posix::OsPath;
+using posix::UniqueFd;
+
+bool WriteAll(int fd, const std::uint8_t* data, std::size_t size) {
+    while (size > 0) {
+        const ssize_t written = ::write(fd, data, size);
+        if (written < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return false;
+        }
+        data += written;
+        size -= static_cast<std::size_t>(written);
+    }
+    return true;
+}
+
+// A uniquely named hidden file in `folder`, removed again unless Keep() is
+// called once it has been renamed into place.
+class TemporaryFile {
+public:
+    explicit TemporaryFile(const std::string& folder) {
+        path_ = folder + "/.molvar-XXXXXX";
+        fd_ = UniqueFd(::mkostemp(path_.data(), O_CLOEXEC));
+        if (!fd_.valid()) {
+            path_.clear();
+        }
+    }
+    ~TemporaryFile() {
+        fd_.reset();
+        if (!path_.empty()) {
+            ::unlink(path_.c_str());
+        }
+    }
+    TemporaryFile(const TemporaryFile&) = delete;
+    TemporaryFile& operator=(const TemporaryFile&) = delete;
+
+    bool valid() const { return fd_.valid(); }
+    int fd() const { return fd_.get(); }
+    const std::string& path() const { return path_; }
+    bool FlushAndClose() { return ::fsync(fd_.get()) == 0 && fd_.Close(); }
+    void Keep() { path_.clear(); }
+
+private:
+    std::string path_;
+    UniqueFd fd_;
+};
+
+void SyncFolder(const std::string& folder) {
+    UniqueFd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (dir.valid()) {
+        ::fsync(dir.get());  // best effort: the rename is durable on most file systems anyway
+    }
+}
+
+// Renames without ever replacing an existing destination.
+bool RenameNoReplace(const std::string& from, const std::string& to) {
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
+        return true;
+    }
+    if (errno != EINVAL && errno != ENOSYS) {
+        return false;
+    }
+    // File systems without RENAME_NOREPLACE: link() also refuses an existing name.
+    if (::link(from.c_str(), to.c_str()) != 0) {
+        return false;
+    }
+    ::unlink(from.c_str());
+    return true;
+}
+
+bool Place(const std::string& from, const std::string& to, MoveMode mode) {
+    if (mode == MoveMode::KeepExisting) {
+        return RenameNoReplace(from, to);
+    }
+    return ::rename(from.c_str(), to.c_str()) == 0;
+}
+
+// Copies a regular file into the destination's folder under a temporary name,
+// with its permissions and times, then renames it into place.
+bool CopyAcross(const std::string& from, const std::string& to, MoveMode mode) {
+    UniqueFd source(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
+    struct stat info {};
+    if (!source.valid() || ::fstat(source.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
+        return false;
+    }
+    TemporaryFile copy(FolderOf(to));
+    if (!copy.valid()) {
+        return false;
+    }
+    std::vector<std::uint8_t> buffer(1 << 16);
+    while (true) {
+        const ssize_t got = ::read(source.get(), buffer.data(), buffer.size());
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got < 0 || !WriteAll(copy.fd(), buffer.data(), static_cast<std::size_t>(got))) {
+            return false;
+        }
+        if (got == 0) {
+            break;
+        }
+    }
+    const struct timespec times[2] = {info.st_atim, info.st_mtim};
+    if (::fchmod(copy.fd(), info.st_mode & 07777) != 0 || ::futimens(copy.fd(), times) != 0 ||
+        !copy.FlushAndClose() || !Place(copy.path(), to, mode)) {
+        return false;
+    }
+    copy.Keep();
+    if (::unlink(from.c_str()) != 0) {
+        // The source cannot be removed, so the file did not move: take the copy back.
+        ::unlink(to.c_str());
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+FileHead ReadFileHead(const text::Cp932String& path, std::size_t maxBytes) {
+    FileHead head;
+    const auto osPath = OsPath(path);
+    if (!osPath) {
+        head.status = ReadStatus::NotFound;
+        return head;
+    }
+    UniqueFd fd(::open(osPath->c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd.valid()) {
+        head.status = (errno == ENOENT || errno == ENOTDIR) ? ReadStatus::NotFound : ReadStatus::Unreadable;
+        return head;
+    }
+    head.status = ReadStatus::Unreadable;
+    struct stat info {};
+    if (::fstat(fd.get(), &info) != 0 || S_ISDIR(info.st_mode)) {
+        return head;
+    }
+    head.bytes.resize(maxBytes);
+    std::size_t filled = 0;
+    while (filled < maxBytes) {
+        const ssize_t got = ::read(fd.get(), head.bytes.data() + filled, maxBytes - filled);
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got < 0) {
+            head.bytes.clear();
+            return head;
+        }
+        if (got == 0) {
+            break;
+        }
+        filled += static_cast<std::size_t>(got);
+    }
+    head.bytes.resize(filled);
+    head.status = ReadStatus::Read;
+    return head;
+}
+
+WriteStatus ReplaceFileAtomically(const text::Cp932String& path, std::span<const std::uint8_t> bytes) {
+    const auto osPath = OsPath(path);
+    if (!osPath) {
+        return WriteStatus::OpenFailed;
+    }
+    mode_t mode = 0600;
+    struct stat existing {};
+    if (::stat(osPath->c_str(), &existing) == 0) {
+        // A file without any write permission is read-only, even for root, who
+        // could otherwise rename over it.
+        if (!S_ISREG(existing.st_mode) || (existing.st_mode & 0222) == 0 ||
+            ::faccessat(AT_FDCWD, osPath->c_str(), W_OK, AT_EACCESS) != 0) {
+            return WriteStatus::OpenFailed;
+        }
+        mode = existing.st_mode & 07777;
+    }
+    const std::string folder = FolderOf(*osPath);
+    TemporaryFile temporary(folder);
+    if (!temporary.valid()) {
+        return WriteStatus::OpenFailed;
+    }
+    if (::fchmod(temporary.fd(), mode) != 0 || !WriteAll(temporary.fd(), bytes.data(), bytes.size()) ||
+        !temporary.FlushAndClose() || ::rename(temporary.path().c_str(), osPath->c_str()) != 0) {
+        return WriteStatus::WriteFailed;
+    }
+    temporary.Keep();
+    SyncFolder(folder);
+    return WriteStatus::Written;
+}
+
+bool PathExists(const text::Cp932String& path) {
+    const auto osPath = OsPath(path);
+    struct stat info {};
+    return osPath && ::stat(osPath->c_str(), &info) == 0;
+}
+
+bool MakeFolder(const text::Cp932String& path) {
+    const auto osPath = OsPath(path);
+    return osPath && ::mkdir(osPath->c_str(), 0700) == 0;
+}
+
+bool MoveFileTo(const text::Cp932String& from, const text::Cp932String& to, MoveMode mode) {
+    const auto osFrom = OsPath(from);
+    const auto osTo = OsPath(to);
+    if (!osFrom || !osTo) {
+        return false;
+    }
+    if (Place(*osFrom, *osTo, mode)) {
+        return true;
+    }
+    return errno == EXDEV && CopyAcross(*osFrom, *osTo, mode);
+}
+
+bool DeleteFileAt(const text::Cp932String& path) {
+    const auto osPath = OsPath(path);
+    return osPath && ::unlink(osPath->c_str()) == 0;
+}
+
+}  // namespace molvar::platform

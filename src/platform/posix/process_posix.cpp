@@ -1,0 +1,139 @@
+// Programs are started without a shell: no file name is ever parsed by one.
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <string_view>
+#include <vector>
+
+#include "platform/command_line.h"
+#include "platform/posix/os_path.h"
+#include "platform/process.h"
+#include "text/convert.h"
+
+extern char** environ;
+
+namespace molvar::platform {
+namespace {
+
+std::vector<char*> ArgvOf(std::vector<std::string>& words) {
+    std::vector<char*> argv;
+    argv.reserve(words.size() + 1);
+    for (auto& word : words) {
+        argv.push_back(word.data());
+    }
+    argv.push_back(nullptr);
+    return argv;
+}
+
+void WaitFor(pid_t pid) {
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+}
+
+bool IsExecutableFile(const std::string& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && ::access(path.c_str(), X_OK) == 0;
+}
+
+// The executable a program name stands for: the name itself when it holds a
+// slash, else the first match along PATH.
+std::optional<std::string> FindExecutable(const std::string& name) {
+    if (name.find('/') != std::string::npos) {
+        return IsExecutableFile(name) ? std::optional(name) : std::nullopt;
+    }
+    const char* searchPath = std::getenv("PATH");
+    std::string_view folders = searchPath ? searchPath : "/usr/local/bin:/usr/bin:/bin";
+    while (true) {
+        const auto colon = folders.find(':');
+        const std::string_view folder = folders.substr(0, colon);
+        const std::string candidate = (folder.empty() ? std::string(".") : std::string(folder)) + "/" + name;
+        if (IsExecutableFile(candidate)) {
+            return candidate;
+        }
+        if (colon == std::string_view::npos) {
+            return std::nullopt;
+        }
+        folders.remove_prefix(colon + 1);
+    }
+}
+
+// Starts a program that nobody waits for. The intermediate child exits at
+// once and is reaped here, so the program is adopted by init and never left
+// as a zombie of ours. Between fork and exec only async-signal-safe calls.
+void SpawnDetached(std::vector<std::string> words) {
+    auto argv = ArgvOf(words);
+    const pid_t child = ::fork();
+    if (child < 0) {
+        return;
+    }
+    if (child == 0) {
+        ::setsid();  // a Ctrl-C meant for molvar does not reach the program
+        const pid_t grandchild = ::fork();
+        if (grandchild == 0) {
+            ::execve(argv[0], argv.data(), environ);
+        }
+        ::_exit(grandchild < 0 ? 1 : 0);
+    }
+    WaitFor(child);
+}
+
+}  // namespace
+
+void RunAndWait(const text::Cp932String& commandLine, const std::optional<text::Cp932String>& argument) {
+    const auto utf8 = text::ToUtf8(commandLine);
+    if (!utf8) {
+        return;
+    }
+    auto words = SplitCommandLine(*utf8);
+    if (words.empty() || words.front().empty()) {
+        return;
+    }
+    if (argument) {
+        auto osArgument = posix::OsPath(*argument);
+        if (!osArgument) {
+            return;
+        }
+        words.push_back(std::move(*osArgument));
+    }
+    auto argv = ArgvOf(words);
+    pid_t pid = 0;
+    if (::posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ) == 0) {
+        WaitFor(pid);
+    }
+}
+
+void ShellRun(const text::Cp932String& program, const std::optional<text::Cp932String>& parameter) {
+    const auto osProgram = posix::OsPath(program);
+    if (!osProgram) {
+        return;
+    }
+    if (const auto executable = FindExecutable(*osProgram)) {
+        std::vector<std::string> words{*executable};
+        if (parameter) {
+            const auto osParameter = posix::OsPath(*parameter);
+            if (!osParameter) {
+                return;
+            }
+            words.push_back(*osParameter);
+        }
+        SpawnDetached(std::move(words));
+        return;
+    }
+    // Not a program: the desktop opens it like a document, as the Windows shell would.
+    ShellOpenDocument(program);
+}
+
+void ShellOpenDocument(const text::Cp932String& path) {
+    const auto osPath = posix::OsPath(path);
+    const auto opener = FindExecutable("xdg-open");
+    if (osPath && opener) {
+        SpawnDetached({*opener, *osPath});
+    }
+}
+
+}  // namespace molvar::platform

@@ -1,0 +1,48 @@
+#include "platform/services.h"
+
+#include "platform/paths.h"
+#include "platform/process.h"
+#include "platform/sound.h"
+
+namespace molvar::platform {
+
+std::int64_t Services::CalendarTime() const { return CalendarTimeNow(); }
+
+std::optional<LocalTime> Services::LocalTimeOf(std::int64_t calendarTime) const {
+    return ToLocalTime(calendarTime);
+}
+
+void Services::Sleep(std::chrono::milliseconds duration) const { SleepFor(duration); }
+
+void Services::Beep(unsigned frequencyHz, std::chrono::milliseconds duration) const {
+    PlayBeep(frequencyHz, duration);
+}
+
+void Services::PlayWave(const text::Cp932String& path) const { PlayWaveFile(path); }
+
+void Services::RunAndWait(const text::Cp932String& commandLine,
+                          const std::optional<text::Cp932String>& argument) const {
+    platform::RunAndWait(commandLine, argument);
+}
+
+void Services::ShellRun(const text::Cp932String& program,
+                        const std::optional<text::Cp932String>& parameter) const {
+    platform::ShellRun(program, parameter);
+}
+
+void Services::ShellOpenDocument(const text::Cp932String& path) const {
+    platform::ShellOpenDocument(path);
+}
+
+const Services& SystemServices() {
+    static const Services services;
+    return services;
+}
+
+text::Cp932String JoinPath(const text::Cp932String& folder, const text::Cp932String& name) {
+    text::Cp932String path = folder;
+    path.AppendAsciiChar(kPathSeparator);
+    return path += name;
+}
+
+}  // namespace molvar::platform

@@ -1,0 +1,16 @@
+// Notification sounds. No sound device, or a missing or malformed file, means
+// silence; these never fail and never hang.
+#pragma once
+
+#include <chrono>
+
+#include "text/cp932.h"
+
+namespace molvar::platform {
+
+void PlayBeep(unsigned frequencyHz, std::chrono::milliseconds duration);
+
+// Plays a WAV file to its end before returning.
+void PlayWaveFile(const text::Cp932String& path);
+
+}  // namespace molvar::platform

@@ -1,0 +1,139 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "platform/sound.h"
+#include "platform/wave.h"
+#include "support/test_support.h"
+
+namespace molvar::platform {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+void Put32(Bytes& b, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i) b.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+}
+void Put16(Bytes& b, std::uint16_t v) {
+    b.push_back(static_cast<std::uint8_t>(v));
+    b.push_back(static_cast<std::uint8_t>(v >> 8));
+}
+// push_back rather than insert: GCC 12 warns wrongly (stringop-overflow) on
+// inserting ranges into these small vectors.
+void PutTag(Bytes& b, const char* tag) {
+    for (int i = 0; i < 4; ++i) b.push_back(static_cast<std::uint8_t>(tag[i]));
+}
+Bytes operator+(Bytes a, const Bytes& b) {
+    for (std::uint8_t byte : b) a.push_back(byte);
+    return a;
+}
+
+struct Format {
+    std::uint16_t tag = 1, channels = 2;
+    std::uint32_t rate = 22050;
+    std::uint16_t blockAlign = 4, bits = 16;
+};
+
+Bytes FmtChunk(const Format& f) {
+    Bytes b;
+    PutTag(b, "fmt ");
+    Put32(b, 16);
+    Put16(b, f.tag);
+    Put16(b, f.channels);
+    Put32(b, f.rate);
+    Put32(b, f.rate * f.blockAlign);
+    Put16(b, f.blockAlign);
+    Put16(b, f.bits);
+    return b;
+}
+
+Bytes Chunk(const char* tag, const Bytes& body, std::uint32_t declared) {
+    Bytes b;
+    PutTag(b, tag);
+    Put32(b, declared);
+    return b + body;
+}
+
+Bytes Riff(const std::vector<Bytes>& chunks) {
+    Bytes b;
+    PutTag(b, "RIFF");
+    Put32(b, 0);
+    PutTag(b, "WAVE");
+    for (const auto& c : chunks) b = b + c;
+    return b;
+}
+
+const Bytes kSamples(40, 0x11);  // ten stereo 16-bit frames
+
+TEST(ParseWave, ReadsAPcmFileAndSkipsOtherChunks) {
+    // An odd-sized chunk is padded to an even length before the next one.
+    const Bytes file = Riff({FmtChunk({}), Chunk("LIST", Bytes(3, 0), 3) + Bytes{0}, Chunk("data", kSamples, 40)});
+    const auto sound = ParseWave(file);
+    ASSERT_TRUE(sound);
+    EXPECT_EQ(sound->channels, 2u);
+    EXPECT_EQ(sound->sampleRate, 22050u);
+    EXPECT_EQ(sound->bitsPerSample, 16u);
+    EXPECT_EQ(sound->samples.size(), 40u);
+    EXPECT_EQ(sound->samples.data(), file.data() + file.size() - 40);
+}
+
+TEST(ParseWave, PlaysWhatIsThereOfACutOffDataChunk) {
+    // Declared far longer than the file, and a half frame at the end.
+    const Bytes file = Riff({FmtChunk({}), Chunk("data", Bytes(42, 0x11), 0xFFFFFFFFu)});
+    const auto sound = ParseWave(file);
+    ASSERT_TRUE(sound);
+    EXPECT_EQ(sound->samples.size(), 40u);
+}
+
+TEST(ParseWave, RefusesMalformedFiles) {
+    Format zeroChannels;
+    zeroChannels.channels = 0;
+    Format compressed;
+    compressed.tag = 2;  // ADPCM
+    Format wrongAlign;
+    wrongAlign.blockAlign = 3;
+    Format oddBits;
+    oddBits.bits = 12;
+    const std::vector<Bytes> bad = {
+        {},
+        Bytes{'R', 'I', 'F', 'F'},
+        Riff({}),
+        Riff({Chunk("data", kSamples, 40)}),                      // data before its format
+        Riff({FmtChunk(zeroChannels), Chunk("data", kSamples, 40)}),
+        Riff({FmtChunk(compressed), Chunk("data", kSamples, 40)}),
+        Riff({FmtChunk(wrongAlign), Chunk("data", kSamples, 40)}),
+        Riff({FmtChunk(oddBits), Chunk("data", kSamples, 40)}),
+        Riff({Chunk("fmt ", Bytes(8, 0), 8), Chunk("data", kSamples, 40)}),   // format too short
+        Riff({Chunk("fmt ", Bytes(16, 0), 1000)}),                           // format past the end
+        Riff({Chunk("junk", Bytes(4, 0), 0xFFFFFFF0u), Chunk("data", kSamples, 40)}),
+        Riff({FmtChunk({}), Chunk("data", {}, 0)}),                          // no sound at all
+    };
+    for (std::size_t i = 0; i < bad.size(); ++i) {
+        EXPECT_FALSE(ParseWave(bad[i])) << "case " << i;
+    }
+}
+
+TEST(ParseWave, NeverReadsPastTheBufferOfAnyTruncation) {
+    const Bytes file = Riff({FmtChunk({}), Chunk("LIST", Bytes(5, 0), 5) + Bytes{0}, Chunk("data", kSamples, 40)});
+    for (std::size_t length = 0; length <= file.size(); ++length) {
+        // Each prefix in its own allocation, so that AddressSanitizer sees an overread.
+        const Bytes prefix(file.begin(), file.begin() + static_cast<std::ptrdiff_t>(length));
+        if (const auto sound = ParseWave(prefix)) {
+            EXPECT_LE(sound->samples.data() + sound->samples.size(), prefix.data() + prefix.size());
+        }
+    }
+}
+
+TEST(Sound, MissingOrMalformedFilesAreSilent) {
+    test::TempFolder folder;
+    test::WriteText(folder.path() / "bad.wav", "RIFF????WAVEjunk");
+    PlayWaveFile(test::SjPath(folder.path() / "bad.wav"));
+    PlayWaveFile(test::SjPath(folder.path() / "missing.wav"));
+    PlayWaveFile(test::SjPath(folder.path()));
+    PlayWaveFile(text::Cp932String());
+}
+
+}  // namespace
+}  // namespace molvar::platform
