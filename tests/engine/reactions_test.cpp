@@ -1,0 +1,185 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "engine/reactions.h"
+#include "support/test_support.h"
+
+namespace molvar::engine {
+namespace {
+
+namespace fs = std::filesystem;
+using config::WatchEntry;
+using test::Sj;
+using test::SjPath;
+using Events = std::vector<std::string>;
+
+void Store(std::span<char> field, const text::Cp932String& value) { text::StoreField(field, value, field.size() - 1); }
+
+class ReactionsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        fs::create_directory(watched_);
+        fs::create_directory(done_);
+        Store(entry_.folder, SjPath(watched_));
+        Store(entry_.moveFolder, SjPath(done_));
+        services_.localTime = platform::LocalTime{2012, 4, 22, 14, 5, 9};
+    }
+
+    test::TempFolder root_;
+    fs::path watched_ = root_.path() / "受信";
+    fs::path done_ = root_.path() / "done";
+    fs::path record_ = root_.path() / "args";
+    WatchEntry entry_;
+    test::EventLog log_;
+    test::RecordingServices services_{log_};
+    test::RecordingMessageBoxes boxes_{log_};
+    framework::ScopedMessageBoxPresenter installBoxes_{boxes_};
+};
+
+TEST_F(ReactionsTest, NotifyUserSoundsBeforeTheMessageNamingTheWholeFolder) {
+    entry_.soundKind = config::BeepSound;
+    entry_.showMessage = 1;
+    NotifyUser(entry_, services_);
+    EXPECT_EQ(log_.events(), (Events{"beep:800Hz,100ms", "message:" + watched_.string() + "を実行します。"}));
+
+    // A folder path too long for a 127-byte message is shown whole all the same.
+    WatchEntry deep = entry_;
+    const std::string longFolder = "/" + std::string(124, 'd');
+    Store(deep.folder, text::Cp932String::FromBytes(longFolder));
+    deep.soundKind = config::WaveFile;
+    Store(deep.soundFile, Sj(u8"/sounds/ちん.wav"));
+    NotifyUser(deep, services_);
+    EXPECT_EQ(log_.events().at(2), "wave:/sounds/ちん.wav");
+    EXPECT_EQ(log_.events().at(3), "message:" + longFolder + "を実行します。");
+}
+
+TEST_F(ReactionsTest, NotifyUserWithoutMessageOrKnownSoundDoesNothing) {
+    entry_.soundKind = 7;
+    NotifyUser(entry_, services_);
+    EXPECT_TRUE(log_.events().empty());
+}
+
+TEST_F(ReactionsTest, RunProgramWaitsForTheProgramWithThePathAsOneArgument) {
+    test::ScopedEnv recordTo("MOLVAR_ARGS_FILE", record_.string());
+    Store(entry_.program, SjPath(fs::path(MOLVAR_RECORD_ARGS)) + text::Cp932String::FromBytes(" --from-molvar"));
+    entry_.waitForExit = 1;
+    entry_.openTarget = 1;
+    RunProgram(Sj(u8"a b.txt"), entry_, services_);
+    EXPECT_EQ(test::RecordedArgs(record_), (Events{"--from-molvar", (watched_ / "a b.txt").string()}));
+
+    // A vanished file names no file: the program runs without one.
+    fs::remove(record_);
+    RunProgram(std::nullopt, entry_, services_);
+    EXPECT_EQ(test::RecordedArgs(record_), Events{"--from-molvar"});
+
+    // Without openTarget the file is not handed over.
+    fs::remove(record_);
+    entry_.openTarget = 0;
+    RunProgram(Sj(u8"a b.txt"), entry_, services_);
+    EXPECT_EQ(test::RecordedArgs(record_), Events{"--from-molvar"});
+    EXPECT_TRUE(log_.events().empty());  // no pause after a program that was waited for
+}
+
+TEST_F(ReactionsTest, RunProgramWithoutWaitingGoesToTheShellAndPausesOnlyWithTheFile) {
+    Store(entry_.program, Sj(u8"/opt/変換"));
+    RunProgram(Sj(u8"報告書.csv"), entry_, services_);
+    EXPECT_EQ(log_.events(), Events{"shell-run:/opt/変換|(none)"});
+
+    entry_.openTarget = 1;
+    RunProgram(Sj(u8"報告書.csv"), entry_, services_);
+    RunProgram(std::nullopt, entry_, services_);
+    EXPECT_EQ(log_.events(), (Events{"shell-run:/opt/変換|(none)",
+                                     "shell-run:/opt/変換|" + (watched_ / "報告書.csv").string(), "sleep:1000",
+                                     "shell-run:/opt/変換|(none)", "sleep:1000"}));
+}
+
+TEST_F(ReactionsTest, OpenTargetFileOpensTheFileThenPauses) {
+    entry_.openTarget = 1;
+    OpenTargetFile(std::nullopt, entry_, services_);
+    EXPECT_TRUE(log_.events().empty());
+    OpenTargetFile(Sj(u8"報告書.csv"), entry_, services_);
+    EXPECT_EQ(log_.events(), (Events{"shell-open:" + (watched_ / "報告書.csv").string(), "sleep:1000"}));
+}
+
+TEST_F(ReactionsTest, APathBeyondThePlatformLimitSkipsTheReaction) {
+    entry_.openTarget = 1;
+    Store(entry_.program, Sj(u8"/opt/conv"));
+    const text::Cp932String hugeName = text::Cp932String::FromBytes(std::string(5000, 'n'));
+    RunProgram(hugeName, entry_, services_);
+    OpenTargetFile(hugeName, entry_, services_);
+    // A name that does not convert names no file of the OS either.
+    OpenTargetFile(text::Cp932String::FromBytes("bad\x82"), entry_, services_);
+    EXPECT_TRUE(log_.events().empty());
+}
+
+class AfterProcessTest : public ReactionsTest {
+protected:
+    void SetUp() override {
+        ReactionsTest::SetUp();
+        entry_.afterAction = config::MoveTarget;
+    }
+    void Arrive(const fs::path& folder, const std::string& name, const std::string& content) {
+        test::WriteText(folder / name, content);
+    }
+};
+
+TEST_F(AfterProcessTest, MovesTheFileWhenTheNameIsFree) {
+    Arrive(watched_, "報告書.csv", "new");
+    AfterProcess(Sj(u8"報告書.csv"), entry_, services_);
+    EXPECT_TRUE(test::FolderNames(watched_).empty());
+    EXPECT_EQ(test::ReadText(done_ / "報告書.csv"), "new");
+}
+
+TEST_F(AfterProcessTest, GivesATimeStampedNameWhenTheNameIsTaken) {
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"report.csv", "report_120422140509.csv"},
+        {"archive.tar.gz", "archive_120422140509.tar.gz"},
+        {"README", "README_120422140509"},
+        {".profile", "_120422140509.profile"},
+        // An extension longer than 8 characters is kept whole, not cut into another type.
+        {"notes.backup.txt", "notes_120422140509.backup.txt"},
+        {"x.spreadsheet", "x_120422140509.spreadsheet"},
+    };
+    for (const auto& [name, stamped] : cases) {
+        Arrive(watched_, name, "new");
+        Arrive(done_, name, "old");
+        AfterProcess(SjPath(fs::path(name)), entry_, services_);
+        EXPECT_FALSE(fs::exists(watched_ / name)) << name;
+        EXPECT_EQ(test::ReadText(done_ / name), "old") << name;
+        EXPECT_EQ(test::ReadText(done_ / stamped), "new") << name;
+    }
+}
+
+TEST_F(AfterProcessTest, LeavesTheFileWhenTheStampedNameIsTakenToo) {
+    Arrive(watched_, "report.csv", "new");
+    Arrive(done_, "report.csv", "old");
+    Arrive(done_, "report_120422140509.csv", "earlier in the same second");
+    AfterProcess(Sj(u8"report.csv"), entry_, services_);
+    EXPECT_EQ(test::ReadText(watched_ / "report.csv"), "new");
+    EXPECT_EQ(test::ReadText(done_ / "report_120422140509.csv"), "earlier in the same second");
+}
+
+TEST_F(AfterProcessTest, ReplacesTheExistingFileWithOverwrite) {
+    entry_.overwriteMoved = 1;
+    Arrive(watched_, "report.csv", "new");
+    Arrive(done_, "report.csv", "old");
+    AfterProcess(Sj(u8"report.csv"), entry_, services_);
+    EXPECT_FALSE(fs::exists(watched_ / "report.csv"));
+    EXPECT_EQ(test::FolderNames(done_), Events{"report.csv"});
+    EXPECT_EQ(test::ReadText(done_ / "report.csv"), "new");
+}
+
+TEST_F(AfterProcessTest, DoesNothingUnlessAskedToMoveOrWhenItCannot) {
+    Arrive(watched_, "report.csv", "new");
+    entry_.afterAction = config::DeleteTarget;  // stored, but never acted on
+    AfterProcess(Sj(u8"report.csv"), entry_, services_);
+    entry_.afterAction = config::MoveTarget;
+    Store(entry_.moveFolder, SjPath(root_.path() / "missing"));
+    AfterProcess(Sj(u8"report.csv"), entry_, services_);
+    EXPECT_EQ(test::ReadText(watched_ / "report.csv"), "new");
+    EXPECT_TRUE(log_.events().empty());
+}
+
+}  // namespace
+}  // namespace molvar::engine
