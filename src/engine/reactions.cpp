@@ -85,6 +85,12 @@ void AfterProcess(const text::Cp932String& fileName, const config::WatchEntry& e
     if (!platform::PathFitsPlatform(source) || !platform::PathFitsPlatform(destination)) {
         return;
     }
+    // A destination that is the watched folder itself: replacing would delete
+    // the file, and a stamped name would be reported as a new file and moved
+    // again at every scan. The file stays as it is.
+    if (platform::IsSameFile(source, destination)) {
+        return;
+    }
     if (entry.overwriteMoved != 0) {
         platform::MoveFileTo(source, destination, platform::MoveMode::ReplaceExisting);
         return;

@@ -54,4 +54,8 @@ bool MoveFileTo(const text::Cp932String& from, const text::Cp932String& to, Move
 
 bool DeleteFileAt(const text::Cp932String& path);
 
+// Both paths name one existing file (the same path written twice, or two
+// names of one file).
+bool IsSameFile(const text::Cp932String& first, const text::Cp932String& second);
+
 }  // namespace molvar::platform

@@ -23,7 +23,7 @@ protected:
         fs::create_directory(done_);
         Store(entry_.folder, SjPath(watched_));
         Store(entry_.moveFolder, SjPath(done_));
-        services_.localTime = platform::LocalTime{2012, 4, 22, 14, 5, 9};
+        effects_.localTime = platform::LocalTime{2012, 4, 22, 14, 5, 9};
     }
 
     test::TempFolder root_;
@@ -31,17 +31,14 @@ protected:
     fs::path done_ = root_.path() / "done";
     fs::path record_ = root_.path() / "args";
     WatchEntry entry_;
-    test::EventLog log_;
-    test::RecordingServices services_{log_};
-    test::RecordingMessageBoxes boxes_{log_};
-    framework::ScopedMessageBoxPresenter installBoxes_{boxes_};
+    test::EffectRecorder effects_;
 };
 
 TEST_F(ReactionsTest, NotifyUserSoundsBeforeTheMessageNamingTheWholeFolder) {
     entry_.soundKind = config::BeepSound;
     entry_.showMessage = 1;
-    NotifyUser(entry_, services_);
-    EXPECT_EQ(log_.events(), (Events{"beep:800Hz,100ms", "message:" + watched_.string() + "を実行します。"}));
+    NotifyUser(entry_, effects_);
+    EXPECT_EQ(effects_.events(), (Events{"beep:800Hz,100ms", "message:" + watched_.string() + "を実行します。"}));
 
     // A folder path too long for a 127-byte message is shown whole all the same.
     WatchEntry deep = entry_;
@@ -49,15 +46,15 @@ TEST_F(ReactionsTest, NotifyUserSoundsBeforeTheMessageNamingTheWholeFolder) {
     Store(deep.folder, text::Cp932String::FromBytes(longFolder));
     deep.soundKind = config::WaveFile;
     Store(deep.soundFile, Sj(u8"/sounds/ちん.wav"));
-    NotifyUser(deep, services_);
-    EXPECT_EQ(log_.events().at(2), "wave:/sounds/ちん.wav");
-    EXPECT_EQ(log_.events().at(3), "message:" + longFolder + "を実行します。");
-}
+    NotifyUser(deep, effects_);
+    EXPECT_EQ(effects_.events().at(2), "wave:/sounds/ちん.wav");
+    EXPECT_EQ(effects_.events().at(3), "message:" + longFolder + "を実行します。");
 
-TEST_F(ReactionsTest, NotifyUserWithoutMessageOrKnownSoundDoesNothing) {
-    entry_.soundKind = 7;
-    NotifyUser(entry_, services_);
-    EXPECT_TRUE(log_.events().empty());
+    // Neither a message nor a known sound: nothing.
+    deep.showMessage = 0;
+    deep.soundKind = 7;
+    NotifyUser(deep, effects_);
+    EXPECT_EQ(effects_.events().size(), 4u);
 }
 
 TEST_F(ReactionsTest, RunProgramWaitsForTheProgramWithThePathAsOneArgument) {
@@ -65,52 +62,52 @@ TEST_F(ReactionsTest, RunProgramWaitsForTheProgramWithThePathAsOneArgument) {
     Store(entry_.program, SjPath(fs::path(MOLVAR_RECORD_ARGS)) + text::Cp932String::FromBytes(" --from-molvar"));
     entry_.waitForExit = 1;
     entry_.openTarget = 1;
-    RunProgram(Sj(u8"a b.txt"), entry_, services_);
+    RunProgram(Sj(u8"a b.txt"), entry_, effects_);
     EXPECT_EQ(test::RecordedArgs(record_), (Events{"--from-molvar", (watched_ / "a b.txt").string()}));
 
     // A vanished file names no file: the program runs without one.
     fs::remove(record_);
-    RunProgram(std::nullopt, entry_, services_);
+    RunProgram(std::nullopt, entry_, effects_);
     EXPECT_EQ(test::RecordedArgs(record_), Events{"--from-molvar"});
 
     // Without openTarget the file is not handed over.
     fs::remove(record_);
     entry_.openTarget = 0;
-    RunProgram(Sj(u8"a b.txt"), entry_, services_);
+    RunProgram(Sj(u8"a b.txt"), entry_, effects_);
     EXPECT_EQ(test::RecordedArgs(record_), Events{"--from-molvar"});
-    EXPECT_TRUE(log_.events().empty());  // no pause after a program that was waited for
+    EXPECT_TRUE(effects_.events().empty());  // no pause after a program that was waited for
 }
 
 TEST_F(ReactionsTest, RunProgramWithoutWaitingGoesToTheShellAndPausesOnlyWithTheFile) {
     Store(entry_.program, Sj(u8"/opt/変換"));
-    RunProgram(Sj(u8"報告書.csv"), entry_, services_);
-    EXPECT_EQ(log_.events(), Events{"shell-run:/opt/変換|(none)"});
+    RunProgram(Sj(u8"報告書.csv"), entry_, effects_);
+    EXPECT_EQ(effects_.events(), Events{"shell-run:/opt/変換|(none)"});
 
     entry_.openTarget = 1;
-    RunProgram(Sj(u8"報告書.csv"), entry_, services_);
-    RunProgram(std::nullopt, entry_, services_);
-    EXPECT_EQ(log_.events(), (Events{"shell-run:/opt/変換|(none)",
+    RunProgram(Sj(u8"報告書.csv"), entry_, effects_);
+    RunProgram(std::nullopt, entry_, effects_);
+    EXPECT_EQ(effects_.events(), (Events{"shell-run:/opt/変換|(none)",
                                      "shell-run:/opt/変換|" + (watched_ / "報告書.csv").string(), "sleep:1000",
                                      "shell-run:/opt/変換|(none)", "sleep:1000"}));
 }
 
 TEST_F(ReactionsTest, OpenTargetFileOpensTheFileThenPauses) {
     entry_.openTarget = 1;
-    OpenTargetFile(std::nullopt, entry_, services_);
-    EXPECT_TRUE(log_.events().empty());
-    OpenTargetFile(Sj(u8"報告書.csv"), entry_, services_);
-    EXPECT_EQ(log_.events(), (Events{"shell-open:" + (watched_ / "報告書.csv").string(), "sleep:1000"}));
+    OpenTargetFile(std::nullopt, entry_, effects_);
+    EXPECT_TRUE(effects_.events().empty());
+    OpenTargetFile(Sj(u8"報告書.csv"), entry_, effects_);
+    EXPECT_EQ(effects_.events(), (Events{"shell-open:" + (watched_ / "報告書.csv").string(), "sleep:1000"}));
 }
 
 TEST_F(ReactionsTest, APathBeyondThePlatformLimitSkipsTheReaction) {
     entry_.openTarget = 1;
     Store(entry_.program, Sj(u8"/opt/conv"));
     const text::Cp932String hugeName = text::Cp932String::FromBytes(std::string(5000, 'n'));
-    RunProgram(hugeName, entry_, services_);
-    OpenTargetFile(hugeName, entry_, services_);
+    RunProgram(hugeName, entry_, effects_);
+    OpenTargetFile(hugeName, entry_, effects_);
     // A name that does not convert names no file of the OS either.
-    OpenTargetFile(text::Cp932String::FromBytes("bad\x82"), entry_, services_);
-    EXPECT_TRUE(log_.events().empty());
+    OpenTargetFile(text::Cp932String::FromBytes("bad\x82"), entry_, effects_);
+    EXPECT_TRUE(effects_.events().empty());
 }
 
 class AfterProcessTest : public ReactionsTest {
@@ -119,14 +116,11 @@ protected:
         ReactionsTest::SetUp();
         entry_.afterAction = config::MoveTarget;
     }
-    void Arrive(const fs::path& folder, const std::string& name, const std::string& content) {
-        test::WriteText(folder / name, content);
-    }
 };
 
 TEST_F(AfterProcessTest, MovesTheFileWhenTheNameIsFree) {
-    Arrive(watched_, "報告書.csv", "new");
-    AfterProcess(Sj(u8"報告書.csv"), entry_, services_);
+    test::WriteText(watched_ / "報告書.csv", "new");
+    AfterProcess(Sj(u8"報告書.csv"), entry_, effects_);
     EXPECT_TRUE(test::FolderNames(watched_).empty());
     EXPECT_EQ(test::ReadText(done_ / "報告書.csv"), "new");
 }
@@ -142,9 +136,9 @@ TEST_F(AfterProcessTest, GivesATimeStampedNameWhenTheNameIsTaken) {
         {"x.spreadsheet", "x_120422140509.spreadsheet"},
     };
     for (const auto& [name, stamped] : cases) {
-        Arrive(watched_, name, "new");
-        Arrive(done_, name, "old");
-        AfterProcess(SjPath(fs::path(name)), entry_, services_);
+        test::WriteText(watched_ / name, "new");
+        test::WriteText(done_ / name, "old");
+        AfterProcess(SjPath(fs::path(name)), entry_, effects_);
         EXPECT_FALSE(fs::exists(watched_ / name)) << name;
         EXPECT_EQ(test::ReadText(done_ / name), "old") << name;
         EXPECT_EQ(test::ReadText(done_ / stamped), "new") << name;
@@ -152,33 +146,45 @@ TEST_F(AfterProcessTest, GivesATimeStampedNameWhenTheNameIsTaken) {
 }
 
 TEST_F(AfterProcessTest, LeavesTheFileWhenTheStampedNameIsTakenToo) {
-    Arrive(watched_, "report.csv", "new");
-    Arrive(done_, "report.csv", "old");
-    Arrive(done_, "report_120422140509.csv", "earlier in the same second");
-    AfterProcess(Sj(u8"report.csv"), entry_, services_);
+    test::WriteText(watched_ / "report.csv", "new");
+    test::WriteText(done_ / "report.csv", "old");
+    test::WriteText(done_ / "report_120422140509.csv", "earlier in the same second");
+    AfterProcess(Sj(u8"report.csv"), entry_, effects_);
     EXPECT_EQ(test::ReadText(watched_ / "report.csv"), "new");
     EXPECT_EQ(test::ReadText(done_ / "report_120422140509.csv"), "earlier in the same second");
 }
 
 TEST_F(AfterProcessTest, ReplacesTheExistingFileWithOverwrite) {
     entry_.overwriteMoved = 1;
-    Arrive(watched_, "report.csv", "new");
-    Arrive(done_, "report.csv", "old");
-    AfterProcess(Sj(u8"report.csv"), entry_, services_);
+    test::WriteText(watched_ / "report.csv", "new");
+    test::WriteText(done_ / "report.csv", "old");
+    AfterProcess(Sj(u8"report.csv"), entry_, effects_);
     EXPECT_FALSE(fs::exists(watched_ / "report.csv"));
     EXPECT_EQ(test::FolderNames(done_), Events{"report.csv"});
     EXPECT_EQ(test::ReadText(done_ / "report.csv"), "new");
 }
 
+TEST_F(AfterProcessTest, NeverMovesAFileOntoItself) {
+    // The destination is the watched folder itself: overwriting must not
+    // delete the file, and a stamped copy would be reported at every scan.
+    test::WriteText(watched_ / "report.csv", "keep");
+    Store(entry_.moveFolder, SjPath(watched_));
+    AfterProcess(Sj(u8"report.csv"), entry_, effects_);
+    entry_.overwriteMoved = 1;
+    AfterProcess(Sj(u8"report.csv"), entry_, effects_);
+    EXPECT_EQ(test::FolderNames(watched_), Events{"report.csv"});
+    EXPECT_EQ(test::ReadText(watched_ / "report.csv"), "keep");
+}
+
 TEST_F(AfterProcessTest, DoesNothingUnlessAskedToMoveOrWhenItCannot) {
-    Arrive(watched_, "report.csv", "new");
+    test::WriteText(watched_ / "report.csv", "new");
     entry_.afterAction = config::DeleteTarget;  // stored, but never acted on
-    AfterProcess(Sj(u8"report.csv"), entry_, services_);
+    AfterProcess(Sj(u8"report.csv"), entry_, effects_);
     entry_.afterAction = config::MoveTarget;
     Store(entry_.moveFolder, SjPath(root_.path() / "missing"));
-    AfterProcess(Sj(u8"report.csv"), entry_, services_);
+    AfterProcess(Sj(u8"report.csv"), entry_, effects_);
     EXPECT_EQ(test::ReadText(watched_ / "report.csv"), "new");
-    EXPECT_TRUE(log_.events().empty());
+    EXPECT_TRUE(effects_.events().empty());
 }
 
 }  // namespace

@@ -229,4 +229,12 @@ bool DeleteFileAt(const text::Cp932String& path) {
     return osPath && ::unlink(osPath->c_str()) == 0;
 }
 
+bool IsSameFile(const text::Cp932String& first, const text::Cp932String& second) {
+    const auto osFirst = OsPath(first);
+    const auto osSecond = OsPath(second);
+    struct stat a {}, b {};
+    return osFirst && osSecond && ::stat(osFirst->c_str(), &a) == 0 && ::stat(osSecond->c_str(), &b) == 0 &&
+           a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
 }  // namespace molvar::platform
