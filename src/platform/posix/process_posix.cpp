@@ -1,4 +1,5 @@
 // Programs are started without a shell: no file name is ever parsed by one.
+#include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -62,6 +63,40 @@ std::optional<std::string> FindExecutable(const std::string& name) {
     }
 }
 
+// A started program begins with no blocked signals and default signal
+// actions, whatever molvar's threads block or ignore.
+class CleanSignalsAttr {
+public:
+    CleanSignalsAttr() {
+        ::posix_spawnattr_init(&attr_);
+        sigset_t none, all;
+        ::sigemptyset(&none);
+        ::sigfillset(&all);
+        ::posix_spawnattr_setsigmask(&attr_, &none);
+        ::posix_spawnattr_setsigdefault(&attr_, &all);
+        ::posix_spawnattr_setflags(&attr_, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+    }
+    ~CleanSignalsAttr() { ::posix_spawnattr_destroy(&attr_); }
+    CleanSignalsAttr(const CleanSignalsAttr&) = delete;
+    CleanSignalsAttr& operator=(const CleanSignalsAttr&) = delete;
+    const posix_spawnattr_t* get() const { return &attr_; }
+
+private:
+    posix_spawnattr_t attr_;
+};
+
+// The same in a forked child; sigaction and sigprocmask are async-signal-safe.
+void ResetSignalsInChild() {
+    struct sigaction defaults {};
+    defaults.sa_handler = SIG_DFL;
+    for (int signal = 1; signal < NSIG; ++signal) {
+        ::sigaction(signal, &defaults, nullptr);
+    }
+    sigset_t none;
+    ::sigemptyset(&none);
+    ::sigprocmask(SIG_SETMASK, &none, nullptr);
+}
+
 // Starts a program that nobody waits for. The intermediate child exits at
 // once and is reaped here, so the program is adopted by init and never left
 // as a zombie of ours. Between fork and exec only async-signal-safe calls.
@@ -75,6 +110,7 @@ void SpawnDetached(std::vector<std::string> words) {
         ::setsid();  // a Ctrl-C meant for molvar does not reach the program
         const pid_t grandchild = ::fork();
         if (grandchild == 0) {
+            ResetSignalsInChild();
             ::execve(argv[0], argv.data(), environ);
         }
         ::_exit(grandchild < 0 ? 1 : 0);
@@ -102,7 +138,8 @@ void RunAndWait(const text::Cp932String& commandLine, const std::optional<text::
     }
     auto argv = ArgvOf(words);
     pid_t pid = 0;
-    if (::posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ) == 0) {
+    const CleanSignalsAttr attr;
+    if (::posix_spawnp(&pid, argv[0], nullptr, attr.get(), argv.data(), environ) == 0) {
         WaitFor(pid);
     }
 }
