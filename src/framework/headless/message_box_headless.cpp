@@ -19,7 +19,7 @@ public:
                 c = ' ';  // one message, one line
             }
         }
-        line = "molvar: " + line + "\n";
+        line += '\n';
         {
             std::lock_guard lock(mutex_);
             std::fputs(line.c_str(), stderr);
