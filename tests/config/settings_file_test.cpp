@@ -1,4 +1,6 @@
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
 
 #include <filesystem>
 
@@ -12,6 +14,25 @@ namespace {
 namespace fs = std::filesystem;
 using test::Sj;
 using test::SjPath;
+
+// Lets writes beyond `bytes` fail with EFBIG, as a full disk fails them.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) : previousHandler_(::signal(SIGXFSZ, SIG_IGN)) {
+        ::getrlimit(RLIMIT_FSIZE, &saved_);
+        rlimit limited = saved_;
+        limited.rlim_cur = bytes;
+        ::setrlimit(RLIMIT_FSIZE, &limited);
+    }
+    ~FileSizeLimit() {
+        ::setrlimit(RLIMIT_FSIZE, &saved_);
+        ::signal(SIGXFSZ, previousHandler_);
+    }
+
+private:
+    rlimit saved_{};
+    sighandler_t previousHandler_;
+};
 
 WatchFileRecord MakeRecord(const std::string& title, std::int16_t running) {
     WatchFileRecord record;
@@ -55,26 +76,8 @@ protected:
 
     test::TempFolder data_;
     text::Cp932String savedBase_;
-    test::EventLog log_;
-    test::RecordingMessageBoxes boxes_{log_};
-    framework::ScopedMessageBoxPresenter installBoxes_{boxes_};
+    test::EffectRecorder recorder_;
 };
-
-TEST_F(SettingsFileTest, PathsLieInObsdat) {
-    EXPECT_EQ(SettingsFilePath(), SjPath(SettingsFile()));
-    EXPECT_EQ(ListingFilePath(12), SjPath(data_.path() / "obsdat" / "12.dir"));
-}
-
-TEST_F(SettingsFileTest, TheTableHoldsRunningSettingsOnlyInFileOrder) {
-    WriteSettings(FileOf({MakeRecord("zero", 1), MakeRecord("one", 0), MakeRecord("two", 2)}));
-    WatchTable table{};
-    int entryCount = -1;
-    EXPECT_EQ(LoadWatchTable(table, entryCount), SettingsFileState::Loaded);
-    ASSERT_EQ(entryCount, 2);
-    EXPECT_EQ(FieldText(table[0].title).bytes(), "zero");
-    EXPECT_EQ(FieldText(table[1].title).bytes(), "two");
-    EXPECT_EQ(table[1], MakeRecord("two", 2).entry);
-}
 
 TEST_F(SettingsFileTest, AMissingOrUnreadableFileLeavesTheTableAsItWas) {
     WatchTable table{};
@@ -91,49 +94,40 @@ TEST_F(SettingsFileTest, AMissingOrUnreadableFileLeavesTheTableAsItWas) {
     WatchRecordList list;
     EXPECT_EQ(LoadRecordList(list).state, SettingsFileState::Unreadable);
     EXPECT_TRUE(list.empty());
-}
 
-TEST_F(SettingsFileTest, AnEmptyFileMeansNoSettings) {
+    // An empty file is no settings, read successfully.
+    fs::remove(SettingsFile());
     WriteSettings({});
-    WatchTable table{};
-    int entryCount = 3;
     EXPECT_EQ(LoadWatchTable(table, entryCount), SettingsFileState::Loaded);
     EXPECT_EQ(entryCount, 0);
-    WatchRecordList list;
-    EXPECT_EQ(LoadRecordList(list).count, 0);
 }
 
-TEST_F(SettingsFileTest, OnlyTheFirstHundredWholeRecordsAreRead) {
+TEST_F(SettingsFileTest, LoadsTheFirstHundredWholeRecordsAndSavesThemByteForByte) {
+    // Every third record is stopped; running may be any non-zero value.
     std::vector<WatchFileRecord> records;
     for (int k = 0; k < 101; ++k) {
-        records.push_back(MakeRecord("s" + std::to_string(k), 1));
+        records.push_back(MakeRecord("s" + std::to_string(k), static_cast<std::int16_t>(k % 3 == 1 ? 0 : k % 3 + 1)));
     }
     auto bytes = FileOf(records);
-    bytes.resize(bytes.size() + 100, 0xAB);  // a trailing piece of a record
+    bytes.resize(bytes.size() + 100, 0xAB);  // and a trailing piece of a record
     WriteSettings(bytes);
 
     WatchTable table{};
-    int entryCount = 0;
-    LoadWatchTable(table, entryCount);
-    EXPECT_EQ(entryCount, 100);
-    EXPECT_EQ(FieldText(table[99].title).bytes(), "s99");
+    int entryCount = -1;
+    EXPECT_EQ(LoadWatchTable(table, entryCount), SettingsFileState::Loaded);
+    ASSERT_EQ(entryCount, 67);
+    EXPECT_EQ(table[0], records[0].entry);
+    EXPECT_EQ(table[1], records[2].entry);
+    EXPECT_EQ(table[66], records[99].entry);
 
-    WatchRecordList list;
-    EXPECT_EQ(LoadRecordList(list).count, 100);
-    EXPECT_EQ(SaveRecordList(list, list.size()), true);
-    EXPECT_EQ(test::ReadBytes(SettingsFile()), std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + 100 * 632));
-}
-
-TEST_F(SettingsFileTest, LoadingAndSavingUnchangedReproducesTheFile) {
-    const auto bytes = FileOf({MakeRecord("a", 1), MakeRecord("b", 0), MakeRecord("c", -1)});
-    WriteSettings(bytes);
     WatchRecordList list;
     const RecordListLoad load = LoadRecordList(list);
     EXPECT_EQ(load.state, SettingsFileState::Loaded);
-    EXPECT_EQ(load.count, 3);
+    EXPECT_EQ(load.count, 100);
     EXPECT_TRUE(SaveRecordList(list, load.count));
+    bytes.resize(100 * WatchFileRecord::kSize);
     EXPECT_EQ(test::ReadBytes(SettingsFile()), bytes);
-    EXPECT_TRUE(log_.events().empty());
+    EXPECT_TRUE(recorder_.events().empty());
 }
 
 TEST_F(SettingsFileTest, ListOperationsKeepTheOrderTheListShows) {
@@ -156,29 +150,9 @@ TEST_F(SettingsFileTest, ListOperationsKeepTheOrderTheListShows) {
     EXPECT_EQ(list.At(1)->running, 0);
     EXPECT_EQ(list.At(3), nullptr);
 
-    EXPECT_TRUE(SaveRecordList(list, 3));
+    EXPECT_TRUE(SaveRecordList(list, 5));  // never more than the list holds
     EXPECT_EQ(test::ReadBytes(SettingsFile()),
               FileOf({MakeRecord("Green", 1), MakeRecord("Cyan", 0), MakeRecord("Black", 1)}));
-
-    // Removing the only record leaves a list that appends normally.
-    WatchRecordList single;
-    AppendRecord(single, MakeRecord("only", 1));
-    RemoveRecordAt(single, 0);
-    EXPECT_TRUE(single.empty());
-    AppendRecord(single, MakeRecord("next", 1));
-    EXPECT_EQ(Titles(single), std::vector<std::string>{"next"});
-}
-
-TEST_F(SettingsFileTest, SavingWritesOnlyTheCountedRecords) {
-    WatchRecordList list;
-    AppendRecord(list, MakeRecord("a", 1));
-    AppendRecord(list, MakeRecord("b", 1));
-    EXPECT_TRUE(SaveRecordList(list, 1));
-    EXPECT_EQ(test::ReadBytes(SettingsFile()).size(), 632u);
-    EXPECT_TRUE(SaveRecordList(list, 5));  // never more than the list holds
-    EXPECT_EQ(test::ReadBytes(SettingsFile()).size(), 2 * 632u);
-    EXPECT_TRUE(SaveRecordList(list, 0));
-    EXPECT_EQ(test::ReadBytes(SettingsFile()).size(), 0u);
 }
 
 TEST_F(SettingsFileTest, AFileThatCannotBeWrittenIsReportedAndKept) {
@@ -189,15 +163,26 @@ TEST_F(SettingsFileTest, AFileThatCannotBeWrittenIsReportedAndKept) {
     AppendRecord(list, MakeRecord("new", 1));
 
     EXPECT_FALSE(SaveRecordList(list, 1));
-    EXPECT_EQ(log_.events(), std::vector<std::string>{"message:書込みファイルオープンエラー"});
+    EXPECT_EQ(recorder_.events(), std::vector<std::string>{"message:書込みファイルオープンエラー"});
     EXPECT_EQ(test::ReadBytes(SettingsFile()), old);
 
-    // No data folder at all.
+    // The disk fills up while writing: the same message, and still the old file.
     fs::permissions(SettingsFile(), fs::perms::owner_write, fs::perm_options::add);
+    for (int k = 0; k < 9; ++k) {
+        AppendRecord(list, MakeRecord("more", 1));
+    }
+    {
+        FileSizeLimit diskFull(1000);
+        EXPECT_FALSE(SaveRecordList(list, list.size()));
+    }
+    EXPECT_EQ(recorder_.events().size(), 2u);
+    EXPECT_EQ(test::ReadBytes(SettingsFile()), old);
+    EXPECT_EQ(test::FolderNames(data_.path() / "obsdat"), std::vector<std::string>{"dirinfo.dat"});
+
+    // No data folder at all.
     fs::remove_all(data_.path() / "obsdat");
     EXPECT_FALSE(SaveRecordList(list, 1));
-    EXPECT_EQ(log_.events().size(), 2u);
-    EXPECT_FALSE(fs::exists(SettingsFile()));
+    EXPECT_EQ(recorder_.events().size(), 3u);
 }
 
 }  // namespace

@@ -67,13 +67,6 @@ TEST(WatchFileRecord, WritesBackEveryByteItRead) {
     EXPECT_TRUE(std::equal(entryBytes.begin(), entryBytes.end(), bytes.begin() + 2));
 }
 
-TEST(WatchFileRecord, ATextWithoutNulIsReadToItsWidthOnly) {
-    Record bytes = HandBuiltRecord();
-    std::memset(bytes.data() + 18, 'T', 58);  // the whole title field, no NUL
-    const WatchFileRecord record = WatchFileRecord::FromBytes(bytes);
-    EXPECT_EQ(FieldText(record.entry.title).bytes(), std::string(58, 'T'));
-}
-
 TEST(PutSettingIntoRecord, CutsTextsToTheirStoredLengths) {
     WatchSettingValues values;
     values.title = Sj(std::u8string(55, u8'a') + u8"あ");  // 57 bytes, a lead byte at 56

@@ -1,6 +1,4 @@
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include <filesystem>
@@ -13,92 +11,8 @@ namespace {
 
 namespace fs = std::filesystem;
 using test::ReadText;
-using test::Sj;
 using test::SjPath;
-using test::TempFolder;
 using test::WriteText;
-
-// Lets writes beyond `bytes` fail with EFBIG, the way a full disk fails them.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes) {
-        ::getrlimit(RLIMIT_FSIZE, &saved_);
-        previousHandler_ = ::signal(SIGXFSZ, SIG_IGN);
-        rlimit limited = saved_;
-        limited.rlim_cur = bytes;
-        ::setrlimit(RLIMIT_FSIZE, &limited);
-    }
-    ~FileSizeLimit() {
-        ::setrlimit(RLIMIT_FSIZE, &saved_);
-        ::signal(SIGXFSZ, previousHandler_);
-    }
-
-private:
-    rlimit saved_{};
-    sighandler_t previousHandler_;
-};
-
-TEST(ReadFileHead, TellsAMissingFileFromAnUnreadableOne) {
-    TempFolder folder;
-    WriteText(folder.path() / "f", "0123456789");
-    const FileHead head = ReadFileHead(SjPath(folder.path() / "f"), 4);
-    EXPECT_EQ(head.status, ReadStatus::Read);
-    EXPECT_EQ(std::string(head.bytes.begin(), head.bytes.end()), "0123");
-
-    EXPECT_EQ(ReadFileHead(SjPath(folder.path() / "missing"), 4).status, ReadStatus::NotFound);
-    EXPECT_EQ(ReadFileHead(SjPath(folder.path() / "no-folder" / "f"), 4).status, ReadStatus::NotFound);
-    EXPECT_EQ(ReadFileHead(SjPath(folder.path()), 4).status, ReadStatus::Unreadable);
-}
-
-TEST(ReplaceFileAtomically, ReplacesTheWholeContent) {
-    TempFolder folder;
-    const fs::path file = folder.path() / "settings";
-    WriteText(file, "an older and longer content");
-    const std::string fresh = "new";
-    EXPECT_EQ(ReplaceFileAtomically(SjPath(file), std::span(reinterpret_cast<const std::uint8_t*>(fresh.data()), 3)),
-              WriteStatus::Written);
-    EXPECT_EQ(ReadText(file), "new");
-    EXPECT_EQ(test::FolderNames(folder.path()), std::vector<std::string>{"settings"});
-}
-
-TEST(ReplaceFileAtomically, LeavesTheOldFileUntouchedWhenItCannotWrite) {
-    TempFolder folder;
-    const fs::path file = folder.path() / "settings";
-    WriteText(file, "old");
-    const std::vector<std::uint8_t> bytes(5000, 'x');
-
-    fs::permissions(file, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
-    EXPECT_EQ(ReplaceFileAtomically(SjPath(file), bytes), WriteStatus::OpenFailed);
-    EXPECT_EQ(ReadText(file), "old");
-    fs::permissions(file, fs::perms::owner_write, fs::perm_options::add);
-
-    EXPECT_EQ(ReplaceFileAtomically(SjPath(folder.path() / "missing" / "settings"), bytes), WriteStatus::OpenFailed);
-
-    {
-        FileSizeLimit diskFull(1000);
-        EXPECT_EQ(ReplaceFileAtomically(SjPath(file), bytes), WriteStatus::WriteFailed);
-    }
-    EXPECT_EQ(ReadText(file), "old");
-    EXPECT_EQ(test::FolderNames(folder.path()), std::vector<std::string>{"settings"});
-}
-
-TEST(MoveFileTo, KeepsOrReplacesAnExistingDestination) {
-    TempFolder folder;
-    WriteText(folder.path() / "a", "A");
-    WriteText(folder.path() / "b", "B");
-    EXPECT_FALSE(MoveFileTo(SjPath(folder.path() / "a"), SjPath(folder.path() / "b"), MoveMode::KeepExisting));
-    EXPECT_EQ(ReadText(folder.path() / "a"), "A");
-    EXPECT_EQ(ReadText(folder.path() / "b"), "B");
-
-    EXPECT_TRUE(MoveFileTo(SjPath(folder.path() / "a"), SjPath(folder.path() / "b"), MoveMode::ReplaceExisting));
-    EXPECT_FALSE(fs::exists(folder.path() / "a"));
-    EXPECT_EQ(ReadText(folder.path() / "b"), "A");
-
-    // A folder of the same name is never replaced by a file.
-    fs::create_directory(folder.path() / "sub");
-    EXPECT_FALSE(MoveFileTo(SjPath(folder.path() / "b"), SjPath(folder.path() / "sub"), MoveMode::ReplaceExisting));
-    EXPECT_TRUE(fs::exists(folder.path() / "b"));
-}
 
 // /dev/shm is a tmpfs on Linux; where it shares the file system of the
 // temporary folder there is no crossing to test.
@@ -118,7 +32,7 @@ protected:
             fs::remove_all(destination_);
         }
     }
-    TempFolder source_;
+    test::TempFolder source_;
     fs::path destination_;
 };
 
@@ -142,23 +56,6 @@ TEST_F(MoveAcrossFileSystems, CopiesWithItsTimeAndRemovesTheSource) {
 
     EXPECT_TRUE(MoveFileTo(SjPath(from), SjPath(destination_ / "report.csv"), MoveMode::ReplaceExisting));
     EXPECT_EQ(ReadText(destination_ / "report.csv"), "again");
-}
-
-TEST(Folders, ExistsAndMakeFolder) {
-    TempFolder folder;
-    const fs::path made = folder.path() / "obsdat";
-    EXPECT_FALSE(PathExists(SjPath(made)));
-    EXPECT_TRUE(MakeFolder(SjPath(made)));
-    EXPECT_TRUE(PathExists(SjPath(made)));
-    EXPECT_FALSE(MakeFolder(SjPath(made)));
-    EXPECT_FALSE(MakeFolder(SjPath(folder.path() / "a" / "b")));  // one level only
-    EXPECT_EQ(fs::status(made).permissions() & fs::perms::all, fs::perms::owner_all);
-
-    WriteText(folder.path() / "f", "x");
-    EXPECT_TRUE(PathExists(SjPath(folder.path() / "f")));
-    EXPECT_TRUE(DeleteFileAt(SjPath(folder.path() / "f")));
-    EXPECT_FALSE(PathExists(SjPath(folder.path() / "f")));
-    EXPECT_FALSE(DeleteFileAt(SjPath(made)));  // folders are not deleted as files
 }
 
 }  // namespace

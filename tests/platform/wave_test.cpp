@@ -13,22 +13,18 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-void Put32(Bytes& b, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) b.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
-}
-void Put16(Bytes& b, std::uint16_t v) {
-    b.push_back(static_cast<std::uint8_t>(v));
-    b.push_back(static_cast<std::uint8_t>(v >> 8));
-}
-// push_back rather than insert: GCC 12 warns wrongly (stringop-overflow) on
-// inserting ranges into these small vectors.
-void PutTag(Bytes& b, const char* tag) {
-    for (int i = 0; i < 4; ++i) b.push_back(static_cast<std::uint8_t>(tag[i]));
-}
+// Little-endian integers and four-letter tags; push_back rather than insert,
+// on which GCC 12 warns wrongly (stringop-overflow) for these small vectors.
 Bytes operator+(Bytes a, const Bytes& b) {
     for (std::uint8_t byte : b) a.push_back(byte);
     return a;
 }
+Bytes Le(std::uint32_t value, int width) {
+    Bytes b;
+    for (int i = 0; i < width; ++i) b.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
+    return b;
+}
+Bytes Tag(const char* tag) { return Bytes(tag, tag + 4); }
 
 struct Format {
     std::uint16_t tag = 1, channels = 2;
@@ -36,31 +32,15 @@ struct Format {
     std::uint16_t blockAlign = 4, bits = 16;
 };
 
-Bytes FmtChunk(const Format& f) {
-    Bytes b;
-    PutTag(b, "fmt ");
-    Put32(b, 16);
-    Put16(b, f.tag);
-    Put16(b, f.channels);
-    Put32(b, f.rate);
-    Put32(b, f.rate * f.blockAlign);
-    Put16(b, f.blockAlign);
-    Put16(b, f.bits);
-    return b;
-}
+Bytes Chunk(const char* tag, const Bytes& body, std::uint32_t declared) { return Tag(tag) + Le(declared, 4) + body; }
 
-Bytes Chunk(const char* tag, const Bytes& body, std::uint32_t declared) {
-    Bytes b;
-    PutTag(b, tag);
-    Put32(b, declared);
-    return b + body;
+Bytes FmtChunk(const Format& f) {
+    return Chunk("fmt ", Le(f.tag, 2) + Le(f.channels, 2) + Le(f.rate, 4) + Le(f.rate * f.blockAlign, 4) +
+                             Le(f.blockAlign, 2) + Le(f.bits, 2), 16);
 }
 
 Bytes Riff(const std::vector<Bytes>& chunks) {
-    Bytes b;
-    PutTag(b, "RIFF");
-    Put32(b, 0);
-    PutTag(b, "WAVE");
+    Bytes b = Tag("RIFF") + Le(0, 4) + Tag("WAVE");
     for (const auto& c : chunks) b = b + c;
     return b;
 }
@@ -88,14 +68,10 @@ TEST(ParseWave, PlaysWhatIsThereOfACutOffDataChunk) {
 }
 
 TEST(ParseWave, RefusesMalformedFiles) {
-    Format zeroChannels;
-    zeroChannels.channels = 0;
-    Format compressed;
-    compressed.tag = 2;  // ADPCM
-    Format wrongAlign;
-    wrongAlign.blockAlign = 3;
-    Format oddBits;
-    oddBits.bits = 12;
+    const Format zeroChannels{.channels = 0};
+    const Format compressed{.tag = 2};  // ADPCM
+    const Format wrongAlign{.blockAlign = 3};
+    const Format oddBits{.bits = 12};
     const std::vector<Bytes> bad = {
         {},
         Bytes{'R', 'I', 'F', 'F'},

@@ -60,52 +60,39 @@ std::vector<std::string> FolderNames(const std::filesystem::path& folder) {
     return names;
 }
 
-void EventLog::Add(std::string event) {
+void EffectRecorder::Add(std::string event) const {
     std::lock_guard lock(mutex_);
     events_.push_back(std::move(event));
 }
 
-std::vector<std::string> EventLog::events() const {
+std::vector<std::string> EffectRecorder::events() const {
     std::lock_guard lock(mutex_);
     return events_;
 }
 
-int RecordingMessageBoxes::Present(const text::Cp932String& message, unsigned type) {
-    log_.Add("message:" + text::ToUtf8ForDisplay(message));
-    std::lock_guard lock(mutex_);
-    if (!scripted_.empty()) {
-        const int answer = scripted_.front();
-        scripted_.erase(scripted_.begin());
-        return answer;
-    }
+int EffectRecorder::Present(const text::Cp932String& message, unsigned type) {
+    Add("message:" + text::ToUtf8ForDisplay(message));
     return type == MB_YESNO ? IDYES : IDOK;
 }
 
-void RecordingMessageBoxes::AnswerNext(int answer) {
-    std::lock_guard lock(mutex_);
-    scripted_.push_back(answer);
+void EffectRecorder::Sleep(std::chrono::milliseconds duration) const {
+    Add("sleep:" + std::to_string(duration.count()));
 }
 
-void RecordingServices::Sleep(std::chrono::milliseconds duration) const {
-    log_.Add("sleep:" + std::to_string(duration.count()));
+void EffectRecorder::Beep(unsigned frequencyHz, std::chrono::milliseconds duration) const {
+    Add("beep:" + std::to_string(frequencyHz) + "Hz," + std::to_string(duration.count()) + "ms");
 }
 
-void RecordingServices::Beep(unsigned frequencyHz, std::chrono::milliseconds duration) const {
-    log_.Add("beep:" + std::to_string(frequencyHz) + "Hz," + std::to_string(duration.count()) + "ms");
+void EffectRecorder::PlayWave(const text::Cp932String& path) const { Add("wave:" + text::ToUtf8ForDisplay(path)); }
+
+void EffectRecorder::ShellRun(const text::Cp932String& program,
+                              const std::optional<text::Cp932String>& parameter) const {
+    Add("shell-run:" + text::ToUtf8ForDisplay(program) + "|" +
+        (parameter ? text::ToUtf8ForDisplay(*parameter) : std::string("(none)")));
 }
 
-void RecordingServices::PlayWave(const text::Cp932String& path) const {
-    log_.Add("wave:" + text::ToUtf8ForDisplay(path));
-}
-
-void RecordingServices::ShellRun(const text::Cp932String& program,
-                                 const std::optional<text::Cp932String>& parameter) const {
-    log_.Add("shell-run:" + text::ToUtf8ForDisplay(program) + "|" +
-             (parameter ? text::ToUtf8ForDisplay(*parameter) : std::string("(none)")));
-}
-
-void RecordingServices::ShellOpenDocument(const text::Cp932String& path) const {
-    log_.Add("shell-open:" + text::ToUtf8ForDisplay(path));
+void EffectRecorder::ShellOpenDocument(const text::Cp932String& path) const {
+    Add("shell-open:" + text::ToUtf8ForDisplay(path));
 }
 
 ScopedEnv::ScopedEnv(const char* name, const std::string& value) : name_(name) {
@@ -123,8 +110,9 @@ ScopedEnv::~ScopedEnv() {
     }
 }
 
-std::vector<std::string> RecordedArgs(const std::filesystem::path& file) {
-    const std::string content = ReadText(file);
+std::vector<std::string> RecordedArgs(const std::filesystem::path& file) { return SplitRecord(ReadText(file)); }
+
+std::vector<std::string> SplitRecord(const std::string& content) {
     std::vector<std::string> args;
     std::size_t start = 0;
     for (std::size_t end; (end = content.find('\0', start)) != std::string::npos; start = end + 1) {

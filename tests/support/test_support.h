@@ -41,39 +41,17 @@ std::string ReadText(const std::filesystem::path& path);
 // The names in a folder, sorted.
 std::vector<std::string> FolderNames(const std::filesystem::path& folder);
 
-// One list of what happened, in order, shared by the recorders below.
-class EventLog {
+// Records what the engine does to the user, in order, instead of doing it:
+// message boxes (answered OK or Yes, while the recorder lives), sounds,
+// pauses and shell starts. Tells a fixed time; programs that are waited for
+// run for real.
+class EffectRecorder final : public platform::Services, public framework::MessageBoxPresenter {
 public:
-    void Add(std::string event);
+    std::optional<platform::LocalTime> localTime;  // what LocalTimeOf tells
+
     std::vector<std::string> events() const;
 
-private:
-    mutable std::mutex mutex_;
-    std::vector<std::string> events_;
-};
-
-// Answers every message box with OK/Yes (or a scripted answer) and logs
-// "message:<UTF-8 text>".
-class RecordingMessageBoxes final : public framework::MessageBoxPresenter {
-public:
-    explicit RecordingMessageBoxes(EventLog& log) : log_(log) {}
     int Present(const text::Cp932String& message, unsigned type) override;
-    void AnswerNext(int answer);
-
-private:
-    EventLog& log_;
-    std::mutex mutex_;
-    std::vector<int> scripted_;
-};
-
-// Records sounds, pauses and shell starts instead of performing them, and
-// tells a fixed time. Programs that are waited for run for real.
-class RecordingServices final : public platform::Services {
-public:
-    explicit RecordingServices(EventLog& log) : log_(log) {}
-
-    std::optional<platform::LocalTime> localTime;  // the time LocalTimeOf tells
-
     std::int64_t CalendarTime() const override { return 1335103509; }
     std::optional<platform::LocalTime> LocalTimeOf(std::int64_t) const override { return localTime; }
     void Sleep(std::chrono::milliseconds duration) const override;
@@ -83,7 +61,11 @@ public:
     void ShellOpenDocument(const text::Cp932String& path) const override;
 
 private:
-    EventLog& log_;
+    void Add(std::string event) const;
+
+    mutable std::mutex mutex_;
+    mutable std::vector<std::string> events_;
+    framework::ScopedMessageBoxPresenter installed_{*this};
 };
 
 // Sets an environment variable for the lifetime of the guard.
@@ -101,5 +83,6 @@ private:
 
 // The arguments the record_args helper wrote to `file`, one run after another.
 std::vector<std::string> RecordedArgs(const std::filesystem::path& file);
+std::vector<std::string> SplitRecord(const std::string& content);
 
 }  // namespace molvar::test
