@@ -17,7 +17,8 @@ using Record = std::array<std::uint8_t, WatchFileRecord::kSize>;
 Record HandBuiltRecord() {
     Record bytes;
     bytes.fill(0xCC);
-    const std::int16_t numbers[] = {2, 1, 1, 1, 2, 2, 1, 1, -3};  // running .. overwriteMoved
+    // Distinct numbers, so that two fields read from each other's place show.
+    const std::int16_t numbers[] = {2, 11, 12, 13, 14, 15, 16, 17, -3};  // running .. overwriteMoved
     for (std::size_t i = 0; i < 9; ++i) {
         bytes[2 * i] = static_cast<std::uint8_t>(numbers[i] & 0xFF);
         bytes[2 * i + 1] = static_cast<std::uint8_t>((numbers[i] >> 8) & 0xFF);
@@ -39,20 +40,13 @@ TEST(WatchFileRecord, ReadsEveryFieldAtItsOffset) {
     const WatchFileRecord record = WatchFileRecord::FromBytes(bytes);
     EXPECT_EQ(record.running, 2);
     const WatchEntry& e = record.entry;
-    EXPECT_EQ(e.targetKind, NamedFiles);
-    EXPECT_EQ(e.triggerKind, CreateRenameDelete);
-    EXPECT_EQ(e.showMessage, 1);
-    EXPECT_EQ(e.soundKind, WaveFile);
-    EXPECT_EQ(e.afterAction, MoveTarget);
-    EXPECT_EQ(e.openTarget, 1);
-    EXPECT_EQ(e.waitForExit, 1);
-    EXPECT_EQ(e.overwriteMoved, -3);
-    EXPECT_EQ(FieldText(e.title).bytes(), "Inbox");
-    EXPECT_EQ(FieldText(e.folder).bytes(), "D:\\In");
-    EXPECT_EQ(FieldText(e.namePattern).bytes(), "*.csv");
-    EXPECT_EQ(FieldText(e.program).bytes(), "C:\\Tools\\conv.exe");
-    EXPECT_EQ(FieldText(e.moveFolder).bytes(), "D:\\Done");
-    EXPECT_EQ(FieldText(e.soundFile).bytes(), "C:\\ding.wav");
+    EXPECT_EQ((std::vector<int>{e.targetKind, e.triggerKind, e.showMessage, e.soundKind, e.afterAction, e.openTarget,
+                                e.waitForExit, e.overwriteMoved}),
+              (std::vector<int>{11, 12, 13, 14, 15, 16, 17, -3}));
+    EXPECT_EQ((std::vector<std::string>{FieldText(e.title).bytes(), FieldText(e.folder).bytes(),
+                                        FieldText(e.namePattern).bytes(), FieldText(e.program).bytes(),
+                                        FieldText(e.moveFolder).bytes(), FieldText(e.soundFile).bytes()}),
+              (std::vector<std::string>{"Inbox", "D:\\In", "*.csv", "C:\\Tools\\conv.exe", "D:\\Done", "C:\\ding.wav"}));
 }
 
 TEST(WatchFileRecord, WritesBackEveryByteItRead) {
