@@ -14,7 +14,7 @@ namespace molvar::platform {
 enum class ReadStatus {
     Read,        // opened and read (possibly 0 bytes)
     NotFound,    // no such file, or its folder is missing
-    Unreadable,  // exists but cannot be opened or read (no permission, a folder, I/O error)
+    Unreadable,  // exists but cannot be read as a file (no permission, a folder or FIFO, I/O error)
 };
 
 struct FileHead {

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstring>
 #include <string>
@@ -108,6 +109,8 @@ TEST(Sound, MissingOrMalformedFilesAreSilent) {
     PlayWaveFile(test::SjPath(folder.path() / "bad.wav"));
     PlayWaveFile(test::SjPath(folder.path() / "missing.wav"));
     PlayWaveFile(test::SjPath(folder.path()));
+    ASSERT_EQ(::mkfifo((folder.path() / "fifo.wav").c_str(), 0600), 0);  // would block a plain open
+    PlayWaveFile(test::SjPath(folder.path() / "fifo.wav"));
     PlayWaveFile(text::Cp932String());
 }
 

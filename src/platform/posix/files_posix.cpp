@@ -95,7 +95,7 @@ bool Place(const std::string& from, const std::string& to, MoveMode mode) {
 // Copies a regular file into the destination's folder under a temporary name,
 // with its permissions and times, then renames it into place.
 bool CopyAcross(const std::string& from, const std::string& to, MoveMode mode) {
-    UniqueFd source(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
+    UniqueFd source(::open(from.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
     struct stat info {};
     if (!source.valid() || ::fstat(source.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
         return false;
@@ -140,14 +140,16 @@ FileHead ReadFileHead(const text::Cp932String& path, std::size_t maxBytes) {
         head.status = ReadStatus::NotFound;
         return head;
     }
-    UniqueFd fd(::open(osPath->c_str(), O_RDONLY | O_CLOEXEC));
+    // Non-blocking, so that a FIFO put where a file should be cannot hold the
+    // thread at the open; only regular files are read.
+    UniqueFd fd(::open(osPath->c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
     if (!fd.valid()) {
         head.status = (errno == ENOENT || errno == ENOTDIR) ? ReadStatus::NotFound : ReadStatus::Unreadable;
         return head;
     }
     head.status = ReadStatus::Unreadable;
     struct stat info {};
-    if (::fstat(fd.get(), &info) != 0 || S_ISDIR(info.st_mode)) {
+    if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
         return head;
     }
     head.bytes.resize(maxBytes);
