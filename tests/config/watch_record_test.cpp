@@ -93,14 +93,5 @@ TEST(PutSettingIntoRecord, AChangedStoppedSettingRunsAndKeepsItsOldBytes) {
     EXPECT_EQ(record.entry.overwriteMoved, 1);  // stored as a flag
 }
 
-TEST(ToggleRunning, AnyRunningValueStops) {
-    WatchFileRecord record;
-    record.running = 2;
-    ToggleRunning(record);
-    EXPECT_EQ(record.running, 0);
-    ToggleRunning(record);
-    EXPECT_EQ(record.running, 1);
-}
-
 }  // namespace
 }  // namespace molvar::config
