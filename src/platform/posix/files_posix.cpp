@@ -31,6 +31,15 @@ bool WriteAll(int fd, const std::uint8_t* data, std::size_t size) {
     return true;
 }
 
+// read() that retries when a signal interrupts it.
+ssize_t ReadRetrying(int fd, std::uint8_t* data, std::size_t size) {
+    ssize_t got;
+    do {
+        got = ::read(fd, data, size);
+    } while (got < 0 && errno == EINTR);
+    return got;
+}
+
 // A uniquely named hidden file in `folder`, removed again unless Keep() is
 // called once it has been renamed into place.
 class TemporaryFile {
@@ -106,10 +115,7 @@ bool CopyAcross(const std::string& from, const std::string& to, MoveMode mode) {
     }
     std::vector<std::uint8_t> buffer(1 << 16);
     while (true) {
-        const ssize_t got = ::read(source.get(), buffer.data(), buffer.size());
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
+        const ssize_t got = ReadRetrying(source.get(), buffer.data(), buffer.size());
         if (got < 0 || !WriteAll(copy.fd(), buffer.data(), static_cast<std::size_t>(got))) {
             return false;
         }
@@ -155,10 +161,7 @@ FileHead ReadFileHead(const text::Cp932String& path, std::size_t maxBytes) {
     head.bytes.resize(maxBytes);
     std::size_t filled = 0;
     while (filled < maxBytes) {
-        const ssize_t got = ::read(fd.get(), head.bytes.data() + filled, maxBytes - filled);
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
+        const ssize_t got = ReadRetrying(fd.get(), head.bytes.data() + filled, maxBytes - filled);
         if (got < 0) {
             head.bytes.clear();
             return head;
