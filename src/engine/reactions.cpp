@@ -18,9 +18,9 @@ constexpr unsigned kBeepFrequencyHz = 800;
 constexpr auto kBeepDuration = 100ms;
 constexpr auto kPauseAfterShellStart = 1000ms;
 
-// The full path of a file of the watched folder, or nothing when there is no
-// file or its path cannot be handed to the OS. A path is never cut: a cut
-// path would name another file.
+// The full path of a file of the watched folder, or nothing when no file is
+// named. Callers check it with PathFitsPlatform and skip the reaction when it
+// does not fit: a path is never cut, a cut path would name another file.
 std::optional<text::Cp932String> TargetPath(const std::optional<text::Cp932String>& fileName,
                                             const config::WatchEntry& entry) {
     if (!fileName) {
