@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
+#ifndef _WIN32
 #include <signal.h>
 #include <sys/resource.h>
+#endif
 
 #include <filesystem>
 
@@ -15,7 +17,9 @@ namespace fs = std::filesystem;
 using test::Sj;
 using test::SjPath;
 
+#ifndef _WIN32
 // Lets writes beyond `bytes` fail with EFBIG, as a full disk fails them.
+// Windows has no such limit for one process.
 class FileSizeLimit {
 public:
     explicit FileSizeLimit(rlim_t bytes) : previousHandler_(::signal(SIGXFSZ, SIG_IGN)) {
@@ -33,6 +37,7 @@ private:
     rlimit saved_{};
     sighandler_t previousHandler_;
 };
+#endif
 
 WatchFileRecord MakeRecord(const std::string& title, std::int16_t running) {
     WatchFileRecord record;
@@ -166,8 +171,13 @@ TEST_F(SettingsFileTest, AFileThatCannotBeWrittenIsReportedAndKept) {
     EXPECT_EQ(recorder_.events(), std::vector<std::string>{"message:書込みファイルオープンエラー"});
     EXPECT_EQ(test::ReadBytes(SettingsFile()), old);
 
-    // The disk fills up while writing: the same message, and still the old file.
+    // No temporary file is left behind.
+    EXPECT_EQ(test::FolderNames(data_.path() / "obsdat"), std::vector<std::string>{"dirinfo.dat"});
     fs::permissions(SettingsFile(), fs::perms::owner_write, fs::perm_options::add);
+    std::size_t messages = 1;
+
+#ifndef _WIN32
+    // The disk fills up while writing: the same message, and still the old file.
     for (int k = 0; k < 9; ++k) {
         AppendRecord(list, MakeRecord("more", 1));
     }
@@ -175,14 +185,15 @@ TEST_F(SettingsFileTest, AFileThatCannotBeWrittenIsReportedAndKept) {
         FileSizeLimit diskFull(1000);
         EXPECT_FALSE(SaveRecordList(list, list.size()));
     }
-    EXPECT_EQ(recorder_.events().size(), 2u);
+    EXPECT_EQ(recorder_.events().size(), ++messages);
     EXPECT_EQ(test::ReadBytes(SettingsFile()), old);
     EXPECT_EQ(test::FolderNames(data_.path() / "obsdat"), std::vector<std::string>{"dirinfo.dat"});
+#endif
 
     // No data folder at all.
     fs::remove_all(data_.path() / "obsdat");
     EXPECT_FALSE(SaveRecordList(list, 1));
-    EXPECT_EQ(recorder_.events().size(), 3u);
+    EXPECT_EQ(recorder_.events().size(), messages + 1);
 }
 
 }  // namespace

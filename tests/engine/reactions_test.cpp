@@ -27,7 +27,7 @@ protected:
     }
 
     test::TempFolder root_;
-    fs::path watched_ = root_.path() / "受信";
+    fs::path watched_ = root_.path() / u8"受信";
     fs::path done_ = root_.path() / "done";
     fs::path record_ = root_.path() / "args";
     WatchEntry entry_;
@@ -38,7 +38,7 @@ TEST_F(ReactionsTest, NotifyUserSoundsBeforeTheMessageNamingTheWholeFolder) {
     entry_.soundKind = config::BeepSound;
     entry_.showMessage = 1;
     NotifyUser(entry_, effects_);
-    EXPECT_EQ(effects_.events(), (Events{"beep:800Hz,100ms", "message:" + watched_.string() + "を実行します。"}));
+    EXPECT_EQ(effects_.events(), (Events{"beep:800Hz,100ms", "message:" + test::Utf8(watched_) + "を実行します。"}));
 
     // A folder path too long for a 127-byte message is shown whole all the same.
     WatchEntry deep = entry_;
@@ -58,12 +58,12 @@ TEST_F(ReactionsTest, NotifyUserSoundsBeforeTheMessageNamingTheWholeFolder) {
 }
 
 TEST_F(ReactionsTest, RunProgramWaitsForTheProgramWithThePathAsOneArgument) {
-    test::ScopedEnv recordTo("MOLVAR_ARGS_FILE", record_.string());
-    Store(entry_.program, SjPath(fs::path(MOLVAR_RECORD_ARGS)) + text::Cp932String::FromBytes(" --from-molvar"));
+    test::ScopedEnv recordTo("MOLVAR_ARGS_FILE", test::Utf8(record_));
+    Store(entry_.program, SjPath(test::RecordArgsProgram()) + text::Cp932String::FromBytes(" --from-molvar"));
     entry_.waitForExit = 1;
     entry_.openTarget = 1;
     RunProgram(Sj(u8"a b.txt"), entry_, effects_);
-    EXPECT_EQ(test::RecordedArgs(record_), (Events{"--from-molvar", (watched_ / "a b.txt").string()}));
+    EXPECT_EQ(test::RecordedArgs(record_), (Events{"--from-molvar", test::Utf8(watched_ / "a b.txt")}));
 
     // A vanished file names no file: the program runs without one.
     fs::remove(record_);
@@ -87,7 +87,7 @@ TEST_F(ReactionsTest, RunProgramWithoutWaitingGoesToTheShellAndPausesOnlyWithThe
     RunProgram(Sj(u8"報告書.csv"), entry_, effects_);
     RunProgram(std::nullopt, entry_, effects_);
     EXPECT_EQ(effects_.events(), (Events{"shell-run:/opt/変換|(none)",
-                                     "shell-run:/opt/変換|" + (watched_ / "報告書.csv").string(), "sleep:1000",
+                                     "shell-run:/opt/変換|" + test::Utf8(watched_ / u8"報告書.csv"), "sleep:1000",
                                      "shell-run:/opt/変換|(none)", "sleep:1000"}));
 }
 
@@ -96,7 +96,7 @@ TEST_F(ReactionsTest, OpenTargetFileOpensTheFileThenPauses) {
     OpenTargetFile(std::nullopt, entry_, effects_);
     EXPECT_TRUE(effects_.events().empty());
     OpenTargetFile(Sj(u8"報告書.csv"), entry_, effects_);
-    EXPECT_EQ(effects_.events(), (Events{"shell-open:" + (watched_ / "報告書.csv").string(), "sleep:1000"}));
+    EXPECT_EQ(effects_.events(), (Events{"shell-open:" + test::Utf8(watched_ / u8"報告書.csv"), "sleep:1000"}));
 }
 
 TEST_F(ReactionsTest, APathBeyondThePlatformLimitSkipsTheReaction) {
@@ -119,10 +119,10 @@ protected:
 };
 
 TEST_F(AfterProcessTest, MovesTheFileWhenTheNameIsFree) {
-    test::WriteText(watched_ / "報告書.csv", "new");
+    test::WriteText(watched_ / u8"報告書.csv", "new");
     AfterProcess(Sj(u8"報告書.csv"), entry_, effects_);
     EXPECT_TRUE(test::FolderNames(watched_).empty());
-    EXPECT_EQ(test::ReadText(done_ / "報告書.csv"), "new");
+    EXPECT_EQ(test::ReadText(done_ / u8"報告書.csv"), "new");
 }
 
 TEST_F(AfterProcessTest, GivesATimeStampedNameWhenTheNameIsTaken) {

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
+#ifndef _WIN32
 #include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 #include <filesystem>
 
@@ -15,16 +18,26 @@ using test::SjPath;
 using test::WriteText;
 
 // /dev/shm is a tmpfs on Linux; where it shares the file system of the
-// temporary folder there is no crossing to test.
+// temporary folder there is no crossing to test. Wine shows it as Z:\dev\shm,
+// while the temporary folder lies in the Wine prefix.
 class MoveAcrossFileSystems : public ::testing::Test {
 protected:
     void SetUp() override {
-        struct stat tmp {}, shm {};
-        if (::stat(source_.path().c_str(), &tmp) != 0 || ::stat("/dev/shm", &shm) != 0 || tmp.st_dev == shm.st_dev ||
-            ::access("/dev/shm", W_OK) != 0) {
-            GTEST_SKIP() << "no second file system at /dev/shm";
+#ifdef _WIN32
+        const fs::path shm = R"(Z:\dev\shm)";
+        std::error_code error;
+        if (!fs::is_directory(shm, error)) {
+            GTEST_SKIP() << "no second file system at " << shm;
         }
-        destination_ = fs::path("/dev/shm") / source_.path().filename();
+#else
+        const fs::path shm = "/dev/shm";
+        struct stat tmp {}, other {};
+        if (::stat(source_.path().c_str(), &tmp) != 0 || ::stat(shm.c_str(), &other) != 0 ||
+            tmp.st_dev == other.st_dev || ::access(shm.c_str(), W_OK) != 0) {
+            GTEST_SKIP() << "no second file system at " << shm;
+        }
+#endif
+        destination_ = shm / source_.path().filename();
         fs::create_directory(destination_);
     }
     void TearDown() override {
@@ -39,7 +52,8 @@ protected:
 TEST_F(MoveAcrossFileSystems, CopiesWithItsTimeAndRemovesTheSource) {
     const fs::path from = source_.path() / "report.csv";
     WriteText(from, "1,2,3");
-    const auto written = fs::file_time_type::clock::now() - std::chrono::hours(30);
+    // Whole seconds, which every file system keeps exactly.
+    const auto written = std::chrono::floor<std::chrono::seconds>(fs::file_time_type::clock::now()) - std::chrono::hours(30);
     fs::last_write_time(from, written);
 
     EXPECT_TRUE(MoveFileTo(SjPath(from), SjPath(destination_ / "report.csv"), MoveMode::KeepExisting));

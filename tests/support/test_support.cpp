@@ -1,11 +1,19 @@
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <stdlib.h>
+#include <time.h>
+#endif
 
 #include <algorithm>
 #include <fstream>
 #include <iterator>
+#include <cstdlib>
+#include <random>
 
 #include "text/convert.h"
 
@@ -14,21 +22,43 @@ namespace molvar::test {
 text::Cp932String Sj(std::u8string_view utf8) { return text::LiteralToCp932(utf8); }
 
 text::Cp932String SjPath(const std::filesystem::path& path) {
-    auto converted = text::FromUtf8(path.string());
-    EXPECT_TRUE(converted.has_value()) << path;
+    auto converted = text::FromUtf8(Utf8(path));
+    EXPECT_TRUE(converted.has_value()) << Utf8(path);
     return converted.value_or(text::Cp932String());
 }
 
+std::string Utf8(const std::filesystem::path& path) {
+    const std::u8string utf8 = path.u8string();
+    return std::string(utf8.begin(), utf8.end());
+}
+
 TempFolder::TempFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "molvar-test-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) {
-        ADD_FAILURE() << "mkdtemp failed";
+    // create_directory reports whether it made the folder, so a name that
+    // is taken is never shared with another test run.
+    std::random_device seed;
+    std::mt19937_64 random(seed());
+    const auto base = std::filesystem::temp_directory_path();
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const auto candidate = base / ("molvar-test-" + std::to_string(random() % 100000000000ULL));
+        std::error_code error;
+        if (std::filesystem::create_directory(candidate, error)) {
+            path_ = candidate;
+            return;
+        }
     }
-    path_ = pattern;
+    ADD_FAILURE() << "no temporary folder could be made";
 }
 
 TempFolder::~TempFolder() {
+    if (path_.empty()) {
+        return;
+    }
+    // Windows refuses to delete read-only files, which some tests leave.
     std::error_code ignored;
+    for (const auto& item : std::filesystem::recursive_directory_iterator(path_, ignored)) {
+        std::filesystem::permissions(item.path(), std::filesystem::perms::owner_write,
+                                     std::filesystem::perm_options::add, ignored);
+    }
     std::filesystem::remove_all(path_, ignored);
 }
 
@@ -54,7 +84,7 @@ std::string ReadText(const std::filesystem::path& path) {
 std::vector<std::string> FolderNames(const std::filesystem::path& folder) {
     std::vector<std::string> names;
     for (const auto& item : std::filesystem::directory_iterator(folder)) {
-        names.push_back(item.path().filename().string());
+        names.push_back(Utf8(item.path().filename()));
     }
     std::sort(names.begin(), names.end());
     return names;
@@ -95,19 +125,88 @@ void EffectRecorder::ShellOpenDocument(const text::Cp932String& path) const {
     Add("shell-open:" + text::ToUtf8ForDisplay(path));
 }
 
-ScopedEnv::ScopedEnv(const char* name, const std::string& value) : name_(name) {
-    if (const char* old = std::getenv(name)) {
-        previous_ = old;
+#ifdef _WIN32
+namespace {
+
+// The process environment that CreateProcess hands on, in UTF-16; the C
+// run-time's copy (getenv) is not what started programs see.
+std::wstring Wide(const std::string& utf8) { return std::filesystem::path(std::u8string(utf8.begin(), utf8.end())).wstring(); }
+
+std::optional<std::string> GetEnv(const std::string& name) {
+    const std::wstring wideName = Wide(name);
+    const DWORD needed = ::GetEnvironmentVariableW(wideName.c_str(), nullptr, 0);
+    if (needed == 0) {
+        return std::nullopt;
     }
-    ::setenv(name, value.c_str(), 1);
+    std::wstring value(needed, L'\0');
+    value.resize(::GetEnvironmentVariableW(wideName.c_str(), value.data(), needed));
+    return Utf8(std::filesystem::path(value));
 }
 
-ScopedEnv::~ScopedEnv() {
-    if (previous_) {
-        ::setenv(name_.c_str(), previous_->c_str(), 1);
+void SetEnv(const std::string& name, const std::optional<std::string>& value) {
+    ::SetEnvironmentVariableW(Wide(name).c_str(), value ? Wide(*value).c_str() : nullptr);
+}
+
+}  // namespace
+#else
+namespace {
+
+std::optional<std::string> GetEnv(const std::string& name) {
+    const char* value = std::getenv(name.c_str());
+    return value ? std::optional<std::string>(value) : std::nullopt;
+}
+
+void SetEnv(const std::string& name, const std::optional<std::string>& value) {
+    if (value) {
+        ::setenv(name.c_str(), value->c_str(), 1);
     } else {
-        ::unsetenv(name_.c_str());
+        ::unsetenv(name.c_str());
     }
+}
+
+}  // namespace
+#endif
+
+ScopedEnv::ScopedEnv(const char* name, const std::string& value) : name_(name), previous_(GetEnv(name)) {
+    SetEnv(name_, value);
+}
+
+ScopedEnv::~ScopedEnv() { SetEnv(name_, previous_); }
+
+#ifdef _WIN32
+ScopedCentralEuropeanTime::ScopedCentralEuropeanTime() {
+    TIME_ZONE_INFORMATION zone;
+    active_ = ::GetTimeZoneInformation(&zone) != TIME_ZONE_ID_INVALID && zone.Bias == -60 &&
+              zone.DaylightBias == -60 && zone.DaylightDate.wMonth == 3 && zone.StandardDate.wMonth == 10;
+}
+
+ScopedCentralEuropeanTime::~ScopedCentralEuropeanTime() = default;
+#else
+ScopedCentralEuropeanTime::ScopedCentralEuropeanTime() {
+    zone_.emplace("TZ", kCentralEuropeanTimeZone);
+    ::tzset();
+    active_ = true;
+}
+
+ScopedCentralEuropeanTime::~ScopedCentralEuropeanTime() {
+    zone_.reset();
+    ::tzset();
+}
+#endif
+
+std::filesystem::path RecordArgsProgram() {
+#ifdef _WIN32
+    // Beside the running test program.
+    std::wstring self(MAX_PATH, L'\0');
+    DWORD length;
+    while ((length = ::GetModuleFileNameW(nullptr, self.data(), static_cast<DWORD>(self.size()))) == self.size()) {
+        self.resize(self.size() * 2);
+    }
+    self.resize(length);
+    return std::filesystem::path(self).parent_path() / "record_args.exe";
+#else
+    return MOLVAR_RECORD_ARGS;
+#endif
 }
 
 std::vector<std::string> RecordedArgs(const std::filesystem::path& file) { return SplitRecord(ReadText(file)); }

@@ -18,8 +18,12 @@ namespace molvar::test {
 
 // Code page 932 from a UTF-8 test literal.
 text::Cp932String Sj(std::u8string_view utf8);
-// Code page 932 of a UTF-8 file system path.
+// Code page 932 of a file system path.
 text::Cp932String SjPath(const std::filesystem::path& path);
+// The UTF-8 form of a path. path::string() is not UTF-8 on Windows, and a
+// path made from a char string is not read as UTF-8 there either: tests
+// write Japanese path pieces as u8 literals.
+std::string Utf8(const std::filesystem::path& path);
 
 // A fresh folder under the system's temporary folder, removed with its content.
 class TempFolder {
@@ -68,7 +72,8 @@ private:
     framework::ScopedMessageBoxPresenter installed_{*this};
 };
 
-// Sets an environment variable for the lifetime of the guard.
+// Sets an environment variable for the lifetime of the guard; programs
+// started meanwhile inherit it.
 class ScopedEnv {
 public:
     ScopedEnv(const char* name, const std::string& value);
@@ -80,6 +85,30 @@ private:
     std::string name_;
     std::optional<std::string> previous_;
 };
+
+// The POSIX form of Central European time; the Wine run of the tests sets it too.
+inline constexpr const char* kCentralEuropeanTimeZone = "CET-1CEST,M3.5.0,M10.5.0/3";
+
+// Central European time (UTC+1, UTC+2 in summer) for the lifetime of the
+// guard, where the process can have it: POSIX sets TZ; a Windows program
+// cannot choose its zone and has it only when the system (or Wine, from TZ)
+// already uses it.
+class ScopedCentralEuropeanTime {
+public:
+    ScopedCentralEuropeanTime();
+    ~ScopedCentralEuropeanTime();
+    ScopedCentralEuropeanTime(const ScopedCentralEuropeanTime&) = delete;
+    ScopedCentralEuropeanTime& operator=(const ScopedCentralEuropeanTime&) = delete;
+    bool active() const { return active_; }
+
+private:
+    std::optional<ScopedEnv> zone_;
+    bool active_ = false;
+};
+
+// The record_args helper, which writes its arguments (UTF-8, each followed by
+// a NUL) to the file named by MOLVAR_ARGS_FILE.
+std::filesystem::path RecordArgsProgram();
 
 // The arguments the record_args helper wrote to `file`, one run after another.
 std::vector<std::string> RecordedArgs(const std::filesystem::path& file);
