@@ -1,0 +1,289 @@
+#include <windows.h>
+
+#include <atomic>
+#include <cstdio>
+
+#include "platform/files.h"
+#include "platform/win32/handle.h"
+#include "platform/win32/wide_path.h"
+
+namespace molvar::platform {
+namespace {
+
+using win32::OsPath;
+using win32::UniqueHandle;
+
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+// Attributes that a replaced file keeps.
+constexpr DWORD kKeptAttributes =
+    FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+
+// Errors that say the file or one of its folders does not exist.
+bool IsMissing(DWORD error) {
+    switch (error) {
+        case ERROR_FILE_NOT_FOUND:
+        case ERROR_PATH_NOT_FOUND:
+        case ERROR_INVALID_NAME:
+        case ERROR_INVALID_DRIVE:
+        case ERROR_DIRECTORY:
+        case ERROR_BAD_NETPATH:
+        case ERROR_BAD_NET_NAME:
+            return true;
+        default:
+            return false;
+    }
+}
+
+bool IsNameTaken(DWORD error) { return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS; }
+
+bool WriteAll(HANDLE file, const std::uint8_t* data, std::size_t size) {
+    constexpr std::size_t kChunk = 1u << 30;
+    while (size > 0) {
+        DWORD written = 0;
+        const auto chunk = static_cast<DWORD>(size < kChunk ? size : kChunk);
+        if (!::WriteFile(file, data, chunk, &written, nullptr) || written == 0) {
+            return false;
+        }
+        data += written;
+        size -= written;
+    }
+    return true;
+}
+
+// A temporary file name in the folder of `beside`, short so that it fits
+// wherever the real name fits. Another name is tried when one is taken.
+std::wstring TemporaryNameBeside(const std::wstring& beside) {
+    static std::atomic<unsigned> counter{0};
+    const unsigned mixed = (static_cast<unsigned>(::GetCurrentProcessId()) << 16) ^
+                           static_cast<unsigned>(::GetTickCount64()) ^ (counter.fetch_add(1) * 2654435761u);
+    wchar_t name[16];
+    std::swprintf(name, 16, L"~mv%08x.tmp", mixed);
+    return win32::FolderPrefixOf(beside) + name;
+}
+
+constexpr int kNameAttempts = 64;
+
+// A temporary file that is deleted again unless Keep() is called once it
+// has been moved into place.
+class TemporaryPath {
+public:
+    TemporaryPath() = default;
+    ~TemporaryPath() {
+        if (!path_.empty()) {
+            ::DeleteFileW(path_.c_str());
+        }
+    }
+    TemporaryPath(const TemporaryPath&) = delete;
+    TemporaryPath& operator=(const TemporaryPath&) = delete;
+
+    void Own(std::wstring path) { path_ = std::move(path); }
+    const std::wstring& path() const { return path_; }
+    bool valid() const { return !path_.empty(); }
+    void Keep() { path_.clear(); }
+
+private:
+    std::wstring path_;
+};
+
+// Creates a new empty file beside `target` for writing.
+bool CreateTemporaryFile(const std::wstring& target, DWORD attributes, TemporaryPath& path, UniqueHandle& file) {
+    for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
+        std::wstring candidate = TemporaryNameBeside(target);
+        file = UniqueHandle(
+            ::CreateFileW(candidate.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, attributes, nullptr));
+        if (file.valid()) {
+            path.Own(std::move(candidate));
+            return true;
+        }
+        if (!IsNameTaken(::GetLastError())) {
+            return false;
+        }
+    }
+    return false;
+}
+
+bool Flush(const std::wstring& path) {
+    UniqueHandle file(
+        ::CreateFileW(path.c_str(), GENERIC_WRITE, kShareAll, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return file.valid() && ::FlushFileBuffers(file.get());
+}
+
+// Moves a file to another volume: a copy (which keeps the last-write time)
+// under a temporary name beside the destination, renamed into place, then
+// the source is removed. A read-only source could not be removed, so it is
+// not copied.
+bool CopyAcross(const std::wstring& from, const std::wstring& to, DWORD moveFlags) {
+    const DWORD source = ::GetFileAttributesW(from.c_str());
+    if (source == INVALID_FILE_ATTRIBUTES || (source & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) != 0) {
+        return false;
+    }
+    TemporaryPath copy;
+    for (int attempt = 0; attempt < kNameAttempts && !copy.valid(); ++attempt) {
+        std::wstring candidate = TemporaryNameBeside(to);
+        if (::CopyFileExW(from.c_str(), candidate.c_str(), nullptr, nullptr, nullptr, COPY_FILE_FAIL_IF_EXISTS)) {
+            copy.Own(std::move(candidate));
+        } else if (!IsNameTaken(::GetLastError())) {
+            return false;
+        }
+    }
+    if (!copy.valid() || !Flush(copy.path()) ||
+        !::MoveFileExW(copy.path().c_str(), to.c_str(), moveFlags | MOVEFILE_WRITE_THROUGH)) {
+        return false;
+    }
+    copy.Keep();
+    if (!::DeleteFileW(from.c_str())) {
+        // The source stays, so the file did not move: take the copy back.
+        ::DeleteFileW(to.c_str());
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+FileHead ReadFileHead(const text::Cp932String& path, std::size_t maxBytes) {
+    FileHead head;
+    const auto osPath = OsPath(path);
+    if (!osPath) {
+        head.status = ReadStatus::NotFound;
+        return head;
+    }
+    UniqueHandle file(::CreateFileW(osPath->c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!file.valid()) {
+        // A folder cannot be opened this way and gives access denied.
+        head.status = IsMissing(::GetLastError()) ? ReadStatus::NotFound : ReadStatus::Unreadable;
+        return head;
+    }
+    head.status = ReadStatus::Unreadable;
+    // Only files on disk: a device name such as NUL or COM1 opens too.
+    BY_HANDLE_FILE_INFORMATION info;
+    if (::GetFileType(file.get()) != FILE_TYPE_DISK || !::GetFileInformationByHandle(file.get(), &info) ||
+        (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        return head;
+    }
+    head.bytes.resize(maxBytes);
+    std::size_t filled = 0;
+    while (filled < maxBytes) {
+        const std::size_t left = maxBytes - filled;
+        const auto chunk = static_cast<DWORD>(left < (1u << 30) ? left : (1u << 30));
+        DWORD got = 0;
+        if (!::ReadFile(file.get(), head.bytes.data() + filled, chunk, &got, nullptr)) {
+            head.bytes.clear();
+            return head;
+        }
+        if (got == 0) {
+            break;
+        }
+        filled += got;
+    }
+    head.bytes.resize(filled);
+    head.status = ReadStatus::Read;
+    return head;
+}
+
+WriteStatus ReplaceFileAtomically(const text::Cp932String& path, std::span<const std::uint8_t> bytes) {
+    const auto osPath = OsPath(path);
+    if (!osPath) {
+        return WriteStatus::OpenFailed;
+    }
+    DWORD attributes = FILE_ATTRIBUTE_NORMAL;
+    const DWORD existing = ::GetFileAttributesW(osPath->c_str());
+    if (existing != INVALID_FILE_ATTRIBUTES) {
+        // Checked here, not left to the rename: Wine running as root would
+        // rename over a read-only file.
+        if ((existing & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) != 0) {
+            return WriteStatus::OpenFailed;
+        }
+        // Refused where opening the file for writing would be refused
+        // (access rights, another program holding it).
+        UniqueHandle probe(::CreateFileW(osPath->c_str(), GENERIC_WRITE, kShareAll, nullptr, OPEN_EXISTING,
+                                         FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!probe.valid()) {
+            return WriteStatus::OpenFailed;
+        }
+        if ((existing & kKeptAttributes) != 0) {
+            attributes = existing & kKeptAttributes;
+        }
+    } else if (!IsMissing(::GetLastError())) {
+        return WriteStatus::OpenFailed;
+    }
+    TemporaryPath temporary;
+    UniqueHandle file;
+    if (!CreateTemporaryFile(*osPath, attributes, temporary, file)) {
+        return WriteStatus::OpenFailed;
+    }
+    if (!WriteAll(file.get(), bytes.data(), bytes.size()) || !::FlushFileBuffers(file.get()) || !file.Close() ||
+        !::MoveFileExW(temporary.path().c_str(), osPath->c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        return WriteStatus::WriteFailed;
+    }
+    temporary.Keep();
+    return WriteStatus::Written;
+}
+
+bool PathExists(const text::Cp932String& path) {
+    const auto osPath = OsPath(path);
+    return osPath && ::GetFileAttributesW(osPath->c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool MakeFolder(const text::Cp932String& path) {
+    const auto osPath = OsPath(path);
+    return osPath && ::CreateDirectoryW(osPath->c_str(), nullptr);
+}
+
+bool MoveFileTo(const text::Cp932String& from, const text::Cp932String& to, MoveMode mode) {
+    const auto osFrom = OsPath(from);
+    const auto osTo = OsPath(to);
+    if (!osFrom || !osTo) {
+        return false;
+    }
+    DWORD flags = 0;
+    if (mode == MoveMode::ReplaceExisting) {
+        // One atomic replacement: deleting the old file first would lose it
+        // whenever the move then fails. A read-only file is never replaced.
+        const DWORD existing = ::GetFileAttributesW(osTo->c_str());
+        if (existing != INVALID_FILE_ATTRIBUTES &&
+            (existing & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) != 0) {
+            return false;
+        }
+        flags = MOVEFILE_REPLACE_EXISTING;
+    }
+    if (::MoveFileExW(osFrom->c_str(), osTo->c_str(), flags)) {
+        return true;
+    }
+    return ::GetLastError() == ERROR_NOT_SAME_DEVICE && CopyAcross(*osFrom, *osTo, flags);
+}
+
+bool DeleteFileAt(const text::Cp932String& path) {
+    const auto osPath = OsPath(path);
+    return osPath && ::DeleteFileW(osPath->c_str());
+}
+
+bool IsSameFile(const text::Cp932String& first, const text::Cp932String& second) {
+    struct Identity {
+        DWORD volume;
+        DWORD indexHigh;
+        DWORD indexLow;
+        bool operator==(const Identity&) const = default;
+    };
+    const auto identityOf = [](const text::Cp932String& path) -> std::optional<Identity> {
+        const auto osPath = OsPath(path);
+        if (!osPath) {
+            return std::nullopt;
+        }
+        // Backup semantics let a folder open as well.
+        UniqueHandle file(::CreateFileW(osPath->c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING,
+                                        FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+        BY_HANDLE_FILE_INFORMATION info;
+        if (!file.valid() || !::GetFileInformationByHandle(file.get(), &info)) {
+            return std::nullopt;
+        }
+        return Identity{info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow};
+    };
+    const auto a = identityOf(first);
+    const auto b = identityOf(second);
+    return a && b && *a == *b;
+}
+
+}  // namespace molvar::platform
