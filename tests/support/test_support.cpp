@@ -54,9 +54,11 @@ TempFolder::~TempFolder() {
         return;
     }
     // Windows refuses to delete read-only files, which some tests leave.
-    std::error_code ignored;
-    for (const auto& item : std::filesystem::recursive_directory_iterator(path_, ignored)) {
-        std::filesystem::permissions(item.path(), std::filesystem::perms::owner_write,
+    // Error codes throughout: a destructor must not throw.
+    std::error_code walking, ignored;
+    for (std::filesystem::recursive_directory_iterator item(path_, walking), end; !walking && item != end;
+         item.increment(walking)) {
+        std::filesystem::permissions(item->path(), std::filesystem::perms::owner_write,
                                      std::filesystem::perm_options::add, ignored);
     }
     std::filesystem::remove_all(path_, ignored);
