@@ -60,6 +60,11 @@ std::vector<std::string> FolderNames(const std::filesystem::path& folder) {
     return names;
 }
 
+void SetLastWriteTime(const std::filesystem::path& path, std::int64_t calendarTime) {
+    const std::chrono::sys_seconds time{std::chrono::seconds(calendarTime)};
+    std::filesystem::last_write_time(path, std::chrono::file_clock::from_sys(time));
+}
+
 void EffectRecorder::Add(std::string event) const {
     std::lock_guard lock(mutex_);
     events_.push_back(std::move(event));

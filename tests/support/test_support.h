@@ -2,6 +2,7 @@
 // literals and recorders for the effects the engine has on the user.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
@@ -48,11 +49,12 @@ std::vector<std::string> FolderNames(const std::filesystem::path& folder);
 class EffectRecorder final : public platform::Services, public framework::MessageBoxPresenter {
 public:
     std::optional<platform::LocalTime> localTime;  // what LocalTimeOf tells
+    std::atomic<std::int64_t> calendarTime{1335103509};  // what CalendarTime tells
 
     std::vector<std::string> events() const;
 
     int Present(const text::Cp932String& message, unsigned type) override;
-    std::int64_t CalendarTime() const override { return 1335103509; }
+    std::int64_t CalendarTime() const override { return calendarTime; }
     std::optional<platform::LocalTime> LocalTimeOf(std::int64_t) const override { return localTime; }
     void Sleep(std::chrono::milliseconds duration) const override;
     void Beep(unsigned frequencyHz, std::chrono::milliseconds duration) const override;
@@ -67,6 +69,9 @@ private:
     mutable std::vector<std::string> events_;
     framework::ScopedMessageBoxPresenter installed_{*this};
 };
+
+// Sets a file's last-write time to a calendar time (seconds since 1970 UTC).
+void SetLastWriteTime(const std::filesystem::path& path, std::int64_t calendarTime);
 
 // Sets an environment variable for the lifetime of the guard.
 class ScopedEnv {
