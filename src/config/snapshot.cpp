@@ -133,23 +133,61 @@ SnapshotLoad LoadSnapshot(int entryIndex, FolderSnapshot& snapshot) {
                                                                          SnapshotRecord::kSize);
         snapshot.nodes_.push_back(SnapshotNode{SnapshotRecord::FromBytes(bytes), 0});
     }
-    // Indexed once the nodes no longer move; emplace keeps the first node of
-    // a name, as a walk from the start would find it.
-    snapshot.firstByName_.clear();
-    snapshot.firstByName_.reserve(snapshot.nodes_.size());
-    for (std::size_t k = 0; k < snapshot.nodes_.size(); ++k) {
-        snapshot.firstByName_.emplace(snapshot.nodes_[k].record.Name(), k);
-    }
+    snapshot.BuildNameIndex();
+    snapshot.expectedNext_ = 0;
     load.count = static_cast<int>(records);
     return load;
 }
 
+void FolderSnapshot::BuildNameIndex() {
+    std::size_t slots = 16;
+    while (slots < nodes_.size() * 2) {
+        slots *= 2;
+    }
+    nameSlots_.assign(slots, 0);
+    // Built once the nodes no longer move; only the first node of a name is
+    // entered, as a walk from the start would find it.
+    for (std::size_t k = 0; k < nodes_.size(); ++k) {
+        const std::string_view name = nodes_[k].record.Name();
+        std::size_t slot = std::hash<std::string_view>{}(name) & (slots - 1);
+        while (nameSlots_[slot] != 0 && nodes_[nameSlots_[slot] - 1].record.Name() != name) {
+            slot = (slot + 1) & (slots - 1);
+        }
+        nodes_[k].firstOfName = nameSlots_[slot] == 0;
+        if (nodes_[k].firstOfName) {
+            nameSlots_[slot] = static_cast<std::uint32_t>(k + 1);
+        }
+    }
+}
+
+std::size_t FolderSnapshot::FindFirstOfName(std::string_view name) {
+    if (expectedNext_ < nodes_.size()) {
+        const SnapshotNode& expected = nodes_[expectedNext_];
+        if (expected.firstOfName && expected.record.Name() == name) {
+            return expectedNext_++;
+        }
+    }
+    if (nameSlots_.empty()) {
+        return nodes_.size();
+    }
+    const std::size_t mask = nameSlots_.size() - 1;
+    for (std::size_t slot = std::hash<std::string_view>{}(name) & mask; nameSlots_[slot] != 0;
+         slot = (slot + 1) & mask) {
+        const std::size_t at = nameSlots_[slot] - 1;
+        if (nodes_[at].record.Name() == name) {
+            expectedNext_ = at + 1;
+            return at;
+        }
+    }
+    return nodes_.size();
+}
+
 SnapshotMatch MatchFile(FolderSnapshot& snapshot, const SnapshotRecord& scanned) {
-    const auto found = snapshot.firstByName_.find(scanned.Name());
-    if (found == snapshot.firstByName_.end()) {
+    const std::size_t at = snapshot.FindFirstOfName(scanned.Name());
+    if (at == snapshot.nodes_.size()) {
         return SnapshotMatch::NotListed;
     }
-    SnapshotNode& node = snapshot.nodes_[found->second];
+    SnapshotNode& node = snapshot.nodes_[at];
     node.seen = 1;
     if (node.record.fileSize != scanned.fileSize) {
         return SnapshotMatch::SizeChanged;
@@ -164,7 +202,8 @@ SnapshotMatch MatchFile(FolderSnapshot& snapshot, const SnapshotRecord& scanned)
 }
 
 void ClearSnapshot(FolderSnapshot& snapshot) {
-    snapshot.firstByName_.clear();
+    snapshot.BuildNameIndex();
+    snapshot.expectedNext_ = 0;
     snapshot.nodes_.clear();
 }
 
@@ -176,7 +215,14 @@ void WriteSnapshot(int entryIndex, const WatchEntry& entry) {
         record->ToBytes(std::span<std::uint8_t, SnapshotRecord::kSize>(bytes.end() - SnapshotRecord::kSize,
                                                                        SnapshotRecord::kSize));
     }
-    platform::ReplaceFileAtomically(ListingFilePath(entryIndex), bytes);
+    // Most scans find the folder as listed: leaving an equal file alone
+    // spares the disk a rewrite of the whole listing.
+    const text::Cp932String path = ListingFilePath(entryIndex);
+    const platform::FileHead current = platform::ReadFileHead(path, bytes.size() + 1);
+    if (current.status == platform::ReadStatus::Read && current.bytes == bytes) {
+        return;
+    }
+    platform::ReplaceFileAtomically(path, bytes);
 }
 
 }  // namespace molvar::config

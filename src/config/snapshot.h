@@ -10,7 +10,6 @@
 #include <optional>
 #include <span>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "config/watch_record.h"
@@ -85,6 +84,9 @@ enum class SnapshotMatch : std::int16_t {
 struct SnapshotNode {
     SnapshotRecord record;
     std::uint16_t seen = 0;  // 1 once a scanned file matched this node
+    // No earlier node has this name (a listing the program wrote never
+    // holds a name twice).
+    bool firstOfName = true;
 };
 
 struct SnapshotLoad {
@@ -109,9 +111,17 @@ private:
     friend SnapshotMatch MatchFile(FolderSnapshot& snapshot, const SnapshotRecord& scanned);
     friend void ClearSnapshot(FolderSnapshot& snapshot);
 
+    std::size_t FindFirstOfName(std::string_view name);
+
     std::vector<SnapshotNode> nodes_;
-    // Name to the first node of that name, so a lookup does not walk the list.
-    std::unordered_map<std::string_view, std::size_t> firstByName_;
+    // A folder that has not changed is searched in the order of its listing,
+    // so a lookup first tries the node after the last one matched.
+    std::size_t expectedNext_ = 0;
+    // Name to the first node of that name, for the lookups the order does
+    // not answer, so a lookup never walks the list: an open-addressing table
+    // of node positions + 1 (0 is a free slot), one allocation per listing.
+    void BuildNameIndex();
+    std::vector<std::uint32_t> nameSlots_;
 };
 
 // Loads the listing of an entry index into an empty snapshot. A missing file
@@ -125,7 +135,7 @@ SnapshotMatch MatchFile(FolderSnapshot& snapshot, const SnapshotRecord& scanned)
 void ClearSnapshot(FolderSnapshot& snapshot);
 
 // Lists the setting's folder and replaces the listing of its entry index as a
-// whole. When the file cannot be written the old listing stays as it was;
+// whole; a file that already holds that listing is left alone. When the file cannot be written the old listing stays as it was;
 // nobody is told.
 void WriteSnapshot(int entryIndex, const WatchEntry& entry);
 
