@@ -114,8 +114,15 @@ TEST_F(SnapshotTest, AListingHoldsTheMatchingFilesOnly) {
     test::WriteText(watched_ / std::string(128, 'n'), "too long for a record");
 
     WriteSnapshot(0, entry_);
-    EXPECT_EQ(test::ReadBytes(ListingPath(0)).size(), 3 * 144u);
+    const Bytes listing = test::ReadBytes(ListingPath(0));
+    EXPECT_EQ(listing.size(), 3 * 144u);
     EXPECT_EQ(ListedNames(0), (std::vector<std::string>{"a.txt", "b.csv", std::string(127, 'n')}));
+    // A file that starts with the new listing but goes on is rewritten.
+    Bytes longer = listing;
+    longer.resize(listing.size() + 10, 'x');
+    test::WriteBytes(ListingPath(0), longer);
+    WriteSnapshot(0, entry_);
+    EXPECT_EQ(test::ReadBytes(ListingPath(0)), listing);
 
     entry_.targetKind = NamedFiles;
     Store(entry_.namePattern, Sj(u8"*.CSV"));
@@ -154,8 +161,10 @@ TEST_F(SnapshotTest, MatchFileComparesWholeNamesThenSizeDateAndTime) {
     // Names match whole and with their case.
     EXPECT_EQ(MatchFile(listing, Record("report.txt", 1, 1, 1)), SnapshotMatch::NotListed);
     EXPECT_EQ(MatchFile(listing, Record("A.txt", 1, 1, 1)), SnapshotMatch::NotListed);
-    // Of two nodes of one name (never written by the program) the first counts.
+    // Of two nodes of one name (never written by the program) the first
+    // counts, even when the lookup stands right before the second.
     EXPECT_EQ(MatchFile(listing, Record("twice", 1, 1, 1)), SnapshotMatch::Unchanged);
+    EXPECT_EQ(MatchFile(listing, Record("twice", 2, 2, 2)), SnapshotMatch::SizeChanged);
 
     std::vector<int> seen;
     for (const SnapshotNode& node : listing.nodes()) {
