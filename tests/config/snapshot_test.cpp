@@ -13,9 +13,8 @@ namespace {
 namespace fs = std::filesystem;
 using test::Sj;
 using test::SjPath;
+using test::Store;
 using Bytes = std::vector<std::uint8_t>;
-
-void Store(std::span<char> field, const text::Cp932String& value) { text::StoreField(field, value, field.size() - 1); }
 
 std::int64_t LocalCalendarTime(int year, int month, int day, int hour, int minute, int second) {
     std::tm fields{};
@@ -41,15 +40,11 @@ SnapshotRecord Record(std::string_view name, std::uint32_t size, std::uint32_t d
 class SnapshotTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        savedBase_ = g_baseFolder;
-        g_baseFolder = SjPath(root_.path() / "data");
-        fs::create_directories(root_.path() / "data" / "obsdat");
         fs::create_directory(watched_);
         Store(entry_.folder, SjPath(watched_));
     }
-    void TearDown() override { g_baseFolder = savedBase_; }
 
-    fs::path ListingPath(int index) const { return root_.path() / "data" / "obsdat" / (std::to_string(index) + ".dir"); }
+    fs::path ListingPath(int index) const { return dataFolder_.ListingFile(index); }
 
     std::vector<std::string> ListedNames(int index) const {
         const Bytes bytes = test::ReadBytes(ListingPath(index));
@@ -72,9 +67,9 @@ protected:
     }
 
     test::TempFolder root_;
+    test::ScopedDataFolder dataFolder_{root_.path() / "data"};
     fs::path watched_ = root_.path() / "受信";
     WatchEntry entry_;
-    text::Cp932String savedBase_;
 };
 
 TEST_F(SnapshotTest, ARecordHoldsLowSizeLocalDateAndTimeAndTheName) {

@@ -16,17 +16,13 @@ namespace fs = std::filesystem;
 using config::WatchEntry;
 using test::Sj;
 using test::SjPath;
+using test::Store;
 using Events = std::vector<std::string>;
 using Names = std::vector<std::string>;
-
-void Store(std::span<char> field, const text::Cp932String& value) { text::StoreField(field, value, field.size() - 1); }
 
 class ChangeScanTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        savedBase_ = config::g_baseFolder;
-        config::g_baseFolder = SjPath(root_.path() / "data");
-        fs::create_directories(root_.path() / "data" / "obsdat");
         fs::create_directory(watched_);
         fs::create_directory(done_);
         Store(entry_.folder, SjPath(watched_));
@@ -37,7 +33,6 @@ protected:
         ResetLastScanTimes();
         effects_.calendarTime = 1'000'000;
     }
-    void TearDown() override { config::g_baseFolder = savedBase_; }
 
     // Takes the folder as it is now, as the start of the watch does.
     void Baseline() { config::WriteSnapshot(0, entry_); }
@@ -99,11 +94,11 @@ protected:
     }
 
     test::TempFolder root_;
+    test::ScopedDataFolder dataFolder_{root_.path() / "data"};
     fs::path watched_ = root_.path() / "受信";
     fs::path done_ = root_.path() / "done";
     WatchEntry entry_;
     test::EffectRecorder effects_;
-    text::Cp932String savedBase_;
 };
 
 TEST_F(ChangeScanTest, AReportScansOnlyAfterThreeQuietSeconds) {
@@ -116,9 +111,9 @@ TEST_F(ChangeScanTest, AReportScansOnlyAfterThreeQuietSeconds) {
     EXPECT_EQ(ReportAt(1002), Events{});
     // Only 2 seconds after the skipped report: skipped as well, and the
     // listing is neither read nor written.
-    fs::remove(root_.path() / "data" / "obsdat" / "0.dir");
+    fs::remove(dataFolder_.ListingFile(0));
     EXPECT_EQ(ReportAt(1004), Events{});
-    EXPECT_FALSE(fs::exists(root_.path() / "data" / "obsdat" / "0.dir"));
+    EXPECT_FALSE(fs::exists(dataFolder_.ListingFile(0)));
     EXPECT_EQ(ReportAt(1007), Changed(SearchOrder()));
 
     // A clock set back wraps to a large difference and scans.
@@ -207,11 +202,12 @@ TEST_F(ChangeScanTest, VanishedFilesAreReportedOnlyWhenFewerFilesAreFound) {
     EXPECT_EQ(Listed(), Names{});
 }
 
-TEST_F(ChangeScanTest, CreateOrUpdateNeverReportsVanishedFiles) {
+TEST_F(ChangeScanTest, CreateOrUpdateNeverReportsVanishedFilesAndSubFoldersNeverCount) {
     test::WriteText(watched_ / "a.txt", "a");
     test::WriteText(watched_ / "b.txt", "b");
     Baseline();
     fs::remove(watched_ / "a.txt");
+    fs::create_directory(watched_ / "sub");
     EXPECT_EQ(Report(), Events{});
     EXPECT_EQ(Listed(), (Names{"b.txt"}));
 }
@@ -232,7 +228,7 @@ TEST_F(ChangeScanTest, WithoutAProgramTheFileIsOpenedOrLeftToAfterProcessing) {
 TEST_F(ChangeScanTest, AListingThatCannotBeReadHoldsTheScanBack) {
     test::WriteText(watched_ / "a.txt", "a");
     entry_.afterAction = config::MoveTarget;
-    fs::create_directory(root_.path() / "data" / "obsdat" / "0.dir");
+    fs::create_directory(dataFolder_.ListingFile(0));
     // Taken for empty, it would report and move every file of the folder.
     EXPECT_EQ(Report(), Events{});
     EXPECT_TRUE(fs::exists(watched_ / "a.txt"));

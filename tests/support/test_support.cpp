@@ -7,6 +7,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "config/data_folder.h"
 #include "text/convert.h"
 
 namespace molvar::test {
@@ -59,6 +60,16 @@ std::vector<std::string> FolderNames(const std::filesystem::path& folder) {
     std::sort(names.begin(), names.end());
     return names;
 }
+
+void Store(std::span<char> field, const text::Cp932String& value) { text::StoreField(field, value, field.size() - 1); }
+
+ScopedDataFolder::ScopedDataFolder(const std::filesystem::path& folder)
+    : folder_(folder), saved_(config::g_baseFolder) {
+    std::filesystem::create_directories(Obsdat());
+    config::g_baseFolder = SjPath(folder);
+}
+
+ScopedDataFolder::~ScopedDataFolder() { config::g_baseFolder = saved_; }
 
 void SetLastWriteTime(const std::filesystem::path& path, std::int64_t calendarTime) {
     const std::chrono::sys_seconds time{std::chrono::seconds(calendarTime)};

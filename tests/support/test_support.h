@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <mutex>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -68,6 +69,25 @@ private:
     mutable std::mutex mutex_;
     mutable std::vector<std::string> events_;
     framework::ScopedMessageBoxPresenter installed_{*this};
+};
+
+// Stores a text into a record's field, cut to the field's width less its NUL.
+void Store(std::span<char> field, const text::Cp932String& value);
+
+// The data folder for the lifetime of the guard: `folder` with its "obsdat"
+// sub-folder, set as g_baseFolder and restored afterwards.
+class ScopedDataFolder {
+public:
+    explicit ScopedDataFolder(const std::filesystem::path& folder);
+    ~ScopedDataFolder();
+    ScopedDataFolder(const ScopedDataFolder&) = delete;
+    ScopedDataFolder& operator=(const ScopedDataFolder&) = delete;
+    std::filesystem::path Obsdat() const { return folder_ / "obsdat"; }
+    std::filesystem::path ListingFile(int entryIndex) const { return Obsdat() / (std::to_string(entryIndex) + ".dir"); }
+
+private:
+    std::filesystem::path folder_;
+    text::Cp932String saved_;
 };
 
 // Sets a file's last-write time to a calendar time (seconds since 1970 UTC).
