@@ -36,6 +36,13 @@ std::uint32_t Packed(std::int64_t high, std::int64_t middle, std::int64_t low) {
     return static_cast<std::uint32_t>((high * 100 + middle) * 100 + low);
 }
 
+std::string_view NameIn(std::span<const char> field) {
+    const void* nul = std::memchr(field.data(), '\0', field.size());
+    const std::size_t length =
+        nul != nullptr ? static_cast<std::size_t>(static_cast<const char*>(nul) - field.data()) : field.size();
+    return std::string_view(field.data(), length);
+}
+
 bool HoldsPathSeparator(std::string_view pattern) {
     for (std::size_t at = 0; at < pattern.size(); ++at) {
         if (text::IsLeadByte(static_cast<std::uint8_t>(pattern[at]))) {
@@ -69,9 +76,11 @@ void SnapshotRecord::ToBytes(std::span<std::uint8_t, kSize> bytes) const {
                    [](char c) { return static_cast<std::uint8_t>(c); });
 }
 
-std::string_view SnapshotRecord::Name() const {
-    const auto end = std::find(fileName.begin(), fileName.end(), '\0');
-    return std::string_view(fileName.data(), static_cast<std::size_t>(end - fileName.begin()));
+std::string_view SnapshotRecord::Name() const { return NameIn(std::span<const char>(fileName)); }
+
+std::string_view SnapshotNode::Name() const {
+    const auto field = bytes.subspan<layout::fileName.offset, layout::fileName.width>();
+    return NameIn(std::span<const char>(reinterpret_cast<const char*>(field.data()), field.size()));
 }
 
 std::optional<SnapshotRecord> MakeSnapshotRecord(const platform::DirectoryItem& item) {
@@ -119,19 +128,23 @@ std::optional<SnapshotRecord> FolderFiles::Next() {
 }
 
 SnapshotLoad LoadSnapshot(int entryIndex, FolderSnapshot& snapshot) {
-    const platform::FileHead file =
+    platform::FileHead file =
         platform::ReadFileHead(ListingFilePath(entryIndex), kMaxListingRecords * SnapshotRecord::kSize);
     SnapshotLoad load;
     if (file.status == platform::ReadStatus::Unreadable) {
         load.readable = false;
         return load;
     }
-    const std::size_t records = file.bytes.size() / SnapshotRecord::kSize;
-    snapshot.nodes_.reserve(snapshot.nodes_.size() + records);
+    // The bytes are kept as read and the nodes point into them, so loading
+    // copies nothing.
+    snapshot.nodes_.clear();
+    snapshot.listingBytes_ = std::move(file.bytes);
+    const std::size_t records = snapshot.listingBytes_.size() / SnapshotRecord::kSize;
+    snapshot.nodes_.reserve(records);
     for (std::size_t k = 0; k < records; ++k) {
-        const std::span<const std::uint8_t, SnapshotRecord::kSize> bytes(file.bytes.data() + k * SnapshotRecord::kSize,
-                                                                         SnapshotRecord::kSize);
-        snapshot.nodes_.push_back(SnapshotNode{SnapshotRecord::FromBytes(bytes), 0});
+        snapshot.nodes_.push_back(SnapshotNode{
+            std::span<const std::uint8_t, SnapshotRecord::kSize>(
+                snapshot.listingBytes_.data() + k * SnapshotRecord::kSize, SnapshotRecord::kSize)});
     }
     snapshot.BuildNameIndex();
     snapshot.expectedNext_ = 0;
@@ -148,9 +161,9 @@ void FolderSnapshot::BuildNameIndex() {
     // Built once the nodes no longer move; only the first node of a name is
     // entered, as a walk from the start would find it.
     for (std::size_t k = 0; k < nodes_.size(); ++k) {
-        const std::string_view name = nodes_[k].record.Name();
+        const std::string_view name = nodes_[k].Name();
         std::size_t slot = std::hash<std::string_view>{}(name) & (slots - 1);
-        while (nameSlots_[slot] != 0 && nodes_[nameSlots_[slot] - 1].record.Name() != name) {
+        while (nameSlots_[slot] != 0 && nodes_[nameSlots_[slot] - 1].Name() != name) {
             slot = (slot + 1) & (slots - 1);
         }
         nodes_[k].firstOfName = nameSlots_[slot] == 0;
@@ -163,7 +176,7 @@ void FolderSnapshot::BuildNameIndex() {
 std::size_t FolderSnapshot::FindFirstOfName(std::string_view name) {
     if (expectedNext_ < nodes_.size()) {
         const SnapshotNode& expected = nodes_[expectedNext_];
-        if (expected.firstOfName && expected.record.Name() == name) {
+        if (expected.firstOfName && expected.Name() == name) {
             return expectedNext_++;
         }
     }
@@ -174,7 +187,7 @@ std::size_t FolderSnapshot::FindFirstOfName(std::string_view name) {
     for (std::size_t slot = std::hash<std::string_view>{}(name) & mask; nameSlots_[slot] != 0;
          slot = (slot + 1) & mask) {
         const std::size_t at = nameSlots_[slot] - 1;
-        if (nodes_[at].record.Name() == name) {
+        if (nodes_[at].Name() == name) {
             expectedNext_ = at + 1;
             return at;
         }
@@ -189,13 +202,13 @@ SnapshotMatch MatchFile(FolderSnapshot& snapshot, const SnapshotRecord& scanned)
     }
     SnapshotNode& node = snapshot.nodes_[at];
     node.seen = 1;
-    if (node.record.fileSize != scanned.fileSize) {
+    if (ReadUint32(node.bytes, layout::fileSize) != scanned.fileSize) {
         return SnapshotMatch::SizeChanged;
     }
-    if (node.record.writeDate != scanned.writeDate) {
+    if (ReadUint32(node.bytes, layout::writeDate) != scanned.writeDate) {
         return SnapshotMatch::DateChanged;
     }
-    if (node.record.writeTime != scanned.writeTime) {
+    if (ReadUint32(node.bytes, layout::writeTime) != scanned.writeTime) {
         return SnapshotMatch::TimeChanged;
     }
     return SnapshotMatch::Unchanged;
@@ -208,17 +221,18 @@ void ClearSnapshot(FolderSnapshot& snapshot) {
 }
 
 void WriteSnapshot(int entryIndex, const WatchEntry& entry) {
+    const text::Cp932String path = ListingFilePath(entryIndex);
+    // Most scans find the folder as listed: a file that holds the new listing
+    // already is left alone, sparing the disk a rewrite of the whole listing.
+    const platform::FileHead current = platform::ReadFileHead(path, kMaxListingRecords * SnapshotRecord::kSize);
     std::vector<std::uint8_t> bytes;
+    bytes.reserve(current.bytes.size());
     FolderFiles files(entry);
     while (const auto record = files.Next()) {
         bytes.resize(bytes.size() + SnapshotRecord::kSize);
         record->ToBytes(std::span<std::uint8_t, SnapshotRecord::kSize>(bytes.end() - SnapshotRecord::kSize,
                                                                        SnapshotRecord::kSize));
     }
-    // Most scans find the folder as listed: leaving an equal file alone
-    // spares the disk a rewrite of the whole listing.
-    const text::Cp932String path = ListingFilePath(entryIndex);
-    const platform::FileHead current = platform::ReadFileHead(path, bytes.size() + 1);
     if (current.status == platform::ReadStatus::Read && current.bytes == bytes) {
         return;
     }

@@ -81,12 +81,17 @@ enum class SnapshotMatch : std::int16_t {
     TimeChanged = 4,  // same name, size and date, other time
 };
 
+// One record of a loaded listing, read in place from the listing's bytes.
 struct SnapshotNode {
-    SnapshotRecord record;
+    std::span<const std::uint8_t, SnapshotRecord::kSize> bytes;
     std::uint16_t seen = 0;  // 1 once a scanned file matched this node
     // No earlier node has this name (a listing the program wrote never
     // holds a name twice).
     bool firstOfName = true;
+
+    SnapshotRecord record() const { return SnapshotRecord::FromBytes(bytes); }
+    // The name up to its NUL, or the whole field when it holds none.
+    std::string_view Name() const;
 };
 
 struct SnapshotLoad {
@@ -113,6 +118,7 @@ private:
 
     std::size_t FindFirstOfName(std::string_view name);
 
+    std::vector<std::uint8_t> listingBytes_;  // the file as read; the nodes point into it
     std::vector<SnapshotNode> nodes_;
     // A folder that has not changed is searched in the order of its listing,
     // so a lookup first tries the node after the last one matched.

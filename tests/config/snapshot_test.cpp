@@ -91,8 +91,8 @@ TEST_F(SnapshotTest, ARecordHoldsLowSizeLocalDateAndTimeAndTheName) {
 
     FolderSnapshot listing;
     EXPECT_EQ(LoadSnapshot(3, listing).count, 1);
-    EXPECT_EQ(listing.nodes()[0].record.fileSize, 705'032'704u);
-    EXPECT_EQ(listing.nodes()[0].record.Name(), "report.csv");
+    EXPECT_EQ(listing.nodes()[0].record().fileSize, 705'032'704u);
+    EXPECT_EQ(listing.nodes()[0].Name(), "report.csv");
 
     // Growing the file by exactly 4 GiB is no size change.
     fs::resize_file(file, 5'000'000'000 + (std::uint64_t{1} << 32));
@@ -184,7 +184,7 @@ TEST_F(SnapshotTest, LoadReadsWholeRecordsWithinTheirFields) {
     test::WriteBytes(ListingPath(4), bytes);
     load = LoadSnapshot(4, listing);
     EXPECT_EQ(load.count, 2);
-    EXPECT_EQ(listing.nodes()[1].record.Name(), std::string(128, 'x'));
+    EXPECT_EQ(listing.nodes()[1].Name(), std::string(128, 'x'));
 
     // A listing that exists but cannot be read is told apart from a missing one.
     FolderSnapshot other;

@@ -87,7 +87,7 @@ protected:
         config::LoadSnapshot(0, listing);
         Names names;
         for (const auto& node : listing.nodes()) {
-            names.push_back(text::ToUtf8ForDisplay(text::Cp932String::FromBytes(node.record.Name())));
+            names.push_back(text::ToUtf8ForDisplay(text::Cp932String::FromBytes(node.Name())));
         }
         std::sort(names.begin(), names.end());
         return names;
