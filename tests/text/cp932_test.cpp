@@ -62,6 +62,10 @@ TEST(Cp932Convert, ReportsWhatCannotBeConvertedInsteadOfMangling) {
     EXPECT_FALSE(ToUtf8(Cp932String::FromBytes("abc\x82")));  // lone lead byte
     EXPECT_FALSE(FromUtf8("snow \xE2\x98\x83 man"));           // U+2603 has no cp932 form
     EXPECT_FALSE(FromUtf8("\xC3("));                           // not UTF-8
+    // Look-alikes are no conversion: a yen sign is not the backslash 0x5C,
+    // a wave dash (U+301C) not the fullwidth tilde 0x8160.
+    EXPECT_FALSE(FromUtf8("C:\xC2\xA5In"));
+    EXPECT_FALSE(FromUtf8("\xE3\x80\x9C"));
     EXPECT_EQ(ToUtf8ForDisplay(Cp932String::FromBytes("a\x82")), "a?");
 }
 

@@ -2,8 +2,6 @@
 #include <iconv.h>
 
 #include <cerrno>
-#include <cstdio>
-#include <cstdlib>
 
 #include "text/convert.h"
 
@@ -92,31 +90,15 @@ std::optional<Cp932String> FromUtf8(std::string_view utf8) {
     if (!converted) {
         return std::nullopt;
     }
-    return Cp932String::FromBytes(*converted);
-}
-
-std::string ToUtf8ForDisplay(const Cp932String& text) {
-    if (auto whole = ToUtf8(text)) {
-        return *whole;
+    // glibc also gives look-alikes: U+00A5 YEN SIGN becomes 0x5C, which is a
+    // backslash, U+301C WAVE DASH becomes 0x8160, which reads back as
+    // U+FF5E. Only a text that converts back unchanged has a cp932 form, as
+    // Windows decides without best fit.
+    auto text = Cp932String::FromBytes(*converted);
+    if (ToUtf8(text) != utf8) {
+        return std::nullopt;
     }
-    std::string shown;
-    const std::string& bytes = text.bytes();
-    for (std::size_t pos = 0; pos < bytes.size();) {
-        const std::size_t width = IsLeadByte(static_cast<std::uint8_t>(bytes[pos])) ? 2 : 1;
-        auto piece = ToUtf8(Cp932String::FromBytes(std::string_view(bytes).substr(pos, width)));
-        shown += piece ? *piece : std::string("?");
-        pos += width;
-    }
-    return shown;
-}
-
-Cp932String LiteralToCp932(std::u8string_view literal) {
-    auto converted = FromUtf8(std::string_view(reinterpret_cast<const char*>(literal.data()), literal.size()));
-    if (!converted) {
-        std::fputs("molvar: a built-in text has no code page 932 form\n", stderr);
-        std::abort();
-    }
-    return *converted;
+    return text;
 }
 
 }  // namespace molvar::text
