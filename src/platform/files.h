@@ -22,7 +22,8 @@ struct FileHead {
     std::vector<std::uint8_t> bytes;  // at most the requested number of bytes
 };
 
-// Reads the first `maxBytes` bytes of a file (fewer when it is shorter).
+// Reads the first `maxBytes` bytes of a file (fewer when it is shorter). The
+// buffer follows the file's size, so the limit may be generous.
 FileHead ReadFileHead(const text::Cp932String& path, std::size_t maxBytes);
 
 enum class WriteStatus {

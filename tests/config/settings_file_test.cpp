@@ -69,18 +69,11 @@ std::vector<std::string> Titles(const WatchRecordList& list) {
 
 class SettingsFileTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        fs::create_directory(data_.path() / "obsdat");
-        savedBase_ = g_baseFolder;
-        g_baseFolder = SjPath(data_.path());
-    }
-    void TearDown() override { g_baseFolder = savedBase_; }
-
-    fs::path SettingsFile() const { return data_.path() / "obsdat" / "dirinfo.dat"; }
+    fs::path SettingsFile() const { return dataFolder_.Obsdat() / "dirinfo.dat"; }
     void WriteSettings(const std::vector<std::uint8_t>& bytes) const { test::WriteBytes(SettingsFile(), bytes); }
 
     test::TempFolder data_;
-    text::Cp932String savedBase_;
+    test::ScopedDataFolder dataFolder_{data_.path()};
     test::EffectRecorder recorder_;
 };
 

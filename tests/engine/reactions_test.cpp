@@ -12,9 +12,8 @@ namespace fs = std::filesystem;
 using config::WatchEntry;
 using test::Sj;
 using test::SjPath;
+using test::Store;
 using Events = std::vector<std::string>;
-
-void Store(std::span<char> field, const text::Cp932String& value) { text::StoreField(field, value, field.size() - 1); }
 
 class ReactionsTest : public ::testing::Test {
 protected:

@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <random>
 
+#include "config/data_folder.h"
 #include "text/convert.h"
 
 namespace molvar::test {
@@ -92,9 +93,32 @@ std::vector<std::string> FolderNames(const std::filesystem::path& folder) {
     return names;
 }
 
+void Store(std::span<char> field, const text::Cp932String& value) { text::StoreField(field, value, field.size() - 1); }
+
+ScopedDataFolder::ScopedDataFolder(const std::filesystem::path& folder)
+    : folder_(folder), saved_(config::g_baseFolder) {
+    std::filesystem::create_directories(Obsdat());
+    config::g_baseFolder = SjPath(folder);
+}
+
+ScopedDataFolder::~ScopedDataFolder() { config::g_baseFolder = saved_; }
+
+void SetLastWriteTime(const std::filesystem::path& path, std::int64_t calendarTime) {
+    const std::chrono::sys_seconds time{std::chrono::seconds(calendarTime)};
+    std::filesystem::last_write_time(path, std::chrono::file_clock::from_sys(time));
+}
+
 void EffectRecorder::Add(std::string event) const {
-    std::lock_guard lock(mutex_);
-    events_.push_back(std::move(event));
+    {
+        std::lock_guard lock(mutex_);
+        events_.push_back(std::move(event));
+    }
+    added_.notify_all();
+}
+
+bool EffectRecorder::WaitForEvents(std::size_t count) const {
+    std::unique_lock lock(mutex_);
+    return added_.wait_for(lock, std::chrono::seconds(20), [&] { return events_.size() >= count; });
 }
 
 std::vector<std::string> EffectRecorder::events() const {

@@ -2,11 +2,14 @@
 // literals and recorders for the effects the engine has on the user.
 #pragma once
 
+#include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <filesystem>
 #include <mutex>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -52,11 +55,16 @@ std::vector<std::string> FolderNames(const std::filesystem::path& folder);
 class EffectRecorder final : public platform::Services, public framework::MessageBoxPresenter {
 public:
     std::optional<platform::LocalTime> localTime;  // what LocalTimeOf tells
+    mutable std::atomic<std::int64_t> calendarTime{1335103509};  // what CalendarTime tells
+    std::atomic<std::int64_t> calendarStep{0};  // how far the clock moves at each reading
 
     std::vector<std::string> events() const;
+    // Waits until at least `count` events have been recorded (false after a
+    // generous time-out, so a fault fails the test instead of hanging it).
+    bool WaitForEvents(std::size_t count) const;
 
     int Present(const text::Cp932String& message, unsigned type) override;
-    std::int64_t CalendarTime() const override { return 1335103509; }
+    std::int64_t CalendarTime() const override { return calendarTime.fetch_add(calendarStep); }
     std::optional<platform::LocalTime> LocalTimeOf(std::int64_t) const override { return localTime; }
     void Sleep(std::chrono::milliseconds duration) const override;
     void Beep(unsigned frequencyHz, std::chrono::milliseconds duration) const override;
@@ -68,9 +76,32 @@ private:
     void Add(std::string event) const;
 
     mutable std::mutex mutex_;
+    mutable std::condition_variable added_;
     mutable std::vector<std::string> events_;
     framework::ScopedMessageBoxPresenter installed_{*this};
 };
+
+// Stores a text into a record's field, cut to the field's width less its NUL.
+void Store(std::span<char> field, const text::Cp932String& value);
+
+// The data folder for the lifetime of the guard: `folder` with its "obsdat"
+// sub-folder, set as g_baseFolder and restored afterwards.
+class ScopedDataFolder {
+public:
+    explicit ScopedDataFolder(const std::filesystem::path& folder);
+    ~ScopedDataFolder();
+    ScopedDataFolder(const ScopedDataFolder&) = delete;
+    ScopedDataFolder& operator=(const ScopedDataFolder&) = delete;
+    std::filesystem::path Obsdat() const { return folder_ / "obsdat"; }
+    std::filesystem::path ListingFile(int entryIndex) const { return Obsdat() / (std::to_string(entryIndex) + ".dir"); }
+
+private:
+    std::filesystem::path folder_;
+    text::Cp932String saved_;
+};
+
+// Sets a file's last-write time to a calendar time (seconds since 1970 UTC).
+void SetLastWriteTime(const std::filesystem::path& path, std::int64_t calendarTime);
 
 // Sets an environment variable for the lifetime of the guard; programs
 // started meanwhile inherit it.

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 
@@ -158,9 +159,13 @@ FileHead ReadFileHead(const text::Cp932String& path, std::size_t maxBytes) {
     if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
         return head;
     }
-    head.bytes.resize(maxBytes);
+    // Sized by the file, not by the limit: a generous limit costs nothing.
+    head.bytes.resize(std::min(maxBytes, static_cast<std::size_t>(info.st_size) + 1));
     std::size_t filled = 0;
     while (filled < maxBytes) {
+        if (filled == head.bytes.size()) {  // the file grew meanwhile
+            head.bytes.resize(std::min(maxBytes, filled * 2));
+        }
         const ssize_t got = ReadRetrying(fd.get(), head.bytes.data() + filled, maxBytes - filled);
         if (got < 0) {
             head.bytes.clear();

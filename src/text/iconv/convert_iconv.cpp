@@ -62,13 +62,30 @@ Converter& FromUtf8Converter() {
     return converter;
 }
 
+// Code page 932 and UTF-8 agree on every byte below 0x80, and most file names
+// are plain ASCII: those need no conversion.
+bool IsAscii(std::string_view bytes) {
+    for (const char c : bytes) {
+        if (static_cast<unsigned char>(c) >= 0x80) {
+            return false;
+        }
+    }
+    return true;
+}
+
 }  // namespace
 
 std::optional<std::string> ToUtf8(const Cp932String& text) {
+    if (IsAscii(text.bytes())) {
+        return text.bytes();
+    }
     return ToUtf8Converter().Convert(text.bytes());
 }
 
 std::optional<Cp932String> FromUtf8(std::string_view utf8) {
+    if (IsAscii(utf8)) {
+        return Cp932String::FromBytes(utf8);
+    }
     auto converted = FromUtf8Converter().Convert(utf8);
     if (!converted) {
         return std::nullopt;

@@ -1,0 +1,150 @@
+// One full change scan of a folder in which nothing changed, against a bare
+// listing of the same folder (readdir plus stat of every entry), for folders
+// of 1,000, 10,000 and 100,000 files. A scan lists the folder twice (the
+// comparison and the new listing) and reads and writes one listing file.
+#include <benchmark/benchmark.h>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <string>
+
+#include "config/data_folder.h"
+#include "config/snapshot.h"
+#include "engine/change_scan.h"
+#include "platform/services.h"
+#include "text/convert.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace molvar;
+
+constexpr int kSizes[] = {1'000, 10'000, 100'000};
+
+class BenchFolders {
+public:
+    BenchFolders() {
+        const char* base = std::getenv("MOLVAR_BENCH_DIR");
+        std::string pattern = (fs::path(base ? base : fs::temp_directory_path().string()) / "molvar-bench-XXXXXX").string();
+        if (::mkdtemp(pattern.data()) == nullptr) {
+            std::perror("mkdtemp");
+            std::exit(1);
+        }
+        root_ = pattern;
+        fs::create_directories(root_ / "data" / "obsdat");
+        config::g_baseFolder = *text::FromUtf8((root_ / "data").string());
+    }
+    ~BenchFolders() {
+        std::error_code ignored;
+        fs::remove_all(root_, ignored);
+    }
+
+    // A folder of `files` small files, made on first use.
+    fs::path Folder(int files) {
+        const fs::path folder = root_ / ("watched-" + std::to_string(files));
+        if (!fs::exists(folder)) {
+            fs::create_directory(folder);
+            char name[32];
+            for (int k = 0; k < files; ++k) {
+                std::snprintf(name, sizeof name, "report-%06d.csv", k);
+                std::ofstream(folder / name) << k;
+            }
+        }
+        return folder;
+    }
+
+private:
+    fs::path root_;
+};
+
+BenchFolders& Folders() {
+    static BenchFolders folders;
+    return folders;
+}
+
+void BareListing(benchmark::State& state) {
+    const fs::path folder = Folders().Folder(static_cast<int>(state.range(0)));
+    for (auto _ : state) {
+        DIR* dir = ::opendir(folder.c_str());
+        std::int64_t entries = 0;
+        while (const dirent* entry = ::readdir(dir)) {
+            struct stat info {};
+            ::fstatat(::dirfd(dir), entry->d_name, &info, 0);
+            entries += info.st_size >= 0;
+        }
+        ::closedir(dir);
+        benchmark::DoNotOptimize(entries);
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+
+void FullScan(benchmark::State& state) {
+    const int files = static_cast<int>(state.range(0));
+    config::WatchEntry entry;
+    text::StoreField(entry.folder, *text::FromUtf8(Folders().Folder(files).string()), entry.folder.size() - 1);
+    const int index = 0;
+    config::WriteSnapshot(index, entry);
+    for (auto _ : state) {
+        engine::g_lastScanTime[index] = 0;  // every report scans
+        engine::ScanForChanges(index, entry, platform::SystemServices());
+    }
+    state.SetItemsProcessed(state.iterations() * files);
+}
+
+// Keeps the real time per iteration of every run, for the ratios.
+class RatioReporter : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override {
+        for (const Run& run : runs) {
+            if (run.run_type == Run::RT_Iteration) {
+                seconds_[run.run_name.str()] = run.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
+            }
+        }
+        ConsoleReporter::ReportRuns(runs);
+    }
+
+    void PrintRatios() const {
+        std::printf("\n%10s %14s %14s %8s %16s\n", "files", "bare listing", "full scan", "ratio", "scan per file");
+        double scanPerFileAtFirst = 0;
+        for (const int files : kSizes) {
+            const auto bare = seconds_.find("BareListing/" + std::to_string(files) + "/real_time");
+            const auto scan = seconds_.find("FullScan/" + std::to_string(files) + "/real_time");
+            if (bare == seconds_.end() || scan == seconds_.end()) {
+                continue;
+            }
+            const double perFile = scan->second / files;
+            if (scanPerFileAtFirst == 0) {
+                scanPerFileAtFirst = perFile;
+            }
+            std::printf("%10d %12.3fms %12.3fms %8.2f %13.3fus (%.2fx of %d files)\n", files, bare->second * 1e3,
+                        scan->second * 1e3, scan->second / bare->second, perFile * 1e6, perFile / scanPerFileAtFirst,
+                        kSizes[0]);
+        }
+        std::printf("targets: ratio at most 2.5 at 100000 files; per-file time at 100000 within 1.5x of 1000\n");
+    }
+
+private:
+    std::map<std::string, double> seconds_;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    for (const int files : kSizes) {
+        benchmark::RegisterBenchmark("BareListing", BareListing)->Arg(files)->UseRealTime()->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark("FullScan", FullScan)->Arg(files)->UseRealTime()->Unit(benchmark::kMillisecond);
+    }
+    benchmark::Initialize(&argc, argv);
+    RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    reporter.PrintRatios();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,242 @@
+#include "config/snapshot.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "config/data_folder.h"
+#include "platform/clock.h"
+#include "platform/files.h"
+
+namespace molvar::config {
+namespace {
+
+namespace layout = snapshot_layout;
+
+// Far beyond any real folder; only keeps a damaged file from taking all memory.
+constexpr std::size_t kMaxListingRecords = 4'000'000;
+
+std::uint32_t ReadUint32(std::span<const std::uint8_t, SnapshotRecord::kSize> bytes, FieldSpan field) {
+    static_assert(sizeof(std::uint32_t) == 4);
+    std::uint32_t value = 0;
+    for (std::size_t i = 0; i < 4; ++i) {
+        value |= static_cast<std::uint32_t>(bytes[field.offset + i]) << (8 * i);
+    }
+    return value;
+}
+
+void WriteUint32(std::span<std::uint8_t, SnapshotRecord::kSize> bytes, FieldSpan field, std::uint32_t value) {
+    for (std::size_t i = 0; i < 4; ++i) {
+        bytes[field.offset + i] = static_cast<std::uint8_t>(value >> (8 * i));
+    }
+}
+
+// yyyymmdd and hhmmss in 32 bits; the arithmetic is done wide so that no
+// year, however odd, overflows a signed int on the way.
+std::uint32_t Packed(std::int64_t high, std::int64_t middle, std::int64_t low) {
+    return static_cast<std::uint32_t>((high * 100 + middle) * 100 + low);
+}
+
+std::string_view NameIn(std::span<const char> field) {
+    const void* nul = std::memchr(field.data(), '\0', field.size());
+    const std::size_t length =
+        nul != nullptr ? static_cast<std::size_t>(static_cast<const char*>(nul) - field.data()) : field.size();
+    return std::string_view(field.data(), length);
+}
+
+bool HoldsPathSeparator(std::string_view pattern) {
+    for (std::size_t at = 0; at < pattern.size(); ++at) {
+        if (text::IsLeadByte(static_cast<std::uint8_t>(pattern[at]))) {
+            ++at;  // its trail byte may be 0x5C and is no separator
+        } else if (pattern[at] == '\\' || pattern[at] == '/') {
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+SnapshotRecord SnapshotRecord::FromBytes(std::span<const std::uint8_t, kSize> bytes) {
+    SnapshotRecord record;
+    record.fileSize = ReadUint32(bytes, layout::fileSize);
+    record.writeDate = ReadUint32(bytes, layout::writeDate);
+    record.writeTime = ReadUint32(bytes, layout::writeTime);
+    const auto name = bytes.subspan<layout::fileName.offset, layout::fileName.width>();
+    std::transform(name.begin(), name.end(), record.fileName.begin(),
+                   [](std::uint8_t b) { return static_cast<char>(b); });
+    return record;
+}
+
+void SnapshotRecord::ToBytes(std::span<std::uint8_t, kSize> bytes) const {
+    WriteUint32(bytes, layout::fileSize, fileSize);
+    WriteUint32(bytes, layout::writeDate, writeDate);
+    WriteUint32(bytes, layout::writeTime, writeTime);
+    WriteUint32(bytes, layout::reserved, 0);
+    std::transform(fileName.begin(), fileName.end(), bytes.begin() + layout::fileName.offset,
+                   [](char c) { return static_cast<std::uint8_t>(c); });
+}
+
+std::string_view SnapshotRecord::Name() const { return NameIn(std::span<const char>(fileName)); }
+
+std::string_view SnapshotNode::Name() const {
+    const auto field = bytes.subspan<layout::fileName.offset, layout::fileName.width>();
+    return NameIn(std::span<const char>(reinterpret_cast<const char*>(field.data()), field.size()));
+}
+
+std::optional<SnapshotRecord> MakeSnapshotRecord(const platform::DirectoryItem& item) {
+    const std::string& name = item.name.bytes();
+    if (name.empty() || name.size() > kMaxListedNameBytes || name.find('\0') != std::string::npos) {
+        return std::nullopt;
+    }
+    SnapshotRecord record;
+    std::copy(name.begin(), name.end(), record.fileName.begin());
+    record.fileSize = static_cast<std::uint32_t>(item.size);
+    // The bias in force at the file's own time: with today's bias every file
+    // would look changed after each switch to or from daylight-saving time.
+    if (const auto local = platform::ToLocalTime(item.lastWriteTime)) {
+        record.writeDate = Packed(local->year, local->month, local->day);
+        record.writeTime = Packed(local->hour, local->minute, local->second);
+    }
+    return record;
+}
+
+text::Cp932String SearchPatternOf(const WatchEntry& entry) {
+    using text::operator""_cp;
+    if (entry.targetKind != NamedFiles) {
+        static const text::Cp932String everything = "*"_cp;
+        return everything;
+    }
+    text::Cp932String pattern = FieldText(entry.namePattern);
+    if (HoldsPathSeparator(pattern.bytes())) {
+        return text::Cp932String();
+    }
+    return pattern;
+}
+
+FolderFiles::FolderFiles(const WatchEntry& entry) : search_(FieldText(entry.folder), SearchPatternOf(entry)) {}
+
+std::optional<SnapshotRecord> FolderFiles::Next() {
+    while (auto item = search_.Next()) {
+        if (item->isDirectory) {
+            continue;
+        }
+        if (auto record = MakeSnapshotRecord(*item)) {
+            return record;
+        }
+    }
+    return std::nullopt;
+}
+
+SnapshotLoad LoadSnapshot(int entryIndex, FolderSnapshot& snapshot) {
+    platform::FileHead file =
+        platform::ReadFileHead(ListingFilePath(entryIndex), kMaxListingRecords * SnapshotRecord::kSize);
+    SnapshotLoad load;
+    if (file.status == platform::ReadStatus::Unreadable) {
+        load.readable = false;
+        return load;
+    }
+    // The bytes are kept as read and the nodes point into them, so loading
+    // copies nothing.
+    snapshot.nodes_.clear();
+    snapshot.listingBytes_ = std::move(file.bytes);
+    const std::size_t records = snapshot.listingBytes_.size() / SnapshotRecord::kSize;
+    snapshot.nodes_.reserve(records);
+    for (std::size_t k = 0; k < records; ++k) {
+        snapshot.nodes_.push_back(SnapshotNode{
+            std::span<const std::uint8_t, SnapshotRecord::kSize>(
+                snapshot.listingBytes_.data() + k * SnapshotRecord::kSize, SnapshotRecord::kSize)});
+    }
+    snapshot.BuildNameIndex();
+    snapshot.expectedNext_ = 0;
+    load.count = static_cast<int>(records);
+    return load;
+}
+
+void FolderSnapshot::BuildNameIndex() {
+    std::size_t slots = 16;
+    while (slots < nodes_.size() * 2) {
+        slots *= 2;
+    }
+    nameSlots_.assign(slots, 0);
+    // Built once the nodes no longer move; only the first node of a name is
+    // entered, as a walk from the start would find it.
+    for (std::size_t k = 0; k < nodes_.size(); ++k) {
+        const std::string_view name = nodes_[k].Name();
+        std::size_t slot = std::hash<std::string_view>{}(name) & (slots - 1);
+        while (nameSlots_[slot] != 0 && nodes_[nameSlots_[slot] - 1].Name() != name) {
+            slot = (slot + 1) & (slots - 1);
+        }
+        nodes_[k].firstOfName = nameSlots_[slot] == 0;
+        if (nodes_[k].firstOfName) {
+            nameSlots_[slot] = static_cast<std::uint32_t>(k + 1);
+        }
+    }
+}
+
+std::size_t FolderSnapshot::FindFirstOfName(std::string_view name) {
+    if (expectedNext_ < nodes_.size()) {
+        const SnapshotNode& expected = nodes_[expectedNext_];
+        if (expected.firstOfName && expected.Name() == name) {
+            return expectedNext_++;
+        }
+    }
+    if (nameSlots_.empty()) {
+        return nodes_.size();
+    }
+    const std::size_t mask = nameSlots_.size() - 1;
+    for (std::size_t slot = std::hash<std::string_view>{}(name) & mask; nameSlots_[slot] != 0;
+         slot = (slot + 1) & mask) {
+        const std::size_t at = nameSlots_[slot] - 1;
+        if (nodes_[at].Name() == name) {
+            expectedNext_ = at + 1;
+            return at;
+        }
+    }
+    return nodes_.size();
+}
+
+SnapshotMatch MatchFile(FolderSnapshot& snapshot, const SnapshotRecord& scanned) {
+    const std::size_t at = snapshot.FindFirstOfName(scanned.Name());
+    if (at == snapshot.nodes_.size()) {
+        return SnapshotMatch::NotListed;
+    }
+    SnapshotNode& node = snapshot.nodes_[at];
+    node.seen = 1;
+    if (ReadUint32(node.bytes, layout::fileSize) != scanned.fileSize) {
+        return SnapshotMatch::SizeChanged;
+    }
+    if (ReadUint32(node.bytes, layout::writeDate) != scanned.writeDate) {
+        return SnapshotMatch::DateChanged;
+    }
+    if (ReadUint32(node.bytes, layout::writeTime) != scanned.writeTime) {
+        return SnapshotMatch::TimeChanged;
+    }
+    return SnapshotMatch::Unchanged;
+}
+
+void ClearSnapshot(FolderSnapshot& snapshot) {
+    snapshot.BuildNameIndex();
+    snapshot.expectedNext_ = 0;
+    snapshot.nodes_.clear();
+}
+
+void WriteSnapshot(int entryIndex, const WatchEntry& entry) {
+    const text::Cp932String path = ListingFilePath(entryIndex);
+    // Most scans find the folder as listed: a file that holds the new listing
+    // already is left alone, sparing the disk a rewrite of the whole listing.
+    const platform::FileHead current = platform::ReadFileHead(path, kMaxListingRecords * SnapshotRecord::kSize);
+    std::vector<std::uint8_t> bytes;
+    bytes.reserve(current.bytes.size());
+    FolderFiles files(entry);
+    while (const auto record = files.Next()) {
+        bytes.resize(bytes.size() + SnapshotRecord::kSize);
+        record->ToBytes(std::span<std::uint8_t, SnapshotRecord::kSize>(bytes.end() - SnapshotRecord::kSize,
+                                                                       SnapshotRecord::kSize));
+    }
+    if (current.status == platform::ReadStatus::Read && current.bytes == bytes) {
+        return;
+    }
+    platform::ReplaceFileAtomically(path, bytes);
+}
+
+}  // namespace molvar::config

@@ -1,0 +1,113 @@
+#include "engine/change_scan.h"
+
+#include "config/snapshot.h"
+#include "engine/reactions.h"
+
+namespace molvar::engine {
+namespace {
+
+// A report that comes this many seconds or fewer after the previous one is
+// part of the same burst.
+constexpr std::uint32_t kSettlingSeconds = 2;
+
+// Notes the report and tells whether it comes after a quiet interval. The
+// difference is taken in unsigned 32-bit arithmetic, so a clock set back
+// wraps to a large difference and scans.
+bool ReportEndsQuietInterval(int entryIndex, const platform::Services& services) {
+    const auto now = static_cast<std::uint32_t>(services.CalendarTime());
+    const std::uint32_t previous = g_lastScanTime[static_cast<std::size_t>(entryIndex)].exchange(now);
+    return static_cast<std::uint32_t>(now - previous) > kSettlingSeconds;
+}
+
+// Runs `use` on the index's listing under its lock, unless the scan's run
+// has ended and another has begun; false then.
+template <typename Use>
+bool WithListingOfRun(int entryIndex, const ScanRun& run, Use use) {
+    if (run.gate == nullptr) {
+        use();
+        return true;
+    }
+    std::lock_guard lock(run.gate->LockOf(entryIndex));
+    if (run.gate->currentRun() != run.run) {
+        return false;
+    }
+    use();
+    return true;
+}
+
+}  // namespace
+
+std::array<std::atomic<std::uint32_t>, config::kMaxWatchEntries> g_lastScanTime{};
+
+void ResetLastScanTimes() {
+    for (auto& time : g_lastScanTime) {
+        time = 0;
+    }
+}
+
+void ScanForChanges(int entryIndex, const config::WatchEntry& entry, const platform::Services& services,
+                    const ScanRun& run) {
+    if (entryIndex < 0 || entryIndex >= config::kMaxWatchEntries) {
+        return;
+    }
+    if (!ReportEndsQuietInterval(entryIndex, services)) {
+        return;
+    }
+
+    config::FolderSnapshot listing;
+    // A listing that exists but cannot be read is no reason to take every
+    // file for new and react to all of them: the scan waits for a later
+    // report, and the changes are still there to be found.
+    bool readable = false;
+    if (!WithListingOfRun(entryIndex, run, [&] { readable = config::LoadSnapshot(entryIndex, listing).readable; }) ||
+        !readable) {
+        return;
+    }
+    const bool hasProgram = !config::FieldText(entry.program).empty();
+
+    int foundFiles = 0;
+    bool toldOfChangedFiles = false;
+    config::FolderFiles files(entry);
+    while (const auto scanned = files.Next()) {
+        ++foundFiles;
+        if (config::MatchFile(listing, *scanned) == config::SnapshotMatch::Unchanged) {
+            continue;
+        }
+        if (!toldOfChangedFiles) {
+            NotifyUser(entry, services);
+            toldOfChangedFiles = true;
+        }
+        const auto name = text::Cp932String::FromBytes(scanned->Name());
+        if (hasProgram) {
+            RunProgram(name, entry, services);
+        } else if (entry.openTarget != 0) {
+            OpenTargetFile(name, entry, services);
+        }
+        AfterProcess(name, entry, services);
+    }
+
+    // A vanished file is looked for only when fewer files were found than
+    // the listing held: a renamed file shows as a new name and no vanished one.
+    if (entry.triggerKind == config::CreateRenameDelete && foundFiles < listing.size()) {
+        bool toldOfVanishedFiles = false;
+        for (const config::SnapshotNode& node : listing.nodes()) {
+            if (node.seen != 0) {
+                continue;
+            }
+            if (!toldOfVanishedFiles) {
+                NotifyUser(entry, services);
+                toldOfVanishedFiles = true;
+            }
+            if (hasProgram) {
+                RunProgram(std::nullopt, entry, services);
+            }
+        }
+    }
+
+    // A fresh search after the reactions: files they moved away are gone from
+    // it, and files that changed meanwhile are taken in without a report.
+    config::ClearSnapshot(listing);
+    WithListingOfRun(entryIndex, run, [&] { config::WriteSnapshot(entryIndex, entry); });
+}
+
+}  // namespace molvar::engine

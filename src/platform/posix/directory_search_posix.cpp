@@ -1,0 +1,64 @@
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <memory>
+
+#include "platform/directory_search.h"
+#include "platform/posix/os_path.h"
+#include "text/convert.h"
+
+namespace molvar::platform {
+
+struct DirectorySearch::State {
+    struct CloseDir {
+        void operator()(DIR* dir) const { ::closedir(dir); }
+    };
+    std::unique_ptr<DIR, CloseDir> dir;
+    text::Cp932String pattern;
+    bool matchesEverything = false;
+};
+
+DirectorySearch::DirectorySearch(const text::Cp932String& folder, const text::Cp932String& pattern)
+    : state_(std::make_unique<State>()) {
+    state_->pattern = pattern;
+    state_->matchesEverything = pattern.bytes() == "*" || pattern.bytes() == "*.*";
+    if (const auto osFolder = posix::OsPath(folder)) {
+        state_->dir.reset(::opendir(osFolder->c_str()));
+    }
+}
+
+DirectorySearch::~DirectorySearch() = default;
+
+std::optional<DirectoryItem> DirectorySearch::Next() {
+    DIR* const dir = state_->dir.get();
+    if (dir == nullptr) {
+        return std::nullopt;
+    }
+    // readdir() also ends with nullptr on a read error: the search ends there,
+    // as FindNextFile's does.
+    while (const dirent* entry = ::readdir(dir)) {
+        auto name = text::FromUtf8(entry->d_name);
+        if (!name || (!state_->matchesEverything && !MatchesWildcard(*name, state_->pattern))) {
+            continue;
+        }
+        // Follows symbolic links, as Windows reports a link's target; a
+        // dangling link or an item gone since readdir is passed over.
+        struct stat info {};
+        if (::fstatat(::dirfd(dir), entry->d_name, &info, 0) != 0) {
+            continue;
+        }
+        if (!S_ISDIR(info.st_mode) && !S_ISREG(info.st_mode)) {
+            continue;
+        }
+        DirectoryItem item;
+        item.name = std::move(*name);
+        item.isDirectory = S_ISDIR(info.st_mode);
+        item.size = static_cast<std::uint64_t>(info.st_size);
+        item.lastWriteTime = static_cast<std::int64_t>(info.st_mtime);
+        return item;
+    }
+    return std::nullopt;
+}
+
+}  // namespace molvar::platform

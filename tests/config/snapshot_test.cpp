@@ -1,0 +1,220 @@
+#include <gtest/gtest.h>
+
+#include <ctime>
+#include <filesystem>
+
+#include "config/data_folder.h"
+#include "config/snapshot.h"
+#include "support/test_support.h"
+
+namespace molvar::config {
+namespace {
+
+namespace fs = std::filesystem;
+using test::Sj;
+using test::SjPath;
+using test::Store;
+using Bytes = std::vector<std::uint8_t>;
+
+std::int64_t LocalCalendarTime(int year, int month, int day, int hour, int minute, int second) {
+    std::tm fields{};
+    fields.tm_year = year - 1900;
+    fields.tm_mon = month - 1;
+    fields.tm_mday = day;
+    fields.tm_hour = hour;
+    fields.tm_min = minute;
+    fields.tm_sec = second;
+    fields.tm_isdst = -1;
+    return static_cast<std::int64_t>(std::mktime(&fields));
+}
+
+SnapshotRecord Record(std::string_view name, std::uint32_t size, std::uint32_t date, std::uint32_t time) {
+    SnapshotRecord record;
+    std::copy(name.begin(), name.end(), record.fileName.begin());
+    record.fileSize = size;
+    record.writeDate = date;
+    record.writeTime = time;
+    return record;
+}
+
+class SnapshotTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        fs::create_directory(watched_);
+        Store(entry_.folder, SjPath(watched_));
+    }
+
+    fs::path ListingPath(int index) const { return dataFolder_.ListingFile(index); }
+
+    std::vector<std::string> ListedNames(int index) const {
+        const Bytes bytes = test::ReadBytes(ListingPath(index));
+        EXPECT_EQ(bytes.size() % SnapshotRecord::kSize, 0u);
+        std::vector<std::string> names;
+        for (std::size_t at = 0; at + SnapshotRecord::kSize <= bytes.size(); at += SnapshotRecord::kSize) {
+            names.emplace_back(reinterpret_cast<const char*>(bytes.data() + at + 16));
+        }
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    void WriteListing(int index, const std::vector<SnapshotRecord>& records) {
+        Bytes bytes(records.size() * SnapshotRecord::kSize);
+        for (std::size_t k = 0; k < records.size(); ++k) {
+            records[k].ToBytes(std::span<std::uint8_t, SnapshotRecord::kSize>(bytes.data() + k * SnapshotRecord::kSize,
+                                                                                SnapshotRecord::kSize));
+        }
+        test::WriteBytes(ListingPath(index), bytes);
+    }
+
+    test::TempFolder root_;
+    test::ScopedDataFolder dataFolder_{root_.path() / "data"};
+    fs::path watched_ = root_.path() / "受信";
+    WatchEntry entry_;
+};
+
+TEST_F(SnapshotTest, ARecordHoldsLowSizeLocalDateAndTimeAndTheName) {
+    const fs::path file = watched_ / "report.csv";
+    test::WriteText(file, "");
+    fs::resize_file(file, 5'000'000'000);  // sparse; only the low 32 bits are kept
+    test::SetLastWriteTime(file, LocalCalendarTime(2011, 3, 3, 9, 5, 7));
+
+    WriteSnapshot(3, entry_);
+
+    const Bytes bytes = test::ReadBytes(ListingPath(3));
+    ASSERT_EQ(bytes.size(), 144u);
+    const Bytes head(bytes.begin(), bytes.begin() + 16);
+    EXPECT_EQ(head, (Bytes{0x00, 0xF2, 0x05, 0x2A,    // 705,032,704
+                           0xDF, 0xDB, 0x32, 0x01,    // 20110303
+                           0x8B, 0x61, 0x01, 0x00,    // 90507
+                           0x00, 0x00, 0x00, 0x00}));  // reserved
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(&bytes[16])), "report.csv");
+
+    FolderSnapshot listing;
+    EXPECT_EQ(LoadSnapshot(3, listing).count, 1);
+    EXPECT_EQ(listing.nodes()[0].record().fileSize, 705'032'704u);
+    EXPECT_EQ(listing.nodes()[0].Name(), "report.csv");
+
+    // Growing the file by exactly 4 GiB is no size change.
+    fs::resize_file(file, 5'000'000'000 + (std::uint64_t{1} << 32));
+    test::SetLastWriteTime(file, LocalCalendarTime(2011, 3, 3, 9, 5, 7));
+    FolderFiles files(entry_);
+    EXPECT_EQ(MatchFile(listing, files.Next().value()), SnapshotMatch::Unchanged);
+}
+
+TEST_F(SnapshotTest, AListingHoldsTheMatchingFilesOnly) {
+    test::WriteText(watched_ / "a.txt", "a");
+    test::WriteText(watched_ / "b.csv", "b");
+    fs::create_directory(watched_ / "c.csv");
+    test::WriteText(watched_ / std::string(127, 'n'), "fits");
+    test::WriteText(watched_ / std::string(128, 'n'), "too long for a record");
+
+    WriteSnapshot(0, entry_);
+    const Bytes listing = test::ReadBytes(ListingPath(0));
+    EXPECT_EQ(listing.size(), 3 * 144u);
+    EXPECT_EQ(ListedNames(0), (std::vector<std::string>{"a.txt", "b.csv", std::string(127, 'n')}));
+    // A file that starts with the new listing but goes on is rewritten.
+    Bytes longer = listing;
+    longer.resize(listing.size() + 10, 'x');
+    test::WriteBytes(ListingPath(0), longer);
+    WriteSnapshot(0, entry_);
+    EXPECT_EQ(test::ReadBytes(ListingPath(0)), listing);
+
+    entry_.targetKind = NamedFiles;
+    Store(entry_.namePattern, Sj(u8"*.CSV"));
+    WriteSnapshot(0, entry_);
+    EXPECT_EQ(ListedNames(0), (std::vector<std::string>{"b.csv"}));
+
+    // A pattern that reaches into another folder finds nothing.
+    fs::create_directory(watched_ / "sub");
+    test::WriteText(watched_ / "sub" / "d.csv", "d");
+    Store(entry_.namePattern, Sj(u8"sub\\*.csv"));
+    WriteSnapshot(0, entry_);
+    EXPECT_TRUE(test::ReadBytes(ListingPath(0)).empty());
+
+    // A missing folder replaces the old listing by an empty one.
+    entry_.targetKind = AllFiles;
+    WriteSnapshot(0, entry_);
+    Store(entry_.folder, SjPath(root_.path() / "missing"));
+    WriteSnapshot(0, entry_);
+    EXPECT_TRUE(fs::exists(ListingPath(0)));
+    EXPECT_TRUE(test::ReadBytes(ListingPath(0)).empty());
+}
+
+TEST_F(SnapshotTest, MatchFileComparesWholeNamesThenSizeDateAndTime) {
+    WriteListing(1, {Record("same.txt", 10, 20120422, 140509), Record("size.txt", 10, 20120422, 140509),
+                     Record("date.txt", 10, 20120422, 140509), Record("time.txt", 10, 20120422, 140509),
+                     Record("report.txt.bak", 1, 1, 1), Record("a.txt", 1, 1, 1), Record("twice", 1, 1, 1),
+                     Record("twice", 2, 2, 2)});
+    FolderSnapshot listing;
+    ASSERT_EQ(LoadSnapshot(1, listing).count, 8);
+
+    EXPECT_EQ(MatchFile(listing, Record("same.txt", 10, 20120422, 140509)), SnapshotMatch::Unchanged);
+    // The size is compared first, then the date, then the time.
+    EXPECT_EQ(MatchFile(listing, Record("size.txt", 11, 20120423, 140510)), SnapshotMatch::SizeChanged);
+    EXPECT_EQ(MatchFile(listing, Record("date.txt", 10, 20120423, 140510)), SnapshotMatch::DateChanged);
+    EXPECT_EQ(MatchFile(listing, Record("time.txt", 10, 20120422, 140510)), SnapshotMatch::TimeChanged);
+    // Names match whole and with their case.
+    EXPECT_EQ(MatchFile(listing, Record("report.txt", 1, 1, 1)), SnapshotMatch::NotListed);
+    EXPECT_EQ(MatchFile(listing, Record("A.txt", 1, 1, 1)), SnapshotMatch::NotListed);
+    // Of two nodes of one name (never written by the program) the first
+    // counts, even when the lookup stands right before the second.
+    EXPECT_EQ(MatchFile(listing, Record("twice", 1, 1, 1)), SnapshotMatch::Unchanged);
+    EXPECT_EQ(MatchFile(listing, Record("twice", 2, 2, 2)), SnapshotMatch::SizeChanged);
+
+    std::vector<int> seen;
+    for (const SnapshotNode& node : listing.nodes()) {
+        seen.push_back(node.seen);
+    }
+    EXPECT_EQ(seen, (std::vector<int>{1, 1, 1, 1, 0, 0, 1, 0}));
+
+    ClearSnapshot(listing);
+    EXPECT_EQ(listing.size(), 0);
+    EXPECT_EQ(MatchFile(listing, Record("same.txt", 10, 20120422, 140509)), SnapshotMatch::NotListed);
+}
+
+TEST_F(SnapshotTest, LoadReadsWholeRecordsWithinTheirFields) {
+    FolderSnapshot listing;
+    SnapshotLoad load = LoadSnapshot(4, listing);
+    EXPECT_TRUE(load.readable);
+    EXPECT_EQ(load.count, 0);
+
+    // A name without NUL is read to the end of its field; a trailing piece
+    // shorter than a record is ignored.
+    Bytes bytes(2 * 144 + 100, 'x');
+    test::WriteBytes(ListingPath(4), bytes);
+    load = LoadSnapshot(4, listing);
+    EXPECT_EQ(load.count, 2);
+    EXPECT_EQ(listing.nodes()[1].Name(), std::string(128, 'x'));
+
+    // A listing that exists but cannot be read is told apart from a missing one.
+    FolderSnapshot other;
+    fs::create_directory(ListingPath(5));
+    load = LoadSnapshot(5, other);
+    EXPECT_FALSE(load.readable);
+    EXPECT_EQ(other.size(), 0);
+}
+
+#ifndef _WIN32
+// The bias in force at the file's own time, whatever the time of year now:
+// otherwise every file would look changed after each daylight-saving switch.
+TEST_F(SnapshotTest, LocalTimeUsesTheBiasInForceAtTheFilesTime) {
+    test::ScopedEnv zone("TZ", "CET-1CEST,M3.5.0,M10.5.0/3");
+    ::tzset();
+    platform::DirectoryItem item;
+    item.name = text::Cp932String::FromBytes("a");
+    item.lastWriteTime = 1295092800;  // 2011-01-15 12:00:00 UTC
+    const auto winter = MakeSnapshotRecord(item);
+    item.lastWriteTime = 1310731200;  // 2011-07-15 12:00:00 UTC
+    const auto summer = MakeSnapshotRecord(item);
+    ::unsetenv("TZ");
+    ::tzset();
+    ASSERT_TRUE(winter && summer);
+    EXPECT_EQ(winter->writeDate, 20110115u);
+    EXPECT_EQ(winter->writeTime, 130000u);
+    EXPECT_EQ(summer->writeDate, 20110715u);
+    EXPECT_EQ(summer->writeTime, 140000u);
+}
+#endif
+
+}  // namespace
+}  // namespace molvar::config
