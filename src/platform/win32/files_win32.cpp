@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 
@@ -162,10 +163,15 @@ FileHead ReadFileHead(const text::Cp932String& path, std::size_t maxBytes) {
         (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
         return head;
     }
-    head.bytes.resize(maxBytes);
+    // Sized by the file, not by the limit: a generous limit costs nothing.
+    const std::uint64_t size = (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+    head.bytes.resize(static_cast<std::size_t>(std::min<std::uint64_t>(maxBytes, size + 1)));
     std::size_t filled = 0;
     while (filled < maxBytes) {
-        const std::size_t left = maxBytes - filled;
+        if (filled == head.bytes.size()) {  // the file grew meanwhile
+            head.bytes.resize(std::min(maxBytes, std::max<std::size_t>(filled * 2, 4096)));
+        }
+        const std::size_t left = head.bytes.size() - filled;
         const auto chunk = static_cast<DWORD>(left < (1u << 30) ? left : (1u << 30));
         DWORD got = 0;
         if (!::ReadFile(file.get(), head.bytes.data() + filled, chunk, &got, nullptr)) {
