@@ -68,7 +68,7 @@ protected:
 
     test::TempFolder root_;
     test::ScopedDataFolder dataFolder_{root_.path() / "data"};
-    fs::path watched_ = root_.path() / "受信";
+    fs::path watched_ = root_.path() / u8"受信";
     WatchEntry entry_;
 };
 

@@ -50,8 +50,8 @@ protected:
         return Events(all.begin() + static_cast<std::ptrdiff_t>(before), all.end());
     }
 
-    std::string Told() const { return "message:" + watched_.string() + "を実行します。"; }
-    std::string Ran(const std::string& name) const { return "shell-run:conv|" + (watched_ / name).string(); }
+    std::string Told() const { return "message:" + test::Utf8(watched_) + "を実行します。"; }
+    std::string Ran(const std::string& name) const { return "shell-run:conv|" + test::Utf8(watched_ / test::Utf8Path(name)); }
 
     // One notice, then the program with each file (and the pause after it).
     Events Changed(const Names& names) const {
@@ -95,7 +95,7 @@ protected:
 
     test::TempFolder root_;
     test::ScopedDataFolder dataFolder_{root_.path() / "data"};
-    fs::path watched_ = root_.path() / "受信";
+    fs::path watched_ = root_.path() / u8"受信";
     fs::path done_ = root_.path() / "done";
     WatchEntry entry_;
     test::EffectRecorder effects_;
@@ -135,7 +135,7 @@ TEST_F(ChangeScanTest, NewAndChangedFilesAreReactedToInSearchOrderAfterOneNotice
     }
     Baseline();
 
-    for (const char* name : {"new1.csv", "報告書.csv", "new3.csv"}) {
+    for (const char8_t* name : {u8"new1.csv", u8"報告書.csv", u8"new3.csv"}) {
         test::WriteText(watched_ / name, "n");
     }
     test::WriteText(watched_ / "grow.txt", "12345");
@@ -216,7 +216,7 @@ TEST_F(ChangeScanTest, WithoutAProgramTheFileIsOpenedOrLeftToAfterProcessing) {
     Store(entry_.program, text::Cp932String());
     Baseline();
     test::WriteText(watched_ / "a.txt", "a");
-    EXPECT_EQ(Report(), (Events{Told(), "shell-open:" + (watched_ / "a.txt").string(), "sleep:1000"}));
+    EXPECT_EQ(Report(), (Events{Told(), "shell-open:" + test::Utf8(watched_ / "a.txt"), "sleep:1000"}));
 
     entry_.openTarget = 0;
     entry_.afterAction = config::MoveTarget;

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
+#ifndef _WIN32
 #include <signal.h>
+#include <unistd.h>
+#endif
 
 #include <condition_variable>
 #include <filesystem>
@@ -90,7 +93,7 @@ class WatchControlTest : public ::testing::Test {
 protected:
     void SetUp() override { effects_.calendarStep = 10; }  // every report scans
 
-    fs::path Folder(const std::string& name) {
+    fs::path Folder(const fs::path& name) {
         fs::create_directories(root_.path() / name);
         return root_.path() / name;
     }
@@ -124,7 +127,7 @@ protected:
     }
 
     static Events Reported(const fs::path& folder, const std::string& name) {
-        return {"message:" + folder.string() + "を実行します。", "shell-run:conv|" + (folder / name).string(),
+        return {"message:" + test::Utf8(folder) + "を実行します。", "shell-run:conv|" + test::Utf8(folder / name),
                 "sleep:1000"};
     }
 
@@ -153,7 +156,7 @@ TEST_F(WatchControlTest, RunningSettingsGetDenseIndicesAndBaselinesBeforeTheirTh
     EXPECT_EQ(g_bWatching, 1);
 
     // Only what comes after the start is reported, by the setting's own thread.
-    test::WriteText(d / "new.txt", "n");
+    test::ArriveByCopy(d / "new.txt", "n");
     ASSERT_TRUE(effects_.WaitForEvents(3));
     EXPECT_EQ(effects_.events(), Reported(d, "new.txt"));
     doc.reset();
@@ -161,21 +164,21 @@ TEST_F(WatchControlTest, RunningSettingsGetDenseIndicesAndBaselinesBeforeTheirTh
 }
 
 TEST_F(WatchControlTest, AFileCreatedAfterTheStartRunsTheProgramWithItsPath) {
-    const fs::path in = Folder("受信");
+    const fs::path in = Folder(u8"受信");
     const fs::path record = root_.path() / "args";
-    test::ScopedEnv recordTo("MOLVAR_ARGS_FILE", record.string());
+    test::ScopedEnv recordTo("MOLVAR_ARGS_FILE", test::Utf8(record));
     WatchFileRecord setting = Setting(in);
     Store(setting.entry.program, SjPath(test::RecordArgsProgram()));
     setting.entry.waitForExit = 1;
     WriteSettings({setting});
 
     auto doc = Open();
-    test::WriteText(in / "報告書.csv", "1");
+    test::ArriveByCopy(in / u8"報告書.csv", "1");
     ASSERT_TRUE(effects_.WaitForEvents(1));  // the notice comes before the program
     // Stopping lets the scan end; closing the document waits for it.
     doc->StopWatching();
     doc.reset();
-    EXPECT_EQ(test::RecordedArgs(record), std::vector<std::string>{(in / "報告書.csv").string()});
+    EXPECT_EQ(test::RecordedArgs(record), std::vector<std::string>{test::Utf8(in / u8"報告書.csv")});
 }
 
 TEST_F(WatchControlTest, StopEndsWaitingThreadsAndStartTakesANewBaseline) {
@@ -194,7 +197,7 @@ TEST_F(WatchControlTest, StopEndsWaitingThreadsAndStartTakesANewBaseline) {
     // Put in while the watch was off: never reported.
     test::WriteText(in / "while-off.txt", "");
     EXPECT_TRUE(doc->OnCmdMsg(res::ID_WATCH_START, framework::CN_COMMAND, nullptr));
-    test::WriteText(in / "after.txt", "");
+    test::ArriveByCopy(in / "after.txt", "");
     ASSERT_TRUE(effects_.WaitForEvents(3));
     EXPECT_EQ(effects_.events(), Reported(in, "after.txt"));
     EXPECT_EQ(threads_.started(), 2);
@@ -207,7 +210,7 @@ TEST_F(WatchControlTest, AScanBlockedInAMessageBoxFinishesAfterTheStopWithoutRea
     framework::ScopedMessageBoxPresenter held(box);
     auto doc = Open();
 
-    test::WriteText(in / "a.txt", "a");
+    test::ArriveByCopy(in / "a.txt", "a");
     ASSERT_TRUE(box.WaitUntilShown());
     doc->StopWatching();  // returns while the box is open
     test::WriteText(in / "b.txt", "b");
@@ -247,7 +250,7 @@ TEST_F(WatchControlTest, AFolderDeletedWhileWatchedIsReportedOnceAndNeverSpins) 
 
     fs::remove_all(gone);
     ASSERT_TRUE(effects_.WaitForEvents(3));
-    EXPECT_EQ(effects_.events(), (Events{"message:" + gone.string() + "を実行します。", "shell-run:conv|(none)",
+    EXPECT_EQ(effects_.events(), (Events{"message:" + test::Utf8(gone) + "を実行します。", "shell-run:conv|(none)",
                                          "sleep:1000"}));
     doc->StopWatching();
     EXPECT_TRUE(threads_.WaitUntilAllEnded());
@@ -268,20 +271,20 @@ TEST_F(WatchControlTest, ManyStartsAndStopsOfAHundredSettingsOnSharedFolders) {
     WriteSettings(settings);
     auto doc = Open();
     for (int cycle = 0; cycle < 5; ++cycle) {
-        test::WriteText(folders[static_cast<std::size_t>(cycle)] / "file.txt", std::to_string(cycle));
+        test::ArriveByCopy(folders[static_cast<std::size_t>(cycle)] / "file.txt", std::to_string(cycle));
         doc->StopWatching();
         doc->StartWatching();
     }
     // After all that, one file in a folder is seen by each of its 5 settings.
     const std::size_t before = effects_.events().size();
-    test::WriteText(folders[19] / "last.txt", "");
+    test::ArriveByCopy(folders[19] / "last.txt", "");
     ASSERT_TRUE(effects_.WaitForEvents(before + 15));
     doc.reset();
     EXPECT_TRUE(threads_.WaitUntilAllEnded());
     EXPECT_EQ(threads_.started(), 600);
 }
 
-TEST_F(WatchControlTest, QuitFromTheTrayOrBySignalEndsTheMessageLoop) {
+TEST_F(WatchControlTest, QuitFromTheTrayOrAnEndRequestEndsTheMessageLoop) {
     WriteSettings({Setting(Folder("in"))});
     framework::PrepareMessageLoop();
     auto doc = Open();
@@ -292,7 +295,12 @@ TEST_F(WatchControlTest, QuitFromTheTrayOrBySignalEndsTheMessageLoop) {
 
     framework::PrepareMessageLoop();
     doc->StartWatching();
+#ifdef _WIN32
+    // The quit command from another thread, as the tray menu's would come.
+    std::thread([] { AfxPostCommand(res::ID_TRAY_EXIT); }).join();
+#else
     ::kill(::getpid(), SIGTERM);
+#endif
     EXPECT_EQ(framework::RunMessageLoop(*doc, res::ID_TRAY_EXIT), 0);
     EXPECT_EQ(g_bWatching, 0);
 }

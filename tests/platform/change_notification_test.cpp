@@ -18,7 +18,7 @@ protected:
     std::unique_ptr<ChangeNotification> Watch(ChangeFilter filter) { return ChangeNotification::Register(SjPath(folder_), filter); }
 
     test::TempFolder root_;
-    fs::path folder_ = root_.path() / "受信";
+    fs::path folder_ = root_.path() / u8"受信";
     StopSignal stop_;
 
     void SetUp() override { fs::create_directory(folder_); }
@@ -29,21 +29,22 @@ TEST_F(ChangeNotificationTest, EachFilterWakesOnItsOwnKindOfChange) {
     const auto updates = Watch(ChangeFilter::Attributes);
     ASSERT_TRUE(names && updates);
 
-    // Writing and closing a new file: a name change, and an update.
-    test::WriteText(folder_ / "報告書.csv", "1");
+    // A new file copied in: a name change, and an update.
+    test::ArriveByCopy(folder_ / u8"報告書.csv", "1");
     EXPECT_EQ(names->Wait(stop_), Wake::Changed);
     EXPECT_EQ(updates->Wait(stop_), Wake::Changed);
 
     // Changes made between two waits are not lost.
-    fs::rename(folder_ / "報告書.csv", folder_ / "b.csv");
+    fs::rename(folder_ / u8"報告書.csv", folder_ / "b.csv");
     EXPECT_EQ(names->Wait(stop_), Wake::Changed);
     fs::permissions(folder_ / "b.csv", fs::perms::owner_read);
     EXPECT_EQ(updates->Wait(stop_), Wake::Changed);
 
     // Releasing one of two notifications on a folder keeps the other.
     names.reset();
+    fs::permissions(folder_ / "b.csv", fs::perms::owner_all);
     fs::remove(folder_ / "b.csv");
-    test::WriteText(folder_ / "c.csv", "3");
+    test::ArriveByCopy(folder_ / "c.csv", "3");
     EXPECT_EQ(updates->Wait(stop_), Wake::Changed);
 }
 
@@ -64,6 +65,9 @@ TEST_F(ChangeNotificationTest, AFolderThatCannotBeWatchedOrIsDeletedWhileWatched
     test::WriteText(root_.path() / "file", "");
     EXPECT_EQ(ChangeNotification::Register(SjPath(root_.path() / "file"), ChangeFilter::FileName), nullptr);
 
+    if (test::RunningUnderWine()) {
+        GTEST_SKIP() << "Wine removes a folder only once the last handle on it, the watch's too, is closed";
+    }
     const auto names = Watch(ChangeFilter::FileName);
     ASSERT_TRUE(names);
     fs::remove(folder_);

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
+#ifndef _WIN32
 #include <sys/stat.h>
+#endif
 
 #include <algorithm>
 #include <filesystem>
@@ -73,11 +75,14 @@ protected:
 };
 
 TEST_F(DirectorySearchTest, DeliversFilesAndFlaggedFoldersWithSizeAndTime) {
-    test::WriteText(root_.path() / "報告書.csv", "12345");
-    test::SetLastWriteTime(root_.path() / "報告書.csv", 1299139507);
+    test::WriteText(root_.path() / u8"報告書.csv", "12345");
+    test::SetLastWriteTime(root_.path() / u8"報告書.csv", 1299139507);
     fs::create_directory(root_.path() / "sub.csv");
+    test::WriteText(root_.path() / u8"\u00e9.csv", "");  // no code page 932 name
+#ifndef _WIN32
     ::mkfifo((root_.path() / "pipe.csv").c_str(), 0600);  // neither file nor folder
-    test::WriteText(root_.path() / "\xff.csv", "");        // no code page 932 name
+    test::WriteText(root_.path() / "\xff.csv", "");        // not even UTF-8
+#endif
 
     const auto all = Search(root_.path(), "*"_cp);
     ASSERT_EQ(all.size(), 4u);

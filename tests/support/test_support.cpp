@@ -33,6 +33,8 @@ std::string Utf8(const std::filesystem::path& path) {
     return std::string(utf8.begin(), utf8.end());
 }
 
+std::filesystem::path Utf8Path(std::string_view utf8) { return std::u8string(utf8.begin(), utf8.end()); }
+
 TempFolder::TempFolder() {
     // create_directory reports whether it made the folder, so a name that
     // is taken is never shared with another test run.
@@ -82,6 +84,17 @@ void WriteText(const std::filesystem::path& path, const std::string& text) {
 std::string ReadText(const std::filesystem::path& path) {
     const auto bytes = ReadBytes(path);
     return std::string(bytes.begin(), bytes.end());
+}
+
+void ArriveByCopy(const std::filesystem::path& path, const std::string& text) {
+#ifdef _WIN32
+    const TempFolder staging;
+    const auto source = staging.path() / path.filename();
+    WriteText(source, text);
+    EXPECT_TRUE(::CopyFileW(source.c_str(), path.c_str(), FALSE)) << Utf8(path);
+#else
+    WriteText(path, text);
+#endif
 }
 
 std::vector<std::string> FolderNames(const std::filesystem::path& folder) {
@@ -198,6 +211,15 @@ ScopedEnv::ScopedEnv(const char* name, const std::string& value) : name_(name), 
 }
 
 ScopedEnv::~ScopedEnv() { SetEnv(name_, previous_); }
+
+bool RunningUnderWine() {
+#ifdef _WIN32
+    const HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
+    return ntdll != nullptr && ::GetProcAddress(ntdll, "wine_get_version") != nullptr;
+#else
+    return false;
+#endif
+}
 
 #ifdef _WIN32
 ScopedCentralEuropeanTime::ScopedCentralEuropeanTime() {

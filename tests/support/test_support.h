@@ -27,6 +27,8 @@ text::Cp932String SjPath(const std::filesystem::path& path);
 // path made from a char string is not read as UTF-8 there either: tests
 // write Japanese path pieces as u8 literals.
 std::string Utf8(const std::filesystem::path& path);
+// The path that a UTF-8 string names.
+std::filesystem::path Utf8Path(std::string_view utf8);
 
 // A fresh folder under the system's temporary folder, removed with its content.
 class TempFolder {
@@ -45,6 +47,11 @@ std::vector<std::uint8_t> ReadBytes(const std::filesystem::path& path);
 void WriteBytes(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes);
 void WriteText(const std::filesystem::path& path, const std::string& text);
 std::string ReadText(const std::filesystem::path& path);
+// Puts a file into its folder the way a copy brings it. On Windows a copy
+// also sets the file's attributes, which is what wakes a watch for
+// attribute changes there (writing a new file alone does not); elsewhere
+// the file is written and closed.
+void ArriveByCopy(const std::filesystem::path& path, const std::string& text);
 // The names in a folder, sorted.
 std::vector<std::string> FolderNames(const std::filesystem::path& folder);
 
@@ -116,6 +123,9 @@ private:
     std::string name_;
     std::optional<std::string> previous_;
 };
+
+// The program runs on Wine rather than on Windows itself.
+bool RunningUnderWine();
 
 // The POSIX form of Central European time; the Wine run of the tests sets it too.
 inline constexpr const char* kCentralEuropeanTimeZone = "CET-1CEST,M3.5.0,M10.5.0/3";
