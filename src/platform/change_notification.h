@@ -33,8 +33,9 @@ private:
 // What wakes a folder's watcher, with the values of the Windows filters.
 enum class ChangeFilter {
     FileName = 1,    // a file created, deleted or given another name
-    Attributes = 4,  // a file's attributes changed (and, where a write changes
-                     // none, a file written and closed or moved in)
+    Attributes = 4,  // a file's attributes changed (a copy sets them); on
+                     // Linux, where a write changes none, also a file
+                     // written and closed or moved in
 };
 
 class ChangeNotification {

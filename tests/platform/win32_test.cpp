@@ -1,6 +1,6 @@
 // Checks of the Windows backend where Windows differs from the POSIX one:
-// wide names, read-only files, devices, the C run-time's argument rules and
-// starts through the shell.
+// wide names, read-only files, devices, the C run-time's argument rules,
+// starts through the shell and change handles that outlive their folder.
 // The framework's message box constants come before <windows.h>, which
 // defines the same names as macros.
 #include "support/test_support.h"
@@ -10,9 +10,12 @@
 #include <winioctl.h>
 
 #include <atomic>
+#include <chrono>
 #include <filesystem>
+#include <future>
 #include <set>
 
+#include "platform/change_notification.h"
 #include "platform/directory_search.h"
 #include "platform/files.h"
 #include "platform/process.h"
@@ -306,6 +309,31 @@ TEST_F(Win32ProcessTest, TheShellStartsProgramsAndOpensFilesWithoutWaiting) {
     test::ScopedEnv openTo("MOLVAR_ARGS_FILE", open.Name());
     ShellOpenDocument(SjPath(program_));
     EXPECT_EQ(open.Read(), std::vector<std::string>{});
+}
+
+// A change handle follows its folder when the folder is moved, and keeps
+// being signalled by changes there: the watch notices that the path it was
+// given is gone and from then on waits only for the stop, instead of
+// waking on and on for a folder it no longer stands for.
+TEST(Win32ChangeNotificationTest, AFolderMovedAwayWakesOnceAndThenOnlyForTheStop) {
+    test::TempFolder root;
+    const fs::path watched = root.path() / u8"受信";
+    const fs::path moved = root.path() / u8"移動先";
+    fs::create_directory(watched);
+    StopSignal stop;
+    const auto names = ChangeNotification::Register(SjPath(watched), ChangeFilter::FileName);
+    ASSERT_TRUE(names);
+    fs::rename(watched, moved);
+
+    WriteText(moved / "a.txt", "a");
+    EXPECT_EQ(names->Wait(stop), ChangeNotification::Wake::Changed);
+
+    WriteText(moved / "b.txt", "b");
+    auto waiting = std::async(std::launch::async, [&] { return names->Wait(stop); });
+    // Only a bounded wait can tell that the wait goes on.
+    EXPECT_EQ(waiting.wait_for(std::chrono::milliseconds(300)), std::future_status::timeout);
+    stop.Raise();
+    EXPECT_EQ(waiting.get(), ChangeNotification::Wake::Stopped);
 }
 
 }  // namespace

@@ -53,5 +53,7 @@ inline HANDLE InvalidHandleValue() { return INVALID_HANDLE_VALUE; }
 using UniqueHandle = BasicHandle<::CloseHandle, InvalidHandleValue>;
 // FindFirstFileW searches.
 using FindHandle = BasicHandle<::FindClose, InvalidHandleValue>;
+// FindFirstChangeNotificationW registrations.
+using ChangeHandle = BasicHandle<::FindCloseChangeNotification, InvalidHandleValue>;
 
 }  // namespace molvar::platform::win32
