@@ -7,8 +7,10 @@
 namespace molvar::framework {
 
 // Called on the main thread before any other thread starts: from then on the
-// requests to end the program (on Linux SIGINT, SIGTERM and SIGHUP) reach
-// only the message loop, never a thread in the middle of a file write.
+// requests to end the program (on Linux SIGINT, SIGTERM and SIGHUP; on
+// Windows Ctrl+C, Ctrl+Break and closing the console) reach only the message
+// loop, never a thread in the middle of a file write. The loop runs on the
+// thread that called this.
 void PrepareMessageLoop();
 
 // Routes posted commands to `target` until the framework's exit command is
