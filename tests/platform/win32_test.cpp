@@ -9,7 +9,6 @@
 #include <windows.h>
 #include <winioctl.h>
 
-#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <future>
@@ -20,6 +19,7 @@
 #include "platform/files.h"
 #include "platform/process.h"
 #include "platform/win32/handle.h"
+#include "support/pipe_record_win32.h"
 #include "text/convert.h"
 
 namespace molvar::platform {
@@ -193,84 +193,6 @@ TEST_F(Win32FilesTest, DirectorySearchReportsSizesBeyondFourGigabytes) {
     EXPECT_EQ(items[0].size, 5ULL << 30);
 }
 
-// A named pipe that a started program writes its record into: the test
-// waits for the program by reading, never by sleeping.
-class PipeRecord {
-public:
-    PipeRecord()
-        : name_(LR"(\\.\pipe\molvar-test-)" + std::to_wstring(::GetCurrentProcessId()) + L"-" +
-                std::to_wstring(counter_.fetch_add(1))),
-          pipe_(::CreateNamedPipeW(name_.c_str(), PIPE_ACCESS_INBOUND | FILE_FLAG_OVERLAPPED,
-                                   PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT, 1, 0, 4096, 0, nullptr)),
-          event_(::CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
-        EXPECT_TRUE(pipe_.valid());
-    }
-
-    std::string Name() const { return Utf8(fs::path(name_)); }
-
-    // The arguments of the one program that connects; empty when none
-    // connects within 20 seconds.
-    std::optional<std::vector<std::string>> Read() {
-        if (!Complete(::ConnectNamedPipe(pipe_.get(), Start()), ERROR_PIPE_CONNECTED)) {
-            return std::nullopt;
-        }
-        std::string content;
-        char buffer[4096];
-        while (true) {
-            const BOOL done = ::ReadFile(pipe_.get(), buffer, sizeof buffer, nullptr, Start());
-            DWORD got = 0;
-            if (!Complete(done, 0, &got)) {
-                if (::GetLastError() == ERROR_BROKEN_PIPE) {
-                    return test::SplitRecord(content);  // the program has closed its end
-                }
-                return std::nullopt;
-            }
-            content.append(buffer, got);
-        }
-    }
-
-private:
-    OVERLAPPED* Start() {
-        overlapped_ = OVERLAPPED{};
-        ::ResetEvent(event_.get());
-        overlapped_.hEvent = event_.get();
-        return &overlapped_;
-    }
-
-    // Waits for the started operation; `alsoDone` is an error that means it
-    // had already happened.
-    bool Complete(BOOL started, DWORD alsoDone, DWORD* transferred = nullptr) {
-        DWORD count = 0;
-        if (!started) {
-            const DWORD error = ::GetLastError();
-            if (alsoDone != 0 && error == alsoDone) {
-                return true;
-            }
-            if (error != ERROR_IO_PENDING) {
-                return false;
-            }
-        }
-        if (::WaitForSingleObject(event_.get(), 20000) != WAIT_OBJECT_0) {
-            ADD_FAILURE() << "the program never wrote";
-            ::CancelIoEx(pipe_.get(), &overlapped_);
-            ::GetOverlappedResult(pipe_.get(), &overlapped_, &count, TRUE);
-            ::SetLastError(ERROR_TIMEOUT);
-            return false;
-        }
-        const BOOL ok = ::GetOverlappedResult(pipe_.get(), &overlapped_, &count, FALSE);
-        if (transferred) {
-            *transferred = count;
-        }
-        return ok;
-    }
-
-    static inline std::atomic<int> counter_{0};
-    std::wstring name_;
-    win32::UniqueHandle pipe_;
-    win32::UniqueHandle event_;
-    OVERLAPPED overlapped_{};
-};
-
 class Win32ProcessTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -298,14 +220,14 @@ TEST_F(Win32ProcessTest, RunAndWaitHandsOverThePathAsOneArgument) {
 }
 
 TEST_F(Win32ProcessTest, TheShellStartsProgramsAndOpensFilesWithoutWaiting) {
-    PipeRecord run;
+    test::PipeRecord run;
     test::ScopedEnv recordTo("MOLVAR_ARGS_FILE", run.Name());
     const fs::path report = folder_ / u8"報告 書.csv";
     ShellRun(SjPath(program_), SjPath(report));
     EXPECT_EQ(run.Read(), std::vector<std::string>{Utf8(report)});
 
     // Opening a program runs it, with no argument.
-    PipeRecord open;
+    test::PipeRecord open;
     test::ScopedEnv openTo("MOLVAR_ARGS_FILE", open.Name());
     ShellOpenDocument(SjPath(program_));
     EXPECT_EQ(open.Read(), std::vector<std::string>{});
