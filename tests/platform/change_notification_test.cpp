@@ -76,5 +76,25 @@ TEST_F(ChangeNotificationTest, AFolderThatCannotBeWatchedOrIsDeletedWhileWatched
     EXPECT_EQ(names->Wait(stop_), Wake::Stopped);
 }
 
+#ifdef __linux__
+// The per-user limit on inotify instances is small and shared with every
+// other program: all folders share one.
+TEST_F(ChangeNotificationTest, FoldersShareOneInotifyInstance) {
+    std::vector<std::unique_ptr<ChangeNotification>> watches;
+    for (int k = 0; k < 5; ++k) {
+        const fs::path folder = root_.path() / std::to_string(k);
+        fs::create_directory(folder);
+        watches.push_back(ChangeNotification::Register(SjPath(folder), ChangeFilter::FileName));
+        ASSERT_TRUE(watches.back());
+    }
+    int instances = 0;
+    for (const auto& fd : fs::directory_iterator("/proc/self/fd")) {
+        std::error_code ignored;
+        instances += fs::read_symlink(fd.path(), ignored) == "anon_inode:inotify";
+    }
+    EXPECT_EQ(instances, 1);
+}
+#endif
+
 }  // namespace
 }  // namespace molvar::platform
