@@ -22,7 +22,8 @@ set(CMAKE_EXE_LINKER_FLAGS_INIT -static)
 # Debian installs the 64-bit loader as /usr/lib/wine/wine64 (package wine64)
 # and a wrapper as /usr/bin/wine (package wine).
 find_program(MOLVAR_WINE NAMES wine64 wine PATHS /usr/lib/wine NO_CMAKE_FIND_ROOT_PATH)
-if(MOLVAR_WINE)
+find_program(MOLVAR_WINESERVER NAMES wineserver PATHS /usr/lib/wine NO_CMAKE_FIND_ROOT_PATH)
+if(MOLVAR_WINE AND MOLVAR_WINESERVER)
   # A throw-away Wine prefix inside the build folder, made on first use. The
   # overrides skip the Mono and Gecko installers that a new prefix would
   # offer; no window system is needed for console programs.
@@ -33,5 +34,5 @@ if(MOLVAR_WINE)
       WINEPREFIX=${CMAKE_BINARY_DIR}/wine-prefix
       WINEDEBUG=-all
       WINEDLLOVERRIDES=mscoree,mshtml=
-      ${MOLVAR_WINE})
+      sh ${CMAKE_CURRENT_LIST_DIR}/wine-run.sh ${MOLVAR_WINESERVER} ${MOLVAR_WINE})
 endif()
