@@ -58,5 +58,23 @@ TEST_F(MoveAcrossFileSystems, CopiesWithItsTimeAndRemovesTheSource) {
     EXPECT_EQ(ReadText(destination_ / "report.csv"), "again");
 }
 
+// The limit only bounds the read: the buffer follows the file, also when the
+// file holds more than its size told when it was opened.
+TEST(ReadFileHeadTest, TheBufferFollowsTheFileNotTheLimit) {
+    test::TempFolder root;
+    WriteText(root.path() / "a.txt", "abc");
+    const FileHead head = ReadFileHead(SjPath(root.path() / "a.txt"), std::size_t{1} << 40);
+    EXPECT_EQ(head.status, ReadStatus::Read);
+    EXPECT_EQ(std::string(head.bytes.begin(), head.bytes.end()), "abc");
+    EXPECT_EQ(ReadFileHead(SjPath(root.path() / "a.txt"), 2).bytes.size(), 2u);
+#ifdef __linux__
+    // Files of /proc tell a size of 0 and hold more.
+    const FileHead status = ReadFileHead(SjPath("/proc/self/status"), 1 << 20);
+    EXPECT_EQ(status.status, ReadStatus::Read);
+    EXPECT_GT(status.bytes.size(), 100u);
+    EXPECT_EQ(std::string(status.bytes.begin(), status.bytes.begin() + 5), "Name:");
+#endif
+}
+
 }  // namespace
 }  // namespace molvar::platform

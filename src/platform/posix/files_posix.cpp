@@ -164,9 +164,9 @@ FileHead ReadFileHead(const text::Cp932String& path, std::size_t maxBytes) {
     std::size_t filled = 0;
     while (filled < maxBytes) {
         if (filled == head.bytes.size()) {  // the file grew meanwhile
-            head.bytes.resize(std::min(maxBytes, filled * 2));
+            head.bytes.resize(std::min(maxBytes, std::max<std::size_t>(filled * 2, 4096)));
         }
-        const ssize_t got = ReadRetrying(fd.get(), head.bytes.data() + filled, maxBytes - filled);
+        const ssize_t got = ReadRetrying(fd.get(), head.bytes.data() + filled, head.bytes.size() - filled);
         if (got < 0) {
             head.bytes.clear();
             return head;
