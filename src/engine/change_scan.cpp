@@ -19,6 +19,22 @@ bool ReportEndsQuietInterval(int entryIndex, const platform::Services& services)
     return static_cast<std::uint32_t>(now - previous) > kSettlingSeconds;
 }
 
+// Runs `use` on the index's listing under its lock, unless the scan's run
+// has ended and another has begun; false then.
+template <typename Use>
+bool WithListingOfRun(int entryIndex, const ScanRun& run, Use use) {
+    if (run.gate == nullptr) {
+        use();
+        return true;
+    }
+    std::lock_guard lock(run.gate->LockOf(entryIndex));
+    if (run.gate->currentRun() != run.run) {
+        return false;
+    }
+    use();
+    return true;
+}
+
 }  // namespace
 
 std::array<std::atomic<std::uint32_t>, config::kMaxWatchEntries> g_lastScanTime{};
@@ -29,7 +45,8 @@ void ResetLastScanTimes() {
     }
 }
 
-void ScanForChanges(int entryIndex, const config::WatchEntry& entry, const platform::Services& services) {
+void ScanForChanges(int entryIndex, const config::WatchEntry& entry, const platform::Services& services,
+                    const ScanRun& run) {
     if (entryIndex < 0 || entryIndex >= config::kMaxWatchEntries) {
         return;
     }
@@ -41,7 +58,9 @@ void ScanForChanges(int entryIndex, const config::WatchEntry& entry, const platf
     // A listing that exists but cannot be read is no reason to take every
     // file for new and react to all of them: the scan waits for a later
     // report, and the changes are still there to be found.
-    if (!config::LoadSnapshot(entryIndex, listing).readable) {
+    bool readable = false;
+    if (!WithListingOfRun(entryIndex, run, [&] { readable = config::LoadSnapshot(entryIndex, listing).readable; }) ||
+        !readable) {
         return;
     }
     const bool hasProgram = !config::FieldText(entry.program).empty();
@@ -88,7 +107,7 @@ void ScanForChanges(int entryIndex, const config::WatchEntry& entry, const platf
     // A fresh search after the reactions: files they moved away are gone from
     // it, and files that changed meanwhile are taken in without a report.
     config::ClearSnapshot(listing);
-    config::WriteSnapshot(entryIndex, entry);
+    WithListingOfRun(entryIndex, run, [&] { config::WriteSnapshot(entryIndex, entry); });
 }
 
 }  // namespace molvar::engine

@@ -7,6 +7,7 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <mutex>
 
 #include "config/settings_file.h"
 #include "config/watch_record.h"
@@ -23,9 +24,32 @@ extern std::array<std::atomic<std::uint32_t>, config::kMaxWatchEntries> g_lastSc
 // Sets every entry to 0, so the first report for each setting scans.
 void ResetLastScanTimes();
 
+// Keeps the scans of a stopped run of the watch away from the listings of
+// the next run. The start of a run makes it current and then writes each
+// baseline listing under that index's lock; a scan reads and writes its
+// listing under the same lock, and only while its own run is current.
+class ListingGate {
+public:
+    void BeginRun(std::uint64_t run) { currentRun_ = run; }
+    std::uint64_t currentRun() const { return currentRun_; }
+    std::mutex& LockOf(int entryIndex) { return locks_[static_cast<std::size_t>(entryIndex)]; }
+
+private:
+    std::atomic<std::uint64_t> currentRun_{0};
+    std::array<std::mutex, config::kMaxWatchEntries> locks_;
+};
+
+// The run of the watch a scan belongs to; a scan without one (a gate of
+// nullptr) always counts as current.
+struct ScanRun {
+    ListingGate* gate = nullptr;
+    std::uint64_t run = 0;
+};
+
 // One change report for the setting in slot `entryIndex`. A report that comes
 // less than 3 seconds after the previous one is only noted; each report
 // restarts the interval, so a burst scans once it has been quiet for 3 seconds.
-void ScanForChanges(int entryIndex, const config::WatchEntry& entry, const platform::Services& services);
+void ScanForChanges(int entryIndex, const config::WatchEntry& entry, const platform::Services& services,
+                    const ScanRun& run = {});
 
 }  // namespace molvar::engine

@@ -12,4 +12,12 @@ const text::Cp932String& WriteFileOpenError();
 // "を実行します。": follows the watched folder's path in the notification.
 const text::Cp932String& NowRunningSuffix();
 
+// "%d 番目のスレッド作成に失敗しました。": the monitor thread of an entry
+// index could not be created.
+text::Cp932String ThreadCreationFailed(int entryIndex);
+
+// "インストーラーより正しくインストールしてください！": the data folder
+// cannot be determined.
+const text::Cp932String& InstallProperly();
+
 }  // namespace molvar::res

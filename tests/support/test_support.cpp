@@ -77,8 +77,16 @@ void SetLastWriteTime(const std::filesystem::path& path, std::int64_t calendarTi
 }
 
 void EffectRecorder::Add(std::string event) const {
-    std::lock_guard lock(mutex_);
-    events_.push_back(std::move(event));
+    {
+        std::lock_guard lock(mutex_);
+        events_.push_back(std::move(event));
+    }
+    added_.notify_all();
+}
+
+bool EffectRecorder::WaitForEvents(std::size_t count) const {
+    std::unique_lock lock(mutex_);
+    return added_.wait_for(lock, std::chrono::seconds(20), [&] { return events_.size() >= count; });
 }
 
 std::vector<std::string> EffectRecorder::events() const {

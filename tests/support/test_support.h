@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <filesystem>
 #include <mutex>
@@ -50,12 +51,16 @@ std::vector<std::string> FolderNames(const std::filesystem::path& folder);
 class EffectRecorder final : public platform::Services, public framework::MessageBoxPresenter {
 public:
     std::optional<platform::LocalTime> localTime;  // what LocalTimeOf tells
-    std::atomic<std::int64_t> calendarTime{1335103509};  // what CalendarTime tells
+    mutable std::atomic<std::int64_t> calendarTime{1335103509};  // what CalendarTime tells
+    std::atomic<std::int64_t> calendarStep{0};  // how far the clock moves at each reading
 
     std::vector<std::string> events() const;
+    // Waits until at least `count` events have been recorded (false after a
+    // generous time-out, so a fault fails the test instead of hanging it).
+    bool WaitForEvents(std::size_t count) const;
 
     int Present(const text::Cp932String& message, unsigned type) override;
-    std::int64_t CalendarTime() const override { return calendarTime; }
+    std::int64_t CalendarTime() const override { return calendarTime.fetch_add(calendarStep); }
     std::optional<platform::LocalTime> LocalTimeOf(std::int64_t) const override { return localTime; }
     void Sleep(std::chrono::milliseconds duration) const override;
     void Beep(unsigned frequencyHz, std::chrono::milliseconds duration) const override;
@@ -67,6 +72,7 @@ private:
     void Add(std::string event) const;
 
     mutable std::mutex mutex_;
+    mutable std::condition_variable added_;
     mutable std::vector<std::string> events_;
     framework::ScopedMessageBoxPresenter installed_{*this};
 };

@@ -1,0 +1,123 @@
+#include "engine/molvar_doc.h"
+
+#include <system_error>
+
+#include "config/snapshot.h"
+#include "engine/monitor_thread.h"
+#include "framework/message_box.h"
+#include "framework/message_loop.h"
+#include "res/resource.h"
+#include "res/strings.h"
+
+namespace molvar::engine {
+namespace {
+
+using framework::OnCommand;
+using framework::OnUpdateCommandUI;
+
+constexpr framework::MessageMapEntry<CMolvarDoc> kMessageMap[] = {
+    OnCommand(res::ID_WATCH_START, &CMolvarDoc::StartWatching),
+    OnCommand(res::ID_WATCH_STOP, &CMolvarDoc::StopWatching),
+    OnCommand(res::ID_TRAY_EXIT, &CMolvarDoc::OnTrayExit),
+    OnUpdateCommandUI(res::ID_WATCH_START, &CMolvarDoc::OnUpdateWatchStart),
+    OnUpdateCommandUI(res::ID_WATCH_STOP, &CMolvarDoc::OnUpdateWatchStop),
+};
+
+}  // namespace
+
+std::optional<std::thread> StartSystemThread(std::function<void()> body) {
+    try {
+        return std::thread(std::move(body));
+    } catch (const std::system_error&) {
+        return std::nullopt;
+    }
+}
+
+CMolvarDoc::CMolvarDoc(const platform::Services& services, ThreadStarter startThread)
+    : services_(services), startThread_(std::move(startThread)) {
+    g_bWatching = 0;
+    ResetLastScanTimes();
+    StartWatching();
+}
+
+CMolvarDoc::~CMolvarDoc() {
+    StopWatching();
+    JoinEndedRuns(true);
+}
+
+void CMolvarDoc::StartWatching() {
+    // Only one run at a time: a start while the watch is on begins a new run.
+    if (currentRun_) {
+        StopWatching();
+    }
+    JoinEndedRuns(false);
+    config::LoadWatchTable(m_watchTable, m_entryCount);
+    if (m_entryCount <= 0) {
+        return;
+    }
+    g_bWatching = 1;
+    auto run = std::make_unique<WatchRun>(++lastRunNumber_);
+    // From here on a scan of an earlier run leaves the listings alone.
+    listingGate_.BeginRun(run->number);
+    for (int index = 0; index < m_entryCount; ++index) {
+        const config::WatchEntry& entry = m_watchTable[static_cast<std::size_t>(index)];
+        std::shared_ptr<platform::ChangeNotification> change = RegisterChangeNotification(entry);
+        {
+            std::lock_guard lock(listingGate_.LockOf(index));
+            config::WriteSnapshot(index, entry);
+        }
+        MonitorContext context{entry, std::move(change), &run->stop, ScanRun{&listingGate_, run->number}, &services_};
+        WatchRun& owner = *run;
+        ++owner.runningThreads;
+        auto thread = startThread_([index, context, &owner] {
+            MonitorThreadProc(index, context);
+            --owner.runningThreads;
+        });
+        if (!thread) {
+            --owner.runningThreads;
+            AfxMessageBox(res::ThreadCreationFailed(index), MB_OK);
+            break;
+        }
+        owner.m_threadId[static_cast<std::size_t>(index)] = thread->get_id();
+        owner.m_hThread[static_cast<std::size_t>(index)] = std::move(*thread);
+    }
+    currentRun_ = std::move(run);
+}
+
+void CMolvarDoc::StopWatching() {
+    g_bWatching = 0;
+    if (!currentRun_) {
+        return;
+    }
+    currentRun_->stop.Raise();
+    stoppedRuns_.push_back(std::move(currentRun_));
+}
+
+void CMolvarDoc::OnTrayExit() {
+    StopWatching();
+    AfxPostCommand(framework::ID_APP_EXIT);
+}
+
+void CMolvarDoc::OnUpdateWatchStart(framework::CCmdUI* ui) { ui->Enable(g_bWatching != 1); }
+
+void CMolvarDoc::OnUpdateWatchStop(framework::CCmdUI* ui) { ui->Enable(g_bWatching != 0); }
+
+bool CMolvarDoc::OnCmdMsg(unsigned id, int code, framework::CCmdUI* ui) {
+    return framework::DispatchThroughMap<CMolvarDoc>(*this, kMessageMap, id, code, ui);
+}
+
+void CMolvarDoc::JoinEndedRuns(bool waitForAll) {
+    std::erase_if(stoppedRuns_, [waitForAll](std::unique_ptr<WatchRun>& run) {
+        if (!waitForAll && run->runningThreads > 0) {
+            return false;  // a thread still finishes a scan; joined later
+        }
+        for (std::thread& thread : run->m_hThread) {
+            if (thread.joinable()) {
+                thread.join();
+            }
+        }
+        return true;
+    });
+}
+
+}  // namespace molvar::engine

@@ -1,0 +1,79 @@
+// The document: it owns the watch settings of the running setting table and
+// the watch itself, which it starts when it is created, stops when it is
+// destroyed, and starts and stops on the tray menu's commands.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <thread>
+#include <vector>
+
+#include "config/settings_file.h"
+#include "engine/change_scan.h"
+#include "framework/document.h"
+#include "platform/change_notification.h"
+#include "platform/services.h"
+
+namespace molvar::engine {
+
+// Starts a thread running `body`; empty when no thread could be created.
+using ThreadStarter = std::function<std::optional<std::thread>(std::function<void()> body)>;
+
+std::optional<std::thread> StartSystemThread(std::function<void()> body);
+
+class CMolvarDoc : public framework::CDocument {
+public:
+    explicit CMolvarDoc(const platform::Services& services = platform::SystemServices(),
+                        ThreadStarter startThread = StartSystemThread);
+    // Stops the watch and waits for scans still running to end.
+    ~CMolvarDoc() override;
+    CMolvarDoc(const CMolvarDoc&) = delete;
+    CMolvarDoc& operator=(const CMolvarDoc&) = delete;
+
+    // Reloads the running settings and starts one monitor thread for each,
+    // after writing its baseline listing. Without a running setting the
+    // watch stays as it was.
+    void StartWatching();
+    // Turns the watch off and wakes every monitor thread of the run, without
+    // waiting: a thread that is in a scan finishes it, then ends.
+    void StopWatching();
+    // Stops the watch and closes the application.
+    void OnTrayExit();
+    void OnUpdateWatchStart(framework::CCmdUI* ui);
+    void OnUpdateWatchStop(framework::CCmdUI* ui);
+
+    bool OnCmdMsg(unsigned id, int code, framework::CCmdUI* ui) override;
+
+    const config::WatchTable& watchTable() const { return m_watchTable; }
+    int entryCount() const { return m_entryCount; }
+
+private:
+    // One run of the watch, from a start to the next stop: its per-index
+    // thread table and the signal that stops it. Kept until its threads have
+    // ended, since a thread may still be finishing a scan after the stop.
+    struct WatchRun {
+        explicit WatchRun(std::uint64_t number) : number(number) {}
+        std::uint64_t number;
+        platform::StopSignal stop;
+        std::array<std::thread, config::kMaxWatchEntries> m_hThread;
+        std::array<std::thread::id, config::kMaxWatchEntries> m_threadId{};
+        std::atomic<int> runningThreads{0};
+    };
+
+    void JoinEndedRuns(bool waitForAll);
+
+    config::WatchTable m_watchTable{};
+    int m_entryCount = 0;
+
+    const platform::Services& services_;
+    ThreadStarter startThread_;
+    ListingGate listingGate_;
+    std::uint64_t lastRunNumber_ = 0;
+    std::unique_ptr<WatchRun> currentRun_;
+    std::vector<std::unique_ptr<WatchRun>> stoppedRuns_;
+};
+
+}  // namespace molvar::engine

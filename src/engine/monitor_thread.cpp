@@ -1,0 +1,37 @@
+#include "engine/monitor_thread.h"
+
+namespace molvar::engine {
+
+std::atomic<int> g_bWatching{0};
+
+void MonitorThreadProc(int entryIndex, const MonitorContext& context) {
+    if (entryIndex < 0 || entryIndex >= config::kMaxWatchEntries) {
+        return;
+    }
+    const platform::StopSignal& stop = *context.stop;
+    const std::shared_ptr<platform::ChangeNotification> change = context.change;
+    if (!change) {
+        stop.Wait();
+        return;
+    }
+    while (change->Wait(stop) == platform::ChangeNotification::Wake::Changed) {
+        if (g_bWatching == 0 || stop.IsRaised()) {
+            return;
+        }
+        ScanForChanges(entryIndex, context.entry, *context.services, context.run);
+        // A scan that was running when the watch stopped ends its thread
+        // without re-arming.
+        if (stop.IsRaised()) {
+            return;
+        }
+    }
+}
+
+std::unique_ptr<platform::ChangeNotification> RegisterChangeNotification(const config::WatchEntry& entry) {
+    // Any trigger kind but CreateOrUpdate watches file names.
+    const auto filter = entry.triggerKind != config::CreateOrUpdate ? platform::ChangeFilter::FileName
+                                                                     : platform::ChangeFilter::Attributes;
+    return platform::ChangeNotification::Register(config::FieldText(entry.folder), filter);
+}
+
+}  // namespace molvar::engine

@@ -1,0 +1,43 @@
+// The monitor threads: one per running setting, named by its entry index.
+// Each waits for the OS to report a change in its setting's folder and runs
+// the change scan for every report, until the watch is stopped.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+
+#include "config/watch_record.h"
+#include "engine/change_scan.h"
+#include "platform/change_notification.h"
+#include "platform/services.h"
+
+namespace molvar::engine {
+
+// 1 while the watch is on, 0 while it is off.
+extern std::atomic<int> g_bWatching;
+
+// What a monitor thread works with. The thread has its own copy of its
+// setting, so the table can be reloaded by a later run while a thread of an
+// earlier run still finishes a scan.
+struct MonitorContext {
+    config::WatchEntry entry;
+    // Registered by the start of the watch before the baseline listing is
+    // written, so that no change after the baseline goes unnoticed; empty for
+    // a folder that cannot be watched. The thread owns it from then on.
+    std::shared_ptr<platform::ChangeNotification> change;
+    const platform::StopSignal* stop = nullptr;  // raised when this run of the watch stops
+    ScanRun run;
+    const platform::Services* services = nullptr;
+};
+
+// The thread routine for one entry index. The change notification is
+// released, exactly once, when the thread ends. A folder that cannot be
+// watched is never scanned; its thread waits for the stop.
+void MonitorThreadProc(int entryIndex, const MonitorContext& context);
+
+// The change notification of a setting's folder, with the filter of its
+// trigger kind; empty when the folder cannot be watched.
+std::unique_ptr<platform::ChangeNotification> RegisterChangeNotification(const config::WatchEntry& entry);
+
+}  // namespace molvar::engine

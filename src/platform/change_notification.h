@@ -1,0 +1,54 @@
+// Change notifications for one folder (its own entries, not its
+// sub-folders), and the stop signal that ends every wait of a run of the
+// watch at once.
+#pragma once
+
+#include <memory>
+
+#include "text/cp932.h"
+
+namespace molvar::platform {
+
+// Raised once, by the thread that stops the watch; every wait on it ends and
+// every later wait returns at once.
+class StopSignal {
+public:
+    StopSignal();
+    ~StopSignal();
+    StopSignal(const StopSignal&) = delete;
+    StopSignal& operator=(const StopSignal&) = delete;
+
+    void Raise();
+    bool IsRaised() const;
+    // Blocks until the signal is raised.
+    void Wait() const;
+
+    struct State;
+    const State& state() const { return *state_; }
+
+private:
+    std::unique_ptr<State> state_;
+};
+
+// What wakes a folder's watcher, with the values of the Windows filters.
+enum class ChangeFilter {
+    FileName = 1,    // a file created, deleted or given another name
+    Attributes = 4,  // a file's attributes changed (and, where a write changes
+                     // none, a file written and closed or moved in)
+};
+
+class ChangeNotification {
+public:
+    // Starts watching `folder`; empty when it cannot be watched (missing, no
+    // permission, no watch left). Released exactly once, when destroyed.
+    static std::unique_ptr<ChangeNotification> Register(const text::Cp932String& folder, ChangeFilter filter);
+    virtual ~ChangeNotification() = default;
+
+    enum class Wake { Changed, Stopped };
+    // Blocks until a change is reported since the previous wake (changes made
+    // meanwhile count), or until `stop` is raised. A folder deleted while
+    // watched reports one change and then only the stop.
+    virtual Wake Wait(const StopSignal& stop) = 0;
+};
+
+}  // namespace molvar::platform

@@ -1,0 +1,43 @@
+// What the application needs of the user's session at start-up: where
+// per-user application data lives, and a guard against a second running copy.
+#pragma once
+
+#include <memory>
+#include <optional>
+
+#include "text/cp932.h"
+
+namespace molvar::platform {
+
+// The user's application-data folder (Windows: the roaming AppData folder;
+// Linux: $XDG_CONFIG_HOME, else ~/.config). Empty when it cannot be told.
+std::optional<text::Cp932String> ApplicationDataFolder();
+
+// Creates a folder with every missing parent (on POSIX with mode 0700);
+// true when the folder exists afterwards.
+bool MakeFolderTree(const text::Cp932String& path);
+
+// Held by the one running copy of the program per executable name, for as
+// long as the object lives (Windows: a named mutex; POSIX: a lock on the
+// file "<name>.lock" in `lockFolder`).
+class SingleInstanceLock {
+public:
+    enum class Outcome {
+        Acquired,
+        HeldByAnotherCopy,
+        Unavailable,  // the lock itself could not be made
+    };
+
+    static std::unique_ptr<SingleInstanceLock> Acquire(const text::Cp932String& name,
+                                                       const text::Cp932String& lockFolder, Outcome& outcome);
+    struct State;  // the backend's hold on the lock
+    explicit SingleInstanceLock(std::unique_ptr<State> state);
+    ~SingleInstanceLock();
+    SingleInstanceLock(const SingleInstanceLock&) = delete;
+    SingleInstanceLock& operator=(const SingleInstanceLock&) = delete;
+
+private:
+    std::unique_ptr<State> state_;
+};
+
+}  // namespace molvar::platform

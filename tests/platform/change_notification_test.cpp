@@ -1,0 +1,96 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <thread>
+
+#include "platform/change_notification.h"
+#include "support/test_support.h"
+
+namespace molvar::platform {
+namespace {
+
+namespace fs = std::filesystem;
+using test::SjPath;
+using Wake = ChangeNotification::Wake;
+
+class ChangeNotificationTest : public ::testing::Test {
+protected:
+    std::unique_ptr<ChangeNotification> Watch(ChangeFilter filter) { return ChangeNotification::Register(SjPath(folder_), filter); }
+
+    test::TempFolder root_;
+    fs::path folder_ = root_.path() / "受信";
+    StopSignal stop_;
+
+    void SetUp() override { fs::create_directory(folder_); }
+};
+
+TEST_F(ChangeNotificationTest, EachFilterWakesOnItsOwnKindOfChange) {
+    auto names = Watch(ChangeFilter::FileName);
+    const auto updates = Watch(ChangeFilter::Attributes);
+    ASSERT_TRUE(names && updates);
+
+    // Writing and closing a new file: a name change, and an update.
+    test::WriteText(folder_ / "報告書.csv", "1");
+    EXPECT_EQ(names->Wait(stop_), Wake::Changed);
+    EXPECT_EQ(updates->Wait(stop_), Wake::Changed);
+
+    // Changes made between two waits are not lost.
+    fs::rename(folder_ / "報告書.csv", folder_ / "b.csv");
+    EXPECT_EQ(names->Wait(stop_), Wake::Changed);
+    fs::permissions(folder_ / "b.csv", fs::perms::owner_read);
+    EXPECT_EQ(updates->Wait(stop_), Wake::Changed);
+
+    // Releasing one of two notifications on a folder keeps the other.
+    names.reset();
+    fs::remove(folder_ / "b.csv");
+    test::WriteText(folder_ / "c.csv", "3");
+    EXPECT_EQ(updates->Wait(stop_), Wake::Changed);
+}
+
+TEST_F(ChangeNotificationTest, AStopEndsAWaitAndEveryLaterOne) {
+    const auto names = Watch(ChangeFilter::FileName);
+    ASSERT_TRUE(names);
+    std::thread stopper([this] { stop_.Raise(); });
+    EXPECT_EQ(names->Wait(stop_), Wake::Stopped);
+    stopper.join();
+    test::WriteText(folder_ / "a.txt", "a");
+    EXPECT_EQ(names->Wait(stop_), Wake::Stopped);
+    EXPECT_TRUE(stop_.IsRaised());
+    stop_.Wait();  // returns at once
+}
+
+TEST_F(ChangeNotificationTest, AFolderThatCannotBeWatchedOrIsDeletedWhileWatched) {
+    EXPECT_EQ(ChangeNotification::Register(SjPath(root_.path() / "missing"), ChangeFilter::FileName), nullptr);
+    test::WriteText(root_.path() / "file", "");
+    EXPECT_EQ(ChangeNotification::Register(SjPath(root_.path() / "file"), ChangeFilter::FileName), nullptr);
+
+    const auto names = Watch(ChangeFilter::FileName);
+    ASSERT_TRUE(names);
+    fs::remove(folder_);
+    EXPECT_EQ(names->Wait(stop_), Wake::Changed);
+    stop_.Raise();
+    EXPECT_EQ(names->Wait(stop_), Wake::Stopped);
+}
+
+#ifdef __linux__
+// The per-user limit on inotify instances is small and shared with every
+// other program: all folders share one.
+TEST_F(ChangeNotificationTest, FoldersShareOneInotifyInstance) {
+    std::vector<std::unique_ptr<ChangeNotification>> watches;
+    for (int k = 0; k < 5; ++k) {
+        const fs::path folder = root_.path() / std::to_string(k);
+        fs::create_directory(folder);
+        watches.push_back(ChangeNotification::Register(SjPath(folder), ChangeFilter::FileName));
+        ASSERT_TRUE(watches.back());
+    }
+    int instances = 0;
+    for (const auto& fd : fs::directory_iterator("/proc/self/fd")) {
+        std::error_code ignored;
+        instances += fs::read_symlink(fd.path(), ignored) == "anon_inode:inotify";
+    }
+    EXPECT_EQ(instances, 1);
+}
+#endif
+
+}  // namespace
+}  // namespace molvar::platform
