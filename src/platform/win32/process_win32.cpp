@@ -53,7 +53,7 @@ private:
 void ShellOpen(const std::wstring& file, const std::wstring* parameters) {
     const ComApartment apartment;
     ::ShellExecuteW(nullptr, L"open", file.c_str(), parameters ? parameters->c_str() : nullptr, nullptr,
-                    SW_SHOWNORMAL);
+                    SW_SHOW);
 }
 
 }  // namespace

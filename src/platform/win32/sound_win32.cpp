@@ -16,9 +16,11 @@ void PlayBeep(unsigned frequencyHz, std::chrono::milliseconds duration) {
 }
 
 void PlayWaveFile(const text::Cp932String& path) {
-    // Without SND_NODEFAULT a missing file would play the system's default sound.
+    // Synchronous, the name taken as an alias or a file as PlaySound finds
+    // it; a file that cannot be played gives the system's default sound, so
+    // the user still hears that something arrived.
     if (const auto osPath = win32::OsPath(path)) {
-        ::PlaySoundW(osPath->c_str(), nullptr, SND_FILENAME | SND_SYNC | SND_NODEFAULT);
+        ::PlaySoundW(osPath->c_str(), nullptr, SND_SYNC);
     }
 }
 
