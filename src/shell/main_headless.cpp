@@ -1,11 +1,9 @@
 // The headless start-up: the data folder, one running copy per executable
 // name, the document (which starts the watch), and the message loop until a
 // quit request. Messages go to standard error, one line each.
-#include <string>
-#include <string_view>
-
 #include "config/data_folder.h"
 #include "engine/molvar_doc.h"
+#include "framework/executable_name.h"
 #include "framework/message_box.h"
 #include "framework/message_loop.h"
 #include "platform/paths.h"
@@ -19,19 +17,9 @@ namespace {
 using namespace molvar;
 using text::operator""_cp;
 
-// The executable's file name without folder and extension: it names the lock
-// that keeps a second copy from running.
-text::Cp932String ExecutableName(std::string_view invokedAs) {
-    std::string_view name = invokedAs.substr(invokedAs.find_last_of('/') + 1);
-    if (const auto dot = name.find_last_of('.'); dot != std::string_view::npos && dot > 0) {
-        name = name.substr(0, dot);
-    }
-    return text::FromUtf8(name.empty() ? std::string_view("molvar") : name).value_or("molvar"_cp);
-}
-
 }  // namespace
 
-int main(int argc, char** argv) {
+int main() {
     // Before any thread exists, so that a quit request never interrupts one.
     framework::PrepareMessageLoop();
 
@@ -44,9 +32,12 @@ int main(int argc, char** argv) {
     // There is no installer on Linux: the whole path is made here.
     platform::MakeFolderTree(config::DataSubfolderPath());
 
+    text::Cp932String name = framework::ExecutableName();
+    if (name.empty()) {
+        name = "molvar"_cp;
+    }
     platform::SingleInstanceLock::Outcome outcome{};
-    const auto instance = platform::SingleInstanceLock::Acquire(ExecutableName(argc > 0 ? argv[0] : ""),
-                                                                config::g_baseFolder, outcome);
+    const auto instance = platform::SingleInstanceLock::Acquire(name, config::g_baseFolder, outcome);
     if (outcome == platform::SingleInstanceLock::Outcome::HeldByAnotherCopy) {
         return 0;  // another copy watches already
     }
