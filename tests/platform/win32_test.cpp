@@ -12,7 +12,6 @@
 #include <chrono>
 #include <filesystem>
 #include <future>
-#include <set>
 
 #include "platform/change_notification.h"
 #include "platform/directory_search.h"
@@ -141,36 +140,6 @@ TEST_F(Win32FilesTest, OnlyFilesOnDiskAreRead) {
     const text::Cp932String deep = SjPath(inbox_) + text::Cp932String::FromBytes("\\" + std::string(300, 'n'));
     EXPECT_EQ(ReadFileHead(deep, 10).status, ReadStatus::NotFound);
     EXPECT_EQ(ReplaceFileAtomically(deep, BytesOf("x")), WriteStatus::OpenFailed);
-}
-
-TEST_F(Win32FilesTest, DirectorySearchListsWhatWindowsMatches) {
-    fs::create_directory(inbox_);
-    fs::create_directory(inbox_ / "old");
-    WriteText(inbox_ / u8"報告書.csv", "1,2,3");
-    WriteText(inbox_ / "memo.txt", "");
-    WriteText(inbox_ / u8"snow\u2603.csv", "no code page 932 form");  // left out
-    // 2012-04-22 14:05:09 UTC, through the run-time library's clock.
-    const std::chrono::sys_seconds stamp{std::chrono::seconds{1335103509}};
-    fs::last_write_time(inbox_ / u8"報告書.csv", std::chrono::file_clock::from_sys(stamp));
-
-    std::set<std::string> names, folders;
-    for (const auto& item : Search(inbox_, u8"*")) {
-        const auto utf8 = text::ToUtf8ForDisplay(item.name);
-        names.insert(utf8);
-        if (item.isDirectory) {
-            folders.insert(utf8);
-        }
-        if (item.name == Sj(u8"報告書.csv")) {
-            EXPECT_EQ(item.size, 5u);
-            EXPECT_EQ(item.lastWriteTime, 1335103509);
-        }
-    }
-    EXPECT_EQ(names, (std::set<std::string>{".", "..", "old", "memo.txt", "報告書.csv"}));
-    EXPECT_EQ(folders, (std::set<std::string>{".", "..", "old"}));
-
-    EXPECT_EQ(Search(inbox_, u8"*.csv").size(), 1u);
-    EXPECT_TRUE(Search(inbox_, u8"*.xls").empty());
-    EXPECT_TRUE(Search(root_.path() / "missing", u8"*").empty());
 }
 
 TEST_F(Win32FilesTest, DirectorySearchReportsSizesBeyondFourGigabytes) {
