@@ -11,13 +11,16 @@
 namespace molvar::framework {
 namespace {
 
+constexpr wchar_t kApplicationTitle[] = L"Molvar3";
+
 class Win32Presenter final : public MessageBoxPresenter {
 public:
     int Present(const text::Cp932String& message, unsigned type) override {
         const std::wstring text = text::ToWideForDisplay(message);
         // No owner window: the boxes come from the tray program's threads,
-        // so each is brought to the front itself.
-        const int answer = ::MessageBoxW(nullptr, text.c_str(), L"Molvar", type | MB_SETFOREGROUND);
+        // so each is brought to the front itself. The caption is the
+        // application title, as every message box of the program has it.
+        const int answer = ::MessageBoxW(nullptr, text.c_str(), kApplicationTitle, type | MB_SETFOREGROUND);
         if (answer == 0) {
             // The box could not be shown: nothing was confirmed.
             return type == MB_YESNO ? IDNO : IDOK;
