@@ -1,13 +1,12 @@
-// The Windows start-up: the data folder under the user's application data,
-// one running copy per executable name, the document (which starts the
-// watch), and the message loop until the quit command. A console program
-// until the tray window comes: Ctrl+C or closing the console quits.
+// The start-up: the data folder, one running copy per executable name, the
+// document (which starts the watch), and the message loop until the quit
+// command. Messages go through the framework's message box: a real one on
+// Windows, a line on standard error on Linux.
 #include "config/data_folder.h"
 #include "engine/molvar_doc.h"
 #include "framework/executable_name.h"
 #include "framework/message_box.h"
 #include "framework/message_loop.h"
-#include "platform/files.h"
 #include "platform/paths.h"
 #include "platform/session.h"
 #include "res/resource.h"
@@ -21,7 +20,8 @@ using text::operator""_cp;
 }  // namespace
 
 int main() {
-    // Before any thread exists, on the thread that runs the loop.
+    // Before any thread exists, on the thread that runs the loop, so that a
+    // request to end the program never interrupts a thread's file write.
     framework::PrepareMessageLoop();
 
     const auto appData = platform::ApplicationDataFolder();
@@ -30,11 +30,9 @@ int main() {
         return 1;
     }
     config::g_baseFolder = platform::JoinPath(platform::JoinPath(*appData, "TORVEL"_cp), "Molvar3"_cp);
-    // The installer makes the data folder; only its "obsdat" is made here.
-    // Without the data folder the settings list stays empty.
-    if (const text::Cp932String obsdat = config::DataSubfolderPath(); !platform::PathExists(obsdat)) {
-        platform::MakeFolder(obsdat);
-    }
+    // "obsdat" with any missing parent: without an installer (Linux, a copy
+    // run where it was not installed) the settings could not be saved.
+    platform::MakeFolderTree(config::DataSubfolderPath());
 
     text::Cp932String name = framework::ExecutableName();
     if (name.empty()) {
