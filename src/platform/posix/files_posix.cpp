@@ -8,6 +8,7 @@
 #include <cstdlib>
 
 #include "platform/files.h"
+#include "platform/read_up_to.h"
 #include "platform/posix/os_path.h"
 
 namespace molvar::platform {
@@ -159,24 +160,13 @@ FileHead ReadFileHead(const text::Cp932String& path, std::size_t maxBytes) {
     if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
         return head;
     }
-    // Sized by the file, not by the limit: a generous limit costs nothing.
-    head.bytes.resize(std::min(maxBytes, static_cast<std::size_t>(info.st_size) + 1));
-    std::size_t filled = 0;
-    while (filled < maxBytes) {
-        if (filled == head.bytes.size()) {  // the file grew meanwhile
-            head.bytes.resize(std::min(maxBytes, std::max<std::size_t>(filled * 2, 4096)));
-        }
-        const ssize_t got = ReadRetrying(fd.get(), head.bytes.data() + filled, head.bytes.size() - filled);
-        if (got < 0) {
-            head.bytes.clear();
-            return head;
-        }
-        if (got == 0) {
-            break;
-        }
-        filled += static_cast<std::size_t>(got);
+    auto bytes = ReadUpTo(maxBytes, static_cast<std::uint64_t>(info.st_size), [&](std::uint8_t* buffer, std::size_t room) {
+        return static_cast<std::int64_t>(ReadRetrying(fd.get(), buffer, room));
+    });
+    if (!bytes) {
+        return head;
     }
-    head.bytes.resize(filled);
+    head.bytes = std::move(*bytes);
     head.status = ReadStatus::Read;
     return head;
 }

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "platform/files.h"
+#include "platform/read_up_to.h"
 #include "platform/win32/handle.h"
 #include "platform/win32/wide_path.h"
 
@@ -163,27 +164,16 @@ FileHead ReadFileHead(const text::Cp932String& path, std::size_t maxBytes) {
         (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
         return head;
     }
-    // Sized by the file, not by the limit: a generous limit costs nothing.
     const std::uint64_t size = (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
-    head.bytes.resize(static_cast<std::size_t>(std::min<std::uint64_t>(maxBytes, size + 1)));
-    std::size_t filled = 0;
-    while (filled < maxBytes) {
-        if (filled == head.bytes.size()) {  // the file grew meanwhile
-            head.bytes.resize(std::min(maxBytes, std::max<std::size_t>(filled * 2, 4096)));
-        }
-        const std::size_t left = head.bytes.size() - filled;
-        const auto chunk = static_cast<DWORD>(left < (1u << 30) ? left : (1u << 30));
+    auto bytes = ReadUpTo(maxBytes, size, [&](std::uint8_t* buffer, std::size_t room) -> std::int64_t {
         DWORD got = 0;
-        if (!::ReadFile(file.get(), head.bytes.data() + filled, chunk, &got, nullptr)) {
-            head.bytes.clear();
-            return head;
-        }
-        if (got == 0) {
-            break;
-        }
-        filled += got;
+        const auto chunk = static_cast<DWORD>(std::min<std::size_t>(room, 1u << 30));
+        return ::ReadFile(file.get(), buffer, chunk, &got, nullptr) ? static_cast<std::int64_t>(got) : -1;
+    });
+    if (!bytes) {
+        return head;
     }
-    head.bytes.resize(filled);
+    head.bytes = std::move(*bytes);
     head.status = ReadStatus::Read;
     return head;
 }
