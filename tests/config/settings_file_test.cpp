@@ -50,14 +50,7 @@ WatchFileRecord MakeRecord(const std::string& title, std::int16_t running) {
     return record;
 }
 
-std::vector<std::uint8_t> FileOf(const std::vector<WatchFileRecord>& records) {
-    std::vector<std::uint8_t> bytes(records.size() * WatchFileRecord::kSize);
-    for (std::size_t k = 0; k < records.size(); ++k) {
-        records[k].ToBytes(std::span<std::uint8_t, WatchFileRecord::kSize>(bytes.data() + k * WatchFileRecord::kSize,
-                                                                           WatchFileRecord::kSize));
-    }
-    return bytes;
-}
+std::vector<std::uint8_t> FileOf(const std::vector<WatchFileRecord>& records) { return test::BytesOfRecords(records); }
 
 std::vector<std::string> Titles(const WatchRecordList& list) {
     std::vector<std::string> titles;

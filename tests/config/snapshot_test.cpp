@@ -58,12 +58,7 @@ protected:
     }
 
     void WriteListing(int index, const std::vector<SnapshotRecord>& records) {
-        Bytes bytes(records.size() * SnapshotRecord::kSize);
-        for (std::size_t k = 0; k < records.size(); ++k) {
-            records[k].ToBytes(std::span<std::uint8_t, SnapshotRecord::kSize>(bytes.data() + k * SnapshotRecord::kSize,
-                                                                                SnapshotRecord::kSize));
-        }
-        test::WriteBytes(ListingPath(index), bytes);
+        test::WriteBytes(ListingPath(index), test::BytesOfRecords(records));
     }
 
     test::TempFolder root_;

@@ -111,12 +111,7 @@ protected:
     }
 
     void WriteSettings(const std::vector<WatchFileRecord>& records) {
-        std::vector<std::uint8_t> bytes(records.size() * WatchFileRecord::kSize);
-        for (std::size_t k = 0; k < records.size(); ++k) {
-            records[k].ToBytes(std::span<std::uint8_t, WatchFileRecord::kSize>(bytes.data() + k * WatchFileRecord::kSize,
-                                                                              WatchFileRecord::kSize));
-        }
-        test::WriteBytes(dataFolder_.Obsdat() / "dirinfo.dat", bytes);
+        test::WriteBytes(dataFolder_.Obsdat() / "dirinfo.dat", test::BytesOfRecords(records));
     }
 
     std::unique_ptr<CMolvarDoc> Open() { return std::make_unique<CMolvarDoc>(effects_, threads_.Starter()); }

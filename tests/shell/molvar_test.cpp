@@ -37,9 +37,7 @@ protected:
         test::Store(setting.entry.program, SjPath(test::RecordArgsProgram()));
         setting.entry.openTarget = 1;
         setting.entry.waitForExit = 1;
-        std::vector<std::uint8_t> bytes(config::WatchFileRecord::kSize);
-        setting.ToBytes(std::span<std::uint8_t, config::WatchFileRecord::kSize>(bytes));
-        test::WriteBytes(obsdat_ / "dirinfo.dat", bytes);
+        test::WriteBytes(obsdat_ / "dirinfo.dat", test::BytesOfRecords(std::vector{setting}));
     }
     void TearDown() override { ::close(fifoFd_); }
 

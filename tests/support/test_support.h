@@ -45,6 +45,16 @@ private:
 
 std::vector<std::uint8_t> ReadBytes(const std::filesystem::path& path);
 void WriteBytes(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes);
+// The bytes of a file of fixed-size records (settings or a listing), one
+// after the other.
+template <class Record>
+std::vector<std::uint8_t> BytesOfRecords(const std::vector<Record>& records) {
+    std::vector<std::uint8_t> bytes(records.size() * Record::kSize);
+    for (std::size_t k = 0; k < records.size(); ++k) {
+        records[k].ToBytes(std::span<std::uint8_t, Record::kSize>(bytes.data() + k * Record::kSize, Record::kSize));
+    }
+    return bytes;
+}
 void WriteText(const std::filesystem::path& path, const std::string& text);
 std::string ReadText(const std::filesystem::path& path);
 // Puts a file into its folder the way a copy brings it. On Windows a copy
