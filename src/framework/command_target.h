@@ -20,14 +20,10 @@ public:
     explicit CCmdUI(unsigned id) : m_nID(id) {}
     virtual ~CCmdUI() = default;
 
-    virtual void Enable(bool on = true) {
-        m_bEnabled = on;
-        m_bHandled = true;
-    }
+    virtual void Enable(bool on = true) { m_bEnabled = on; }
 
     unsigned m_nID;
     bool m_bEnabled = true;
-    bool m_bHandled = false;  // some handler answered the query
 };
 
 class CCmdTarget {

@@ -9,8 +9,6 @@ namespace molvar::framework {
 
 class CDocument : public CCmdTarget {
 public:
-    // Prepares an empty document; false stops its creation.
-    virtual bool OnNewDocument() { return true; }
     bool OnCmdMsg(unsigned, int, CCmdUI*) override { return false; }
 };
 

@@ -13,6 +13,7 @@
 #include <mutex>
 
 #include "framework/message_loop.h"
+#include "platform/posix/os_path.h"
 
 namespace molvar::framework {
 namespace {
@@ -33,9 +34,7 @@ public:
             std::lock_guard lock(mutex_);
             commands_.push_back(id);
         }
-        const std::uint64_t one = 1;
-        while (::write(wake_, &one, sizeof one) < 0 && errno == EINTR) {
-        }
+        platform::posix::PostEvent(wake_.get());
     }
 
     bool Take(unsigned& id) {
@@ -48,11 +47,11 @@ public:
         return true;
     }
 
-    int wakeFd() const { return wake_; }
+    int wakeFd() const { return wake_.get(); }
 
 private:
     // Lives as long as the process: commands may be posted until the end.
-    int wake_ = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    platform::posix::UniqueFd wake_{::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)};
     std::mutex mutex_;
     std::deque<unsigned> commands_;
 };
@@ -90,9 +89,7 @@ int RunMessageLoop(CCmdTarget& target, unsigned quitCommand) {
                 AfxPostCommand(quitCommand);
             }
         }
-        std::uint64_t count = 0;
-        while (::read(queue.wakeFd(), &count, sizeof count) < 0 && errno == EINTR) {
-        }
+        platform::posix::DrainEvent(queue.wakeFd());
         for (unsigned id = 0; queue.Take(id);) {
             if (id == ID_APP_EXIT) {
                 running = false;

@@ -28,20 +28,6 @@ struct StopSignal::State {
 
 namespace {
 
-// Writes one to an eventfd counter; it stays readable until it is read.
-void Post(int eventFd) {
-    const std::uint64_t one = 1;
-    while (::write(eventFd, &one, sizeof one) < 0 && errno == EINTR) {
-    }
-}
-
-// Reads (and so resets) an eventfd counter.
-void Drain(int eventFd) {
-    std::uint64_t count = 0;
-    while (::read(eventFd, &count, sizeof count) < 0 && errno == EINTR) {
-    }
-}
-
 // Waits until one of the descriptors is readable; the index of the first
 // readable one. Without a stop eventfd (none could be made), the stop flag is
 // looked at once a second instead.
@@ -100,7 +86,7 @@ public:
 
     ~InotifyHub() {
         if (reader_.joinable()) {
-            Post(wake_.get());
+            posix::PostEvent(wake_.get());
             reader_.join();
         }
     }
@@ -177,14 +163,14 @@ public:
         if (WaitReadable({pending_.get()}, &stop.state()) < 0) {
             return Wake::Stopped;
         }
-        Drain(pending_.get());
+        posix::DrainEvent(pending_.get());
         return Wake::Changed;
     }
 
     // Called by the hub's reader with the hub's lock held.
     void Offer(std::uint32_t mask) {
         if ((mask & (events_ | IN_IGNORED | IN_Q_OVERFLOW)) != 0) {
-            Post(pending_.get());
+            posix::PostEvent(pending_.get());
         }
     }
 
@@ -253,7 +239,7 @@ StopSignal::~StopSignal() = default;
 void StopSignal::Raise() {
     state_->raised = true;
     if (state_->event.valid()) {
-        Post(state_->event.get());
+        posix::PostEvent(state_->event.get());
     }
 }
 

@@ -3,6 +3,8 @@
 
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -56,5 +58,19 @@ public:
 private:
     int fd_ = -1;
 };
+
+// Adds one to an eventfd counter; it stays readable until it is drained.
+inline void PostEvent(int eventFd) {
+    const std::uint64_t one = 1;
+    while (::write(eventFd, &one, sizeof one) < 0 && errno == EINTR) {
+    }
+}
+
+// Reads (and so resets) an eventfd counter.
+inline void DrainEvent(int eventFd) {
+    std::uint64_t count = 0;
+    while (::read(eventFd, &count, sizeof count) < 0 && errno == EINTR) {
+    }
+}
 
 }  // namespace molvar::platform::posix
