@@ -11,7 +11,6 @@
 
 #include <filesystem>
 
-#include "config/watch_record.h"
 #include "platform/change_notification.h"
 #include "support/test_support.h"
 
@@ -30,14 +29,7 @@ protected:
         fs::create_directory(watched_);
         ASSERT_EQ(::mkfifo(fifo_.c_str(), 0600), 0);
         fifoFd_ = ::open(fifo_.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-
-        config::WatchFileRecord setting;
-        setting.running = 1;
-        test::Store(setting.entry.folder, SjPath(watched_));
-        test::Store(setting.entry.program, SjPath(test::RecordArgsProgram()));
-        setting.entry.openTarget = 1;
-        setting.entry.waitForExit = 1;
-        test::WriteBytes(obsdat_ / "dirinfo.dat", test::BytesOfRecords(std::vector{setting}));
+        test::WriteRecordArgsSetting(obsdat_, watched_);
     }
     void TearDown() override { ::close(fifoFd_); }
 

@@ -8,7 +8,6 @@
 
 #include <filesystem>
 
-#include "config/watch_record.h"
 #include "platform/change_notification.h"
 #include "platform/session.h"
 #include "platform/win32/handle.h"
@@ -38,14 +37,7 @@ protected:
         obsdat_ = dataFolder_ / "obsdat";
         fs::create_directories(obsdat_);
         fs::create_directory(watched_);
-
-        config::WatchFileRecord setting;
-        setting.running = 1;
-        test::Store(setting.entry.folder, SjPath(watched_));
-        test::Store(setting.entry.program, SjPath(test::RecordArgsProgram()));
-        setting.entry.openTarget = 1;
-        setting.entry.waitForExit = 1;
-        test::WriteBytes(obsdat_ / "dirinfo.dat", test::BytesOfRecords(std::vector{setting}));
+        test::WriteRecordArgsSetting(obsdat_, watched_);
     }
 
     void TearDown() override {

@@ -16,6 +16,7 @@
 #include <random>
 
 #include "config/data_folder.h"
+#include "config/watch_record.h"
 #include "text/convert.h"
 
 namespace molvar::test {
@@ -266,6 +267,16 @@ std::vector<std::string> SplitRecord(const std::string& content) {
         args.push_back(content.substr(start, end - start));
     }
     return args;
+}
+
+void WriteRecordArgsSetting(const std::filesystem::path& obsdat, const std::filesystem::path& watched) {
+    config::WatchFileRecord setting;
+    setting.running = 1;
+    Store(setting.entry.folder, SjPath(watched));
+    Store(setting.entry.program, SjPath(RecordArgsProgram()));
+    setting.entry.openTarget = 1;
+    setting.entry.waitForExit = 1;
+    WriteBytes(obsdat / "dirinfo.dat", BytesOfRecords(std::vector{setting}));
 }
 
 }  // namespace molvar::test

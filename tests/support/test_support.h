@@ -165,4 +165,8 @@ std::filesystem::path RecordArgsProgram();
 std::vector<std::string> RecordedArgs(const std::filesystem::path& file);
 std::vector<std::string> SplitRecord(const std::string& content);
 
+// Writes "dirinfo.dat" in `obsdat` with one running setting: each file that
+// comes to `watched` is given to the record_args helper, which is waited for.
+void WriteRecordArgsSetting(const std::filesystem::path& obsdat, const std::filesystem::path& watched);
+
 }  // namespace molvar::test
