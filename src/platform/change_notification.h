@@ -3,7 +3,9 @@
 // watch at once.
 #pragma once
 
+#include <chrono>
 #include <memory>
+#include <optional>
 
 #include "text/cp932.h"
 
@@ -45,11 +47,12 @@ public:
     static std::unique_ptr<ChangeNotification> Register(const text::Cp932String& folder, ChangeFilter filter);
     virtual ~ChangeNotification() = default;
 
-    enum class Wake { Changed, Stopped };
+    enum class Wake { Changed, Stopped, TimedOut };
     // Blocks until a change is reported since the previous wake (changes made
-    // meanwhile count), or until `stop` is raised. A folder deleted while
-    // watched reports one change and then only the stop.
-    virtual Wake Wait(const StopSignal& stop) = 0;
+    // meanwhile count), until `stop` is raised or, when a timeout is given,
+    // until it has passed. A folder deleted while watched reports one change
+    // and then only the stop or the timeout.
+    virtual Wake Wait(const StopSignal& stop, std::optional<std::chrono::milliseconds> timeout = std::nullopt) = 0;
 };
 
 }  // namespace molvar::platform

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <thread>
 
@@ -48,14 +49,19 @@ TEST_F(ChangeNotificationTest, EachFilterWakesOnItsOwnKindOfChange) {
     EXPECT_EQ(updates->Wait(stop_), Wake::Changed);
 }
 
-TEST_F(ChangeNotificationTest, AStopEndsAWaitAndEveryLaterOne) {
+TEST_F(ChangeNotificationTest, AWaitEndsWithAChangeItsTimeoutOrTheStopAndEveryLaterOneWithTheStop) {
+    using namespace std::chrono_literals;
     const auto names = Watch(ChangeFilter::FileName);
     ASSERT_TRUE(names);
+    EXPECT_EQ(names->Wait(stop_, 20ms), Wake::TimedOut);
+    test::WriteText(folder_ / "a.txt", "a");
+    EXPECT_EQ(names->Wait(stop_, 60s), Wake::Changed);
     std::thread stopper([this] { stop_.Raise(); });
     EXPECT_EQ(names->Wait(stop_), Wake::Stopped);
     stopper.join();
-    test::WriteText(folder_ / "a.txt", "a");
+    test::WriteText(folder_ / "b.txt", "b");
     EXPECT_EQ(names->Wait(stop_), Wake::Stopped);
+    EXPECT_EQ(names->Wait(stop_, 60s), Wake::Stopped);
     EXPECT_TRUE(stop_.IsRaised());
     stop_.Wait();  // returns at once
 }

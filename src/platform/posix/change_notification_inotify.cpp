@@ -11,7 +11,10 @@
 #include <array>
 #include <atomic>
 #include <cerrno>
+#include <chrono>
+#include <climits>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <unordered_map>
 #include <vector>
@@ -28,10 +31,16 @@ struct StopSignal::State {
 
 namespace {
 
-// Waits until one of the descriptors is readable; the index of the first
-// readable one. Without a stop eventfd (none could be made), the stop flag is
-// looked at once a second instead.
-int WaitReadable(std::initializer_list<int> fds, const StopSignal::State* stop) {
+constexpr int kStopped = -1;   // also when poll fails for good
+constexpr int kTimedOut = -2;
+
+// Waits until one of the descriptors is readable and returns the index of
+// the first readable one; kStopped once the stop is raised, kTimedOut once
+// `timeout` has passed. Without a stop eventfd (none could be made), the
+// stop flag is looked at once a second instead.
+int WaitReadable(std::initializer_list<int> fds, const StopSignal::State* stop,
+                 std::optional<std::chrono::milliseconds> timeout = std::nullopt) {
+    using Clock = std::chrono::steady_clock;
     std::array<pollfd, 3> polled{};
     std::size_t count = 0;
     for (const int fd : fds) {
@@ -41,18 +50,27 @@ int WaitReadable(std::initializer_list<int> fds, const StopSignal::State* stop) 
     if (stopPolled) {
         polled[count++] = pollfd{stop->event.get(), POLLIN, 0};
     }
-    const int timeout = (stop != nullptr && !stopPolled) ? 1000 : -1;
+    const std::optional<Clock::time_point> deadline =
+        timeout ? std::optional(Clock::now() + *timeout) : std::nullopt;
     for (;;) {
         if (stop != nullptr && stop->raised.load()) {
-            return -1;
+            return kStopped;
         }
-        const int ready = ::poll(polled.data(), count, timeout);
+        long long waitMs = (stop != nullptr && !stopPolled) ? 1000 : -1;
+        if (deadline) {
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(*deadline - Clock::now()).count();
+            if (left <= 0) {
+                return kTimedOut;
+            }
+            waitMs = waitMs < 0 ? left : std::min<long long>(waitMs, left);
+        }
+        const int ready = ::poll(polled.data(), count, static_cast<int>(std::min<long long>(waitMs, INT_MAX)));
         if (ready < 0 && errno != EINTR) {
-            return -1;
+            return kStopped;
         }
         for (std::size_t k = 0; ready > 0 && k < count; ++k) {
             if (polled[k].revents != 0) {
-                return stopPolled && k == count - 1 ? -1 : static_cast<int>(k);
+                return stopPolled && k == count - 1 ? kStopped : static_cast<int>(k);
             }
         }
     }
@@ -159,12 +177,16 @@ public:
         return watch_ >= 0;
     }
 
-    Wake Wait(const StopSignal& stop) override {
-        if (WaitReadable({pending_.get()}, &stop.state()) < 0) {
-            return Wake::Stopped;
+    Wake Wait(const StopSignal& stop, std::optional<std::chrono::milliseconds> timeout) override {
+        switch (WaitReadable({pending_.get()}, &stop.state(), timeout)) {
+            case kStopped:
+                return Wake::Stopped;
+            case kTimedOut:
+                return Wake::TimedOut;
+            default:
+                posix::DrainEvent(pending_.get());
+                return Wake::Changed;
         }
-        posix::DrainEvent(pending_.get());
-        return Wake::Changed;
     }
 
     // Called by the hub's reader with the hub's lock held.

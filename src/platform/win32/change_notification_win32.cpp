@@ -3,7 +3,10 @@
 // wins over a change that comes at the same moment.
 #include <windows.h>
 
+#include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <optional>
 #include <string>
 
 #include "platform/change_notification.h"
@@ -26,38 +29,63 @@ static_assert(static_cast<DWORD>(ChangeFilter::Attributes) == FILE_NOTIFY_CHANGE
 // a second instead.
 constexpr DWORD kStopPollMs = 1000;
 
+using Clock = std::chrono::steady_clock;
+
 bool IsFolder(const std::wstring& path) {
     const DWORD attributes = ::GetFileAttributesW(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
-// Waits until `handle` is signalled (true) or the stop is raised (false).
-// A wait that fails for good reads as a stop only once the stop is raised.
-bool WaitUnlessStopped(HANDLE handle, const StopSignal::State& stop) {
+std::optional<Clock::time_point> DeadlineAfter(std::optional<std::chrono::milliseconds> timeout) {
+    return timeout ? std::optional(Clock::now() + *timeout) : std::nullopt;
+}
+
+// What is left until the deadline, for a Windows wait: INFINITE without one.
+DWORD MillisecondsLeft(const std::optional<Clock::time_point>& deadline) {
+    if (!deadline) {
+        return INFINITE;
+    }
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(*deadline - Clock::now()).count();
+    return static_cast<DWORD>(std::clamp<long long>(left, 0, INFINITE - 1));
+}
+
+enum class WaitEnd { Signalled, Stopped, TimedOut };
+
+// Waits until `handle` is signalled, the stop is raised or the deadline has
+// passed; without a handle only for the stop or the deadline. A handle that
+// cannot be waited on leaves only the stop and the deadline.
+WaitEnd WaitUnlessStopped(HANDLE handle, const StopSignal::State& stop,
+                          const std::optional<Clock::time_point>& deadline) {
     for (;;) {
         if (stop.raised.load()) {
-            return false;
+            return WaitEnd::Stopped;
+        }
+        const DWORD left = MillisecondsLeft(deadline);
+        if (left == 0) {
+            return WaitEnd::TimedOut;
         }
         if (!stop.event.valid()) {
-            const DWORD result = ::WaitForSingleObject(handle, kStopPollMs);
-            if (result == WAIT_OBJECT_0) {
-                return !stop.raised.load();
+            const DWORD slice = std::min(left, kStopPollMs);
+            const DWORD result = handle != nullptr ? ::WaitForSingleObject(handle, slice) : WAIT_FAILED;
+            if (result == WAIT_OBJECT_0 && !stop.raised.load()) {
+                return WaitEnd::Signalled;
             }
             if (result == WAIT_FAILED) {
-                ::Sleep(kStopPollMs);  // nothing else to wait on but the flag
+                ::Sleep(slice);  // nothing else to wait on but the flag
             }
             continue;
         }
         const HANDLE handles[2] = {stop.event.get(), handle};
-        switch (::WaitForMultipleObjects(2, handles, FALSE, INFINITE)) {
-        case WAIT_OBJECT_0:
-            return false;
-        case WAIT_OBJECT_0 + 1:
-            return true;
-        default:
-            // The change handle cannot be waited on: only the stop is left.
-            ::WaitForSingleObject(stop.event.get(), INFINITE);
-            return false;
+        switch (::WaitForMultipleObjects(handle != nullptr ? 2 : 1, handles, FALSE, left)) {
+            case WAIT_OBJECT_0:
+                return WaitEnd::Stopped;
+            case WAIT_OBJECT_0 + 1:
+                return WaitEnd::Signalled;
+            case WAIT_TIMEOUT:
+                continue;  // the deadline is told at the top
+            default:
+                handle = nullptr;  // the change handle cannot be waited on
+                break;
         }
     }
 }
@@ -67,15 +95,16 @@ public:
     Win32Notification(win32::ChangeHandle handle, std::wstring folder)
         : handle_(std::move(handle)), folder_(std::move(folder)) {}
 
-    Wake Wait(const StopSignal& stop) override {
-        if (gone_) {
-            // The handle of a folder that is gone may stay signalled: waiting
-            // on it would spin.
-            stop.Wait();
-            return Wake::Stopped;
-        }
-        if (!WaitUnlessStopped(handle_.get(), stop.state())) {
-            return Wake::Stopped;
+    Wake Wait(const StopSignal& stop, std::optional<std::chrono::milliseconds> timeout) override {
+        // The handle of a folder that is gone may stay signalled: waiting on
+        // it would spin.
+        switch (WaitUnlessStopped(gone_ ? nullptr : handle_.get(), stop.state(), DeadlineAfter(timeout))) {
+            case WaitEnd::Stopped:
+                return Wake::Stopped;
+            case WaitEnd::TimedOut:
+                return Wake::TimedOut;
+            case WaitEnd::Signalled:
+                break;
         }
         // Re-armed at once, before the caller looks at the folder: what
         // changes from here on wakes the next wait, and what changed before
@@ -108,13 +137,7 @@ void StopSignal::Raise() {
 
 bool StopSignal::IsRaised() const { return state_->raised.load(); }
 
-void StopSignal::Wait() const {
-    while (!state_->raised.load()) {
-        if (!state_->event.valid() || ::WaitForSingleObject(state_->event.get(), INFINITE) == WAIT_FAILED) {
-            ::Sleep(kStopPollMs);
-        }
-    }
-}
+void StopSignal::Wait() const { WaitUnlessStopped(nullptr, *state_, std::nullopt); }
 
 std::unique_ptr<ChangeNotification> ChangeNotification::Register(const text::Cp932String& folder,
                                                                  ChangeFilter filter) {
