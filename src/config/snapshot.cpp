@@ -215,9 +215,11 @@ SnapshotMatch MatchFile(FolderSnapshot& snapshot, const SnapshotRecord& scanned)
 }
 
 void ClearSnapshot(FolderSnapshot& snapshot) {
-    snapshot.BuildNameIndex();
-    snapshot.expectedNext_ = 0;
+    // The index and the lookup hint point at nodes: they go with them.
     snapshot.nodes_.clear();
+    snapshot.listingBytes_.clear();
+    snapshot.nameSlots_.clear();
+    snapshot.expectedNext_ = 0;
 }
 
 void WriteSnapshot(int entryIndex, const WatchEntry& entry) {

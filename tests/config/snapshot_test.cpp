@@ -162,9 +162,12 @@ TEST_F(SnapshotTest, MatchFileComparesWholeNamesThenSizeDateAndTime) {
     }
     EXPECT_EQ(seen, (std::vector<int>{1, 1, 1, 1, 0, 0, 1, 0}));
 
+    // Nothing of the cleared listing is found any more, nor marked.
     ClearSnapshot(listing);
     EXPECT_EQ(listing.size(), 0);
-    EXPECT_EQ(MatchFile(listing, Record("same.txt", 10, 20120422, 140509)), SnapshotMatch::NotListed);
+    for (const char* name : {"same.txt", "time.txt", "twice"}) {
+        EXPECT_EQ(MatchFile(listing, Record(name, 10, 20120422, 140509)), SnapshotMatch::NotListed) << name;
+    }
 }
 
 TEST_F(SnapshotTest, LoadReadsWholeRecordsWithinTheirFields) {
