@@ -6,17 +6,13 @@
 namespace molvar::engine {
 namespace {
 
-// A report that comes this many seconds or fewer after the previous one is
-// part of the same burst.
-constexpr std::uint32_t kSettlingSeconds = 2;
-
 // Notes the report and tells whether it comes after a quiet interval. The
 // difference is taken in unsigned 32-bit arithmetic, so a clock set back
 // wraps to a large difference and scans.
 bool ReportEndsQuietInterval(int entryIndex, const platform::Services& services) {
     const auto now = static_cast<std::uint32_t>(services.CalendarTime());
     const std::uint32_t previous = g_lastScanTime[static_cast<std::size_t>(entryIndex)].exchange(now);
-    return static_cast<std::uint32_t>(now - previous) > kSettlingSeconds;
+    return static_cast<std::uint32_t>(now - previous) >= kSettlingSeconds;
 }
 
 // Runs `use` on the index's listing under its lock, unless the scan's run
@@ -35,25 +31,8 @@ bool WithListingOfRun(int entryIndex, const ScanRun& run, Use use) {
     return true;
 }
 
-}  // namespace
-
-std::array<std::atomic<std::uint32_t>, config::kMaxWatchEntries> g_lastScanTime{};
-
-void ResetLastScanTimes() {
-    for (auto& time : g_lastScanTime) {
-        time = 0;
-    }
-}
-
-void ScanForChanges(int entryIndex, const config::WatchEntry& entry, const platform::Services& services,
-                    const ScanRun& run) {
-    if (entryIndex < 0 || entryIndex >= config::kMaxWatchEntries) {
-        return;
-    }
-    if (!ReportEndsQuietInterval(entryIndex, services)) {
-        return;
-    }
-
+void ScanFolder(int entryIndex, const config::WatchEntry& entry, const platform::Services& services,
+                const ScanRun& run) {
     config::FolderSnapshot listing;
     // A listing that exists but cannot be read is no reason to take every
     // file for new and react to all of them: the scan waits for a later
@@ -108,6 +87,35 @@ void ScanForChanges(int entryIndex, const config::WatchEntry& entry, const platf
     // it, and files that changed meanwhile are taken in without a report.
     config::ClearSnapshot(listing);
     WithListingOfRun(entryIndex, run, [&] { config::WriteSnapshot(entryIndex, entry); });
+}
+
+}  // namespace
+
+std::array<std::atomic<std::uint32_t>, config::kMaxWatchEntries> g_lastScanTime{};
+
+void ResetLastScanTimes() {
+    for (auto& time : g_lastScanTime) {
+        time = 0;
+    }
+}
+
+ReportOutcome ScanForChanges(int entryIndex, const config::WatchEntry& entry, const platform::Services& services,
+                             const ScanRun& run) {
+    if (entryIndex < 0 || entryIndex >= config::kMaxWatchEntries) {
+        return ReportOutcome::Scanned;
+    }
+    if (!ReportEndsQuietInterval(entryIndex, services)) {
+        return ReportOutcome::Deferred;
+    }
+    ScanFolder(entryIndex, entry, services, run);
+    return ReportOutcome::Scanned;
+}
+
+void ScanAfterQuietInterval(int entryIndex, const config::WatchEntry& entry, const platform::Services& services,
+                            const ScanRun& run) {
+    if (entryIndex >= 0 && entryIndex < config::kMaxWatchEntries) {
+        ScanFolder(entryIndex, entry, services, run);
+    }
 }
 
 }  // namespace molvar::engine

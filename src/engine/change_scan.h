@@ -46,10 +46,26 @@ struct ScanRun {
     std::uint64_t run = 0;
 };
 
-// One change report for the setting in slot `entryIndex`. A report that comes
-// less than 3 seconds after the previous one is only noted; each report
-// restarts the interval, so a burst scans once it has been quiet for 3 seconds.
-void ScanForChanges(int entryIndex, const config::WatchEntry& entry, const platform::Services& services,
-                    const ScanRun& run = {});
+// How long a folder must have been quiet after a change report before it is
+// scanned: a burst of reports (a large file being copied) scans once at its
+// first report and once when it is over.
+inline constexpr std::uint32_t kSettlingSeconds = 3;
+
+enum class ReportOutcome {
+    Scanned,   // the report came after a quiet interval: the folder was scanned
+    Deferred,  // the report came within the interval: a scan is owed once it has been
+               // quiet for kSettlingSeconds (ScanAfterQuietInterval)
+};
+
+// One change report for the setting in slot `entryIndex`. The first report
+// after a quiet interval scans at once; a report less than 3 seconds after the
+// previous one is only noted, and each report restarts the interval.
+ReportOutcome ScanForChanges(int entryIndex, const config::WatchEntry& entry, const platform::Services& services,
+                             const ScanRun& run = {});
+
+// The scan owed to deferred reports, once no report has come for the settling
+// interval. It is no report itself: the time of the last report stays.
+void ScanAfterQuietInterval(int entryIndex, const config::WatchEntry& entry, const platform::Services& services,
+                            const ScanRun& run = {});
 
 }  // namespace molvar::engine

@@ -5,6 +5,7 @@ namespace molvar::engine {
 std::atomic<int> g_bWatching{0};
 
 void MonitorThreadProc(int entryIndex, const MonitorContext& context) {
+    using Wake = platform::ChangeNotification::Wake;
     if (entryIndex < 0 || entryIndex >= config::kMaxWatchEntries) {
         return;
     }
@@ -14,11 +15,25 @@ void MonitorThreadProc(int entryIndex, const MonitorContext& context) {
         stop.Wait();
         return;
     }
-    while (change->Wait(stop) == platform::ChangeNotification::Wake::Changed) {
+    // Set while deferred reports wait for their scan.
+    std::optional<std::chrono::milliseconds> scanOwedIn;
+    for (;;) {
+        const Wake wake = change->Wait(stop, scanOwedIn);
+        if (wake == Wake::Stopped) {
+            return;
+        }
         if (g_bWatching == 0 || stop.IsRaised()) {
             return;
         }
-        ScanForChanges(entryIndex, context.entry, *context.services, context.run);
+        if (wake == Wake::TimedOut) {
+            ScanAfterQuietInterval(entryIndex, context.entry, *context.services, context.run);
+            scanOwedIn.reset();
+        } else if (ScanForChanges(entryIndex, context.entry, *context.services, context.run) ==
+                   ReportOutcome::Deferred) {
+            scanOwedIn = std::chrono::seconds(kSettlingSeconds);
+        } else {
+            scanOwedIn.reset();
+        }
         // A scan that was running when the watch stopped ends its thread
         // without re-arming.
         if (stop.IsRaised()) {

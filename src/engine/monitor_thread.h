@@ -24,16 +24,18 @@ struct MonitorContext {
     config::WatchEntry entry;
     // Registered by the start of the watch before the baseline listing is
     // written, so that no change after the baseline goes unnoticed; empty for
-    // a folder that cannot be watched. The thread owns it from then on.
+    // a folder that cannot be watched. Shared by the copies of the context
+    // (the thread's among them) and released, exactly once, with the last.
     std::shared_ptr<platform::ChangeNotification> change;
     const platform::StopSignal* stop = nullptr;  // raised when this run of the watch stops
     ScanRun run;
     const platform::Services* services = nullptr;
 };
 
-// The thread routine for one entry index. The change notification is
-// released, exactly once, when the thread ends. A folder that cannot be
-// watched is never scanned; its thread waits for the stop.
+// The thread routine for one entry index. Reports that the settling interval
+// defers are scanned once the folder has been quiet for that interval: the
+// wait for the next report then ends with it at the latest. A folder that
+// cannot be watched is never scanned; its thread waits for the stop.
 void MonitorThreadProc(int entryIndex, const MonitorContext& context);
 
 // The change notification of a setting's folder, with the filter of its

@@ -37,27 +37,27 @@ protected:
     // Takes the folder as it is now, as the start of the watch does.
     void Baseline() { config::WriteSnapshot(0, entry_); }
 
-    // A change report well after the previous one.
-    Events Report() {
-        effects_.calendarTime += 10;
-        return ReportAt(effects_.calendarTime);
-    }
-    Events ReportAt(std::int64_t time) {
+    // What a change report well after the previous one does.
+    Events Report() { return ReportAt(effects_.calendarTime + 10); }
+    Events ReportAt(std::int64_t time, ReportOutcome expected = ReportOutcome::Scanned) {
         effects_.calendarTime = time;
+        return Effects([&] { EXPECT_EQ(ScanForChanges(0, entry_, effects_), expected) << "report at " << time; });
+    }
+    template <class Action>
+    Events Effects(Action action) {
         const std::size_t before = effects_.events().size();
-        ScanForChanges(0, entry_, effects_);
+        action();
         const Events all = effects_.events();
         return Events(all.begin() + static_cast<std::ptrdiff_t>(before), all.end());
     }
 
     std::string Told() const { return "message:" + test::Utf8(watched_) + "を実行します。"; }
-    std::string Ran(const std::string& name) const { return "shell-run:conv|" + test::Utf8(watched_ / test::Utf8Path(name)); }
 
     // One notice, then the program with each file (and the pause after it).
     Events Changed(const Names& names) const {
         Events events{Told()};
         for (const std::string& name : names) {
-            events.insert(events.end(), {Ran(name), "sleep:1000"});
+            events.insert(events.end(), {"shell-run:conv|" + test::Utf8(watched_ / test::Utf8Path(name)), "sleep:1000"});
         }
         return events;
     }
@@ -101,20 +101,24 @@ protected:
     test::EffectRecorder effects_;
 };
 
-TEST_F(ChangeScanTest, AReportScansOnlyAfterThreeQuietSeconds) {
+TEST_F(ChangeScanTest, AReportScansOnlyAfterThreeQuietSecondsAndDefersTheRest) {
     Baseline();
     test::WriteText(watched_ / "a.txt", "a");
     // The first report after the reset always scans.
     EXPECT_EQ(ReportAt(1000), Changed({"a.txt"}));
 
+    // Reports within 3 seconds of the previous one are deferred, each from
+    // the one before; the listing is neither read nor written meanwhile.
     test::WriteText(watched_ / "b.txt", "b");
-    EXPECT_EQ(ReportAt(1002), Events{});
-    // Only 2 seconds after the skipped report: skipped as well, and the
-    // listing is neither read nor written.
+    EXPECT_EQ(ReportAt(1002, ReportOutcome::Deferred), Events{});
     fs::remove(dataFolder_.ListingFile(0));
-    EXPECT_EQ(ReportAt(1004), Events{});
+    EXPECT_EQ(ReportAt(1004, ReportOutcome::Deferred), Events{});
     EXPECT_FALSE(fs::exists(dataFolder_.ListingFile(0)));
-    EXPECT_EQ(ReportAt(1007), Changed(SearchOrder()));
+    // The scan they are owed is no report: the time of the last one stays.
+    EXPECT_EQ(Effects([&] { ScanAfterQuietInterval(0, entry_, effects_); }), Changed(SearchOrder()));
+    EXPECT_EQ(g_lastScanTime[0], 1004u);
+    EXPECT_EQ(ReportAt(1007), Events{});
+    EXPECT_EQ(Listed(), (Names{"a.txt", "b.txt"}));
 
     // A clock set back wraps to a large difference and scans.
     test::WriteText(watched_ / "c.txt", "c");
@@ -124,7 +128,7 @@ TEST_F(ChangeScanTest, AReportScansOnlyAfterThreeQuietSeconds) {
     test::WriteText(watched_ / "d.txt", "d");
     EXPECT_EQ(ReportAt(0xFFFF'FFFF), Changed({"d.txt"}));
     test::WriteText(watched_ / "e.txt", "e");
-    EXPECT_EQ(ReportAt(0x1'0000'0001), Events{});
+    EXPECT_EQ(ReportAt(0x1'0000'0001, ReportOutcome::Deferred), Events{});
     EXPECT_EQ(ReportAt(0x1'0000'0004), Changed({"e.txt"}));
 }
 
@@ -202,14 +206,30 @@ TEST_F(ChangeScanTest, VanishedFilesAreReportedOnlyWhenFewerFilesAreFound) {
     EXPECT_EQ(Listed(), Names{});
 }
 
-TEST_F(ChangeScanTest, CreateOrUpdateNeverReportsVanishedFilesAndSubFoldersNeverCount) {
+TEST_F(ChangeScanTest, AScanWithoutReactionsStoresWhatItComparedAndRewritesNothingUnchanged) {
     test::WriteText(watched_ / "a.txt", "a");
     test::WriteText(watched_ / "b.txt", "b");
     Baseline();
+    // Vanished files are not reported when woken by creation and update,
+    // and sub-folders never count: no reaction, but the listing follows the
+    // folder.
     fs::remove(watched_ / "a.txt");
     fs::create_directory(watched_ / "sub");
     EXPECT_EQ(Report(), Events{});
     EXPECT_EQ(Listed(), (Names{"b.txt"}));
+
+    // A listing that holds the folder already is not written again.
+    const fs::path listing = dataFolder_.ListingFile(0);
+    test::SetLastWriteTime(listing, 1'000'000'000);
+    const auto written = fs::last_write_time(listing);
+    EXPECT_EQ(Report(), Events{});
+    EXPECT_EQ(fs::last_write_time(listing), written);
+    // A listing file that went missing is written, empty for a folder that
+    // cannot be searched.
+    fs::remove(listing);
+    Store(entry_.folder, SjPath(root_.path() / "missing"));
+    EXPECT_EQ(Report(), Events{});
+    EXPECT_TRUE(fs::exists(listing));
 }
 
 TEST_F(ChangeScanTest, WithoutAProgramTheFileIsOpenedOrLeftToAfterProcessing) {

@@ -1,12 +1,10 @@
 #include <gtest/gtest.h>
-#ifndef _WIN32
-#include <signal.h>
-#include <unistd.h>
-#endif
 
 #include <condition_variable>
 #include <filesystem>
+#include <map>
 #include <mutex>
+#include <set>
 #include <thread>
 
 #include "config/snapshot.h"
@@ -15,6 +13,7 @@
 #include "framework/message_loop.h"
 #include "res/resource.h"
 #include "support/test_support.h"
+#include "text/convert.h"
 
 namespace molvar::engine {
 namespace {
@@ -159,24 +158,6 @@ TEST_F(WatchControlTest, RunningSettingsGetDenseIndicesAndBaselinesBeforeTheirTh
     EXPECT_TRUE(threads_.WaitUntilAllEnded());
 }
 
-TEST_F(WatchControlTest, AFileCreatedAfterTheStartRunsTheProgramWithItsPath) {
-    const fs::path in = Folder(u8"受信");
-    const fs::path record = root_.path() / "args";
-    test::ScopedEnv recordTo("MOLVAR_ARGS_FILE", test::Utf8(record));
-    WatchFileRecord setting = Setting(in);
-    Store(setting.entry.program, SjPath(test::RecordArgsProgram()));
-    setting.entry.waitForExit = 1;
-    WriteSettings({setting});
-
-    auto doc = Open();
-    test::ArriveByCopy(in / u8"報告書.csv", "1");
-    ASSERT_TRUE(effects_.WaitForEvents(1));  // the notice comes before the program
-    // Stopping lets the scan end; closing the document waits for it.
-    doc->StopWatching();
-    doc.reset();
-    EXPECT_EQ(test::RecordedArgs(record), std::vector<std::string>{test::Utf8(in / u8"報告書.csv")});
-}
-
 TEST_F(WatchControlTest, StopEndsWaitingThreadsAndStartTakesANewBaseline) {
     const fs::path in = Folder("in");
     WriteSettings({Setting(in)});
@@ -286,7 +267,7 @@ TEST_F(WatchControlTest, ManyStartsAndStopsOfAHundredSettingsOnSharedFolders) {
     EXPECT_EQ(threads_.started(), 600);
 }
 
-TEST_F(WatchControlTest, QuitFromTheTrayOrAnEndRequestEndsTheMessageLoop) {
+TEST_F(WatchControlTest, QuitStopsTheWatchAndEndsTheMessageLoop) {
     WriteSettings({Setting(Folder("in"))});
     framework::PrepareMessageLoop();
     auto doc = Open();
@@ -294,17 +275,98 @@ TEST_F(WatchControlTest, QuitFromTheTrayOrAnEndRequestEndsTheMessageLoop) {
     EXPECT_EQ(framework::RunMessageLoop(*doc, res::ID_TRAY_EXIT), 0);
     EXPECT_EQ(g_bWatching, 0);
     EXPECT_TRUE(threads_.WaitUntilAllEnded());
+}
 
-    framework::PrepareMessageLoop();
-    doc->StartWatching();
-#ifdef _WIN32
-    // The quit command from another thread, as the tray menu's would come.
-    std::thread([] { AfxPostCommand(res::ID_TRAY_EXIT); }).join();
-#else
-    ::kill(::getpid(), SIGTERM);
-#endif
-    EXPECT_EQ(framework::RunMessageLoop(*doc, res::ID_TRAY_EXIT), 0);
-    EXPECT_EQ(g_bWatching, 0);
+// A change notification on a clock of the test's own: reports come at the
+// given times, a wait with a timeout ends once that has passed, and no real
+// time goes by. After the last report, a wait without a timeout stops.
+class ScriptedNotification final : public platform::ChangeNotification {
+public:
+    ScriptedNotification(std::vector<int> reportsAtMs, std::function<void(int)> onReport)
+        : reports_(std::move(reportsAtMs)), onReport_(std::move(onReport)) {}
+
+    Wake Wait(const platform::StopSignal&, std::optional<std::chrono::milliseconds> timeout) override {
+        timeouts.push_back(timeout ? std::optional(static_cast<int>(timeout->count())) : std::nullopt);
+        if (next_ < reports_.size() && (!timeout || reports_[next_] <= nowMs + timeout->count())) {
+            nowMs = reports_[next_++];
+            onReport_(nowMs);
+            return Wake::Changed;
+        }
+        if (timeout) {
+            nowMs += static_cast<int>(timeout->count());
+            return Wake::TimedOut;
+        }
+        return Wake::Stopped;
+    }
+
+    int nowMs = 0;
+    std::vector<std::optional<int>> timeouts;  // of each wait
+
+private:
+    std::vector<int> reports_;
+    std::size_t next_ = 0;
+    std::function<void(int)> onReport_;
+};
+
+// Tells the notification's clock and notes the files handed to the program,
+// by the time they were.
+class ScriptedServices final : public platform::Services {
+public:
+    explicit ScriptedServices(const ScriptedNotification& clock) : clock_(clock) {}
+    std::int64_t CalendarTime() const override { return 1'000'000 + clock_.nowMs / 1000; }
+    void Sleep(std::chrono::milliseconds) const override {}
+    void ShellRun(const text::Cp932String&, const std::optional<text::Cp932String>& parameter) const override {
+        started[clock_.nowMs].insert(test::Utf8Path(text::ToUtf8ForDisplay(parameter.value())).filename().string());
+    }
+
+    mutable std::map<int, std::set<std::string>> started;
+
+private:
+    const ScriptedNotification& clock_;
+};
+
+TEST(MonitorThreadTest, DeferredReportsAreScannedOnceTheFolderHasBeenQuiet) {
+    struct Timeline {
+        std::vector<int> reportsAtMs;  // each brings a file named by its time
+        std::map<int, std::set<std::string>> scans;
+        std::vector<std::optional<int>> timeouts;  // a timer only while a scan is owed
+    };
+    const std::optional<int> none;
+    const Timeline timelines[] = {
+        // Reports less than 3 s apart: a scan at the first, one 3 s after the last.
+        {{0, 2000, 4000}, {{0, {"0"}}, {7000, {"2000", "4000"}}}, {none, none, 3000, 3000, none}},
+        {{0, 1500}, {{0, {"0"}}, {4500, {"1500"}}}, {none, none, 3000, none}},
+        {{0, 3000}, {{0, {"0"}}, {3000, {"3000"}}}, {none, none, none}},
+        // The owed scan, then a report 3 s after the last one scans at once.
+        {{0, 2000, 5500}, {{0, {"0"}}, {5000, {"2000"}}, {5500, {"5500"}}}, {none, none, 3000, none, none}},
+    };
+    test::TempFolder root;
+    const test::ScopedDataFolder dataFolder(root.path() / "data");
+    g_bWatching = 1;
+    for (const Timeline& timeline : timelines) {
+        SCOPED_TRACE(::testing::PrintToString(timeline.reportsAtMs));
+        const fs::path folder = root.path() / ::testing::PrintToString(timeline.reportsAtMs);
+        fs::create_directory(folder);
+        MonitorContext context;
+        Store(context.entry.folder, SjPath(folder));
+        Store(context.entry.program, Sj(u8"conv"));
+        context.entry.openTarget = 1;
+        config::WriteSnapshot(0, context.entry);
+        ResetLastScanTimes();
+        auto change = std::make_shared<ScriptedNotification>(
+            timeline.reportsAtMs, [&](int at) { test::WriteText(folder / std::to_string(at), ""); });
+        const ScriptedServices services(*change);
+        const platform::StopSignal stop;
+        context.change = change;
+        context.stop = &stop;
+        context.services = &services;
+
+        MonitorThreadProc(0, context);
+        EXPECT_EQ(services.started, timeline.scans);
+        EXPECT_EQ(change->timeouts, timeline.timeouts);
+        EXPECT_EQ(g_lastScanTime[0], 1'000'000u + static_cast<unsigned>(timeline.reportsAtMs.back() / 1000));
+    }
+    g_bWatching = 0;
 }
 
 }  // namespace
