@@ -61,9 +61,8 @@ SnapshotRecord SnapshotRecord::FromBytes(std::span<const std::uint8_t, kSize> by
     record.fileSize = ReadUint32(bytes, layout::fileSize);
     record.writeDate = ReadUint32(bytes, layout::writeDate);
     record.writeTime = ReadUint32(bytes, layout::writeTime);
-    const auto name = bytes.subspan<layout::fileName.offset, layout::fileName.width>();
-    std::transform(name.begin(), name.end(), record.fileName.begin(),
-                   [](std::uint8_t b) { return static_cast<char>(b); });
+    static_assert(sizeof record.fileName == layout::fileName.width);
+    std::memcpy(record.fileName.data(), bytes.data() + layout::fileName.offset, layout::fileName.width);
     return record;
 }
 
@@ -72,8 +71,7 @@ void SnapshotRecord::ToBytes(std::span<std::uint8_t, kSize> bytes) const {
     WriteUint32(bytes, layout::writeDate, writeDate);
     WriteUint32(bytes, layout::writeTime, writeTime);
     WriteUint32(bytes, layout::reserved, 0);
-    std::transform(fileName.begin(), fileName.end(), bytes.begin() + layout::fileName.offset,
-                   [](char c) { return static_cast<std::uint8_t>(c); });
+    std::memcpy(bytes.data() + layout::fileName.offset, fileName.data(), layout::fileName.width);
 }
 
 std::string_view SnapshotRecord::Name() const { return NameIn(std::span<const char>(fileName)); }
@@ -138,6 +136,7 @@ SnapshotLoad LoadSnapshot(int entryIndex, FolderSnapshot& snapshot) {
     // The bytes are kept as read and the nodes point into them, so loading
     // copies nothing.
     snapshot.nodes_.clear();
+    snapshot.fileRead_ = file.status == platform::ReadStatus::Read;
     snapshot.listingBytes_ = std::move(file.bytes);
     const std::size_t records = snapshot.listingBytes_.size() / SnapshotRecord::kSize;
     snapshot.nodes_.reserve(records);
@@ -217,28 +216,64 @@ SnapshotMatch MatchFile(FolderSnapshot& snapshot, const SnapshotRecord& scanned)
 void ClearSnapshot(FolderSnapshot& snapshot) {
     // The index and the lookup hint point at nodes: they go with them.
     snapshot.nodes_.clear();
+    snapshot.fileRead_ = false;
     snapshot.listingBytes_.clear();
     snapshot.nameSlots_.clear();
     snapshot.expectedNext_ = 0;
 }
 
+std::optional<std::span<const std::uint8_t>> FolderSnapshot::fileBytes() const {
+    return fileRead_ ? std::optional(std::span<const std::uint8_t>(listingBytes_)) : std::nullopt;
+}
+
+ListingBytes::ListingBytes(std::optional<std::span<const std::uint8_t>> current) : current_(current) {}
+
+void ListingBytes::Append(const SnapshotRecord& record) {
+    std::array<std::uint8_t, SnapshotRecord::kSize> bytes;
+    record.ToBytes(bytes);
+    if (!diverged_) {
+        if (current_ && current_->size() - size_ >= bytes.size() &&
+            std::equal(bytes.begin(), bytes.end(), current_->begin() + static_cast<std::ptrdiff_t>(size_))) {
+            size_ += bytes.size();
+            return;
+        }
+        // The first record that differs: from here on the bytes are kept.
+        diverged_ = true;
+        if (current_) {
+            bytes_.assign(current_->begin(), current_->begin() + static_cast<std::ptrdiff_t>(size_));
+        }
+    }
+    bytes_.insert(bytes_.end(), bytes.begin(), bytes.end());
+    size_ += bytes.size();
+}
+
+bool ListingBytes::HeldByCurrent() const { return !diverged_ && current_ && current_->size() == size_; }
+
+std::span<const std::uint8_t> ListingBytes::bytes() const {
+    if (diverged_) {
+        return bytes_;
+    }
+    return current_ ? current_->first(size_) : std::span<const std::uint8_t>();
+}
+
 void WriteSnapshot(int entryIndex, const WatchEntry& entry) {
-    const text::Cp932String path = ListingFilePath(entryIndex);
-    // Most scans find the folder as listed: a file that holds the new listing
-    // already is left alone, sparing the disk a rewrite of the whole listing.
-    const platform::FileHead current = platform::ReadFileHead(path, kMaxListingRecords * SnapshotRecord::kSize);
-    std::vector<std::uint8_t> bytes;
-    bytes.reserve(current.bytes.size());
+    const platform::FileHead current =
+        platform::ReadFileHead(ListingFilePath(entryIndex), kMaxListingRecords * SnapshotRecord::kSize);
+    ListingBytes listing(current.status == platform::ReadStatus::Read ? std::optional(std::span(current.bytes))
+                                                                      : std::nullopt);
     FolderFiles files(entry);
     while (const auto record = files.Next()) {
-        bytes.resize(bytes.size() + SnapshotRecord::kSize);
-        record->ToBytes(std::span<std::uint8_t, SnapshotRecord::kSize>(bytes.end() - SnapshotRecord::kSize,
-                                                                       SnapshotRecord::kSize));
+        listing.Append(*record);
     }
-    if (current.status == platform::ReadStatus::Read && current.bytes == bytes) {
-        return;
+    StoreListing(entryIndex, listing);
+}
+
+void StoreListing(int entryIndex, const ListingBytes& listing) {
+    // Most scans find the folder as listed: a file that holds the new listing
+    // already is left alone, sparing the disk a rewrite of the whole listing.
+    if (!listing.HeldByCurrent()) {
+        platform::ReplaceFileAtomically(ListingFilePath(entryIndex), listing.bytes());
     }
-    platform::ReplaceFileAtomically(path, bytes);
 }
 
 }  // namespace molvar::config

@@ -111,6 +111,9 @@ public:
     const std::vector<SnapshotNode>& nodes() const { return nodes_; }
     int size() const { return static_cast<int>(nodes_.size()); }
 
+    // The listing file's bytes as loaded; empty when there was no file.
+    std::optional<std::span<const std::uint8_t>> fileBytes() const;
+
 private:
     friend SnapshotLoad LoadSnapshot(int entryIndex, FolderSnapshot& snapshot);
     friend SnapshotMatch MatchFile(FolderSnapshot& snapshot, const SnapshotRecord& scanned);
@@ -118,6 +121,7 @@ private:
 
     std::size_t FindFirstOfName(std::string_view name);
 
+    bool fileRead_ = false;
     std::vector<std::uint8_t> listingBytes_;  // the file as read; the nodes point into it
     std::vector<SnapshotNode> nodes_;
     // A folder that has not changed is searched in the order of its listing,
@@ -140,9 +144,32 @@ SnapshotMatch MatchFile(FolderSnapshot& snapshot, const SnapshotRecord& scanned)
 
 void ClearSnapshot(FolderSnapshot& snapshot);
 
+// The bytes of a listing file, record after record, made beside the bytes the
+// file holds now (`current`, empty when there is no file): while the records
+// repeat those, nothing is copied, and a folder found as listed costs no more
+// than the comparison.
+class ListingBytes {
+public:
+    explicit ListingBytes(std::optional<std::span<const std::uint8_t>> current);
+    void Append(const SnapshotRecord& record);
+    // The file holds these bytes already.
+    bool HeldByCurrent() const;
+    std::span<const std::uint8_t> bytes() const;
+
+private:
+    std::optional<std::span<const std::uint8_t>> current_;
+    std::size_t size_ = 0;
+    bool diverged_ = false;
+    std::vector<std::uint8_t> bytes_;
+};
+
 // Lists the setting's folder and replaces the listing of its entry index as a
-// whole; a file that already holds that listing is left alone. When the file cannot be written the old listing stays as it was;
-// nobody is told.
+// whole; a file that already holds that listing is left alone. When the file
+// cannot be written the old listing stays as it was; nobody is told.
 void WriteSnapshot(int entryIndex, const WatchEntry& entry);
+
+// Replaces the listing of an entry index with `listing` as WriteSnapshot
+// does: not at all when the file holds it already.
+void StoreListing(int entryIndex, const ListingBytes& listing);
 
 }  // namespace molvar::config

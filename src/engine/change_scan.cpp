@@ -45,13 +45,17 @@ void ScanFolder(int entryIndex, const config::WatchEntry& entry, const platform:
     const bool hasProgram = !config::FieldText(entry.program).empty();
 
     int foundFiles = 0;
+    bool reacted = false;
     bool toldOfChangedFiles = false;
+    config::ListingBytes searched(listing.fileBytes());
     config::FolderFiles files(entry);
     while (const auto scanned = files.Next()) {
         ++foundFiles;
+        searched.Append(*scanned);
         if (config::MatchFile(listing, *scanned) == config::SnapshotMatch::Unchanged) {
             continue;
         }
+        reacted = true;
         if (!toldOfChangedFiles) {
             NotifyUser(entry, services);
             toldOfChangedFiles = true;
@@ -73,6 +77,7 @@ void ScanFolder(int entryIndex, const config::WatchEntry& entry, const platform:
             if (node.seen != 0) {
                 continue;
             }
+            reacted = true;
             if (!toldOfVanishedFiles) {
                 NotifyUser(entry, services);
                 toldOfVanishedFiles = true;
@@ -83,10 +88,19 @@ void ScanFolder(int entryIndex, const config::WatchEntry& entry, const platform:
         }
     }
 
-    // A fresh search after the reactions: files they moved away are gone from
-    // it, and files that changed meanwhile are taken in without a report.
-    config::ClearSnapshot(listing);
-    WithListingOfRun(entryIndex, run, [&] { config::WriteSnapshot(entryIndex, entry); });
+    if (reacted) {
+        // A fresh search after the reactions: files they moved away are gone
+        // from it, and files that changed meanwhile are taken in unreported.
+        config::ClearSnapshot(listing);
+        WithListingOfRun(entryIndex, run, [&] { config::WriteSnapshot(entryIndex, entry); });
+    } else {
+        // Nothing ran, so the comparison's search is the folder as it is: a
+        // change made during it is reported by the next scan instead of
+        // being taken in unseen. (It is made beside the loaded bytes, which
+        // go only afterwards.)
+        WithListingOfRun(entryIndex, run, [&] { config::StoreListing(entryIndex, searched); });
+        config::ClearSnapshot(listing);
+    }
 }
 
 }  // namespace

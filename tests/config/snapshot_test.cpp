@@ -172,23 +172,19 @@ TEST_F(SnapshotTest, MatchFileComparesWholeNamesThenSizeDateAndTime) {
 
 TEST_F(SnapshotTest, LoadReadsWholeRecordsWithinTheirFields) {
     FolderSnapshot listing;
-    SnapshotLoad load = LoadSnapshot(4, listing);
-    EXPECT_TRUE(load.readable);
-    EXPECT_EQ(load.count, 0);
+    EXPECT_EQ(LoadSnapshot(4, listing).count, 0);
+    EXPECT_EQ(listing.fileBytes(), std::nullopt);
 
     // A name without NUL is read to the end of its field; a trailing piece
     // shorter than a record is ignored.
-    Bytes bytes(2 * 144 + 100, 'x');
-    test::WriteBytes(ListingPath(4), bytes);
-    load = LoadSnapshot(4, listing);
-    EXPECT_EQ(load.count, 2);
+    test::WriteBytes(ListingPath(4), Bytes(2 * 144 + 100, 'x'));
+    EXPECT_EQ(LoadSnapshot(4, listing).count, 2);
     EXPECT_EQ(listing.nodes()[1].Name(), std::string(128, 'x'));
 
     // A listing that exists but cannot be read is told apart from a missing one.
     FolderSnapshot other;
     fs::create_directory(ListingPath(5));
-    load = LoadSnapshot(5, other);
-    EXPECT_FALSE(load.readable);
+    EXPECT_FALSE(LoadSnapshot(5, other).readable);
     EXPECT_EQ(other.size(), 0);
 }
 
