@@ -50,7 +50,9 @@ enum class MoveMode {
 };
 
 // Moves a file, across file systems too (copy with its last-write time, then
-// removal of the source). The destination never holds a half-copied file.
+// removal of the source). The destination never holds a half-copied file,
+// and a file it replaces is kept until the source is gone: a move that fails
+// leaves both where they were.
 bool MoveFileTo(const text::Cp932String& from, const text::Cp932String& to, MoveMode mode);
 
 bool DeleteFileAt(const text::Cp932String& path);

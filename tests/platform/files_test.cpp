@@ -1,13 +1,22 @@
+// The framework's message box constants come before <windows.h>, which
+// defines the same names as macros.
+#include "support/test_support.h"
+
 #include <gtest/gtest.h>
-#ifndef _WIN32
+#ifdef _WIN32
+#include <windows.h>
+
+#include "platform/win32/handle.h"
+#else
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
 
+#include <algorithm>
+#include <cwchar>
 #include <filesystem>
 
 #include "platform/files.h"
-#include "support/test_support.h"
 
 namespace molvar::platform {
 namespace {
@@ -70,6 +79,25 @@ TEST_F(MoveAcrossFileSystems, CopiesWithItsTimeAndRemovesTheSource) {
 
     EXPECT_TRUE(MoveFileTo(SjPath(from), SjPath(destination_ / "report.csv"), MoveMode::ReplaceExisting));
     EXPECT_EQ(ReadText(destination_ / "report.csv"), "again");
+}
+
+TEST_F(MoveAcrossFileSystems, ASourceThatCannotBeRemovedLeavesTheDestinationAsItWas) {
+#ifdef _WIN32
+    const fs::path from = source_.path() / "status";
+    WriteText(from, "held");
+    // Held by another program that lets others read it, not delete it.
+    const win32::UniqueHandle holder(::CreateFileW(from.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                                   FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_TRUE(holder.valid());
+#else
+    const fs::path from = "/proc/self/status";  // readable, but never removed
+#endif
+    WriteText(destination_ / "status", "old");
+    EXPECT_FALSE(MoveFileTo(SjPath(from), SjPath(destination_ / "status"), MoveMode::ReplaceExisting));
+    EXPECT_FALSE(MoveFileTo(SjPath(from), SjPath(destination_ / "free"), MoveMode::KeepExisting));
+    EXPECT_TRUE(fs::exists(from));
+    EXPECT_EQ(ReadText(destination_ / "status"), "old");
+    EXPECT_EQ(test::FolderNames(destination_), std::vector<std::string>{"status"});
 }
 
 // The limit only bounds the read: the buffer follows the file, also when the

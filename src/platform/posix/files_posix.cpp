@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <optional>
 
 #include "platform/files.h"
 #include "platform/read_up_to.h"
@@ -62,11 +63,16 @@ public:
     TemporaryFile(const TemporaryFile&) = delete;
     TemporaryFile& operator=(const TemporaryFile&) = delete;
 
-    bool valid() const { return fd_.valid(); }
+    bool valid() const { return !path_.empty(); }
     int fd() const { return fd_.get(); }
     const std::string& path() const { return path_; }
     bool FlushAndClose() { return ::fsync(fd_.get()) == 0 && fd_.Close(); }
     void Keep() { path_.clear(); }
+    // Puts the file at `path` in the place of this one, which it replaces.
+    bool TakeFrom(const std::string& path) {
+        fd_.reset();
+        return ::rename(path.c_str(), path_.c_str()) == 0;
+    }
 
 private:
     std::string path_;
@@ -104,14 +110,17 @@ bool Place(const std::string& from, const std::string& to, MoveMode mode) {
 }
 
 // Copies a regular file into the destination's folder under a temporary name,
-// with its permissions and times, then renames it into place.
+// with its permissions and times, then renames it into place. A file that it
+// replaces is set aside until the source is gone: a source that cannot be
+// removed means the file did not move, and the old file gets its name back.
 bool CopyAcross(const std::string& from, const std::string& to, MoveMode mode) {
     UniqueFd source(::open(from.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
     struct stat info {};
     if (!source.valid() || ::fstat(source.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
         return false;
     }
-    TemporaryFile copy(FolderOf(to));
+    const std::string folder = FolderOf(to);
+    TemporaryFile copy(folder);
     if (!copy.valid()) {
         return false;
     }
@@ -127,16 +136,45 @@ bool CopyAcross(const std::string& from, const std::string& to, MoveMode mode) {
     }
     const struct timespec times[2] = {info.st_atim, info.st_mtim};
     if (::fchmod(copy.fd(), info.st_mode & 07777) != 0 || ::futimens(copy.fd(), times) != 0 ||
-        !copy.FlushAndClose() || !Place(copy.path(), to, mode)) {
+        !copy.FlushAndClose()) {
+        return false;
+    }
+    std::optional<TemporaryFile> setAside;
+    if (mode == MoveMode::ReplaceExisting) {
+        setAside.emplace(folder);
+        if (!setAside->valid()) {
+            return false;
+        }
+        if (!setAside->TakeFrom(to)) {
+            const bool nothingToReplace = errno == ENOENT;
+            setAside.reset();
+            if (!nothingToReplace) {
+                return false;
+            }
+        }
+    }
+    // Gives the destination back its old file; kept under the temporary
+    // name should even that fail, rather than lost.
+    const auto restore = [&] {
+        if (setAside) {
+            ::rename(setAside->path().c_str(), to.c_str());
+            setAside->Keep();
+        }
+    };
+    if (!RenameNoReplace(copy.path(), to)) {
+        restore();
         return false;
     }
     copy.Keep();
     if (::unlink(from.c_str()) != 0) {
-        // The source cannot be removed, so the file did not move: take the copy back.
-        ::unlink(to.c_str());
+        if (setAside) {
+            restore();  // replaces the copy
+        } else {
+            ::unlink(to.c_str());
+        }
         return false;
     }
-    return true;
+    return true;  // the old file goes with setAside
 }
 
 }  // namespace

@@ -128,17 +128,42 @@ bool CopyAcross(const std::wstring& from, const std::wstring& to, DWORD moveFlag
             return false;
         }
     }
-    if (!copy.valid() || !Flush(copy.path()) ||
-        !::MoveFileExW(copy.path().c_str(), to.c_str(), moveFlags | MOVEFILE_WRITE_THROUGH)) {
+    if (!copy.valid() || !Flush(copy.path())) {
+        return false;
+    }
+    // A file that the copy replaces is set aside until the source is gone: a
+    // source that cannot be removed means the file did not move, and the old
+    // file gets its name back.
+    TemporaryPath setAside;
+    if ((moveFlags & MOVEFILE_REPLACE_EXISTING) != 0) {
+        std::wstring aside = TemporaryNameBeside(to);
+        if (::MoveFileExW(to.c_str(), aside.c_str(), MOVEFILE_WRITE_THROUGH)) {
+            setAside.Own(std::move(aside));
+        } else if (!IsMissing(::GetLastError())) {
+            return false;
+        }
+    }
+    // Kept under the temporary name should even that fail, rather than lost.
+    const auto restore = [&] {
+        if (setAside.valid()) {
+            ::MoveFileExW(setAside.path().c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+            setAside.Keep();
+        }
+    };
+    if (!::MoveFileExW(copy.path().c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH)) {
+        restore();
         return false;
     }
     copy.Keep();
     if (!::DeleteFileW(from.c_str())) {
-        // The source stays, so the file did not move: take the copy back.
-        ::DeleteFileW(to.c_str());
+        if (setAside.valid()) {
+            restore();  // replaces the copy
+        } else {
+            ::DeleteFileW(to.c_str());
+        }
         return false;
     }
-    return true;
+    return true;  // the old file goes with setAside
 }
 
 }  // namespace
