@@ -61,4 +61,10 @@ bool DeleteFileAt(const text::Cp932String& path);
 // names of one file).
 bool IsSameFile(const text::Cp932String& first, const text::Cp932String& second);
 
+// Removes the temporary files that ReplaceFileAtomically and MoveFileTo
+// leave in `folder` when their process is killed in the middle of a write.
+// Those of a process that still runs (another copy saving at this moment)
+// are left alone.
+void RemoveAbandonedTemporaryFiles(const text::Cp932String& folder);
+
 }  // namespace molvar::platform

@@ -7,6 +7,7 @@
 #include "framework/executable_name.h"
 #include "framework/message_box.h"
 #include "framework/message_loop.h"
+#include "platform/files.h"
 #include "platform/paths.h"
 #include "platform/session.h"
 #include "res/resource.h"
@@ -43,6 +44,8 @@ int main() {
     if (outcome == platform::SingleInstanceLock::Outcome::HeldByAnotherCopy) {
         return 0;  // another copy watches already
     }
+    // What a copy killed in the middle of a save left behind.
+    platform::RemoveAbandonedTemporaryFiles(config::DataSubfolderPath());
 
     engine::CMolvarDoc document;
     return framework::RunMessageLoop(document, res::ID_TRAY_EXIT);

@@ -100,6 +100,38 @@ TEST_F(MoveAcrossFileSystems, ASourceThatCannotBeRemovedLeavesTheDestinationAsIt
     EXPECT_EQ(test::FolderNames(destination_), std::vector<std::string>{"status"});
 }
 
+// The leftovers of a write whose process was killed go; those of a process
+// that runs (another copy, saving now) and every other file stay.
+TEST(TemporaryFilesTest, OnlyThoseOfProcessesThatEndedAreRemoved) {
+    test::TempFolder folder;
+#ifdef _WIN32
+    wchar_t ours[32];
+    std::swprintf(ours, 32, L"~mv%lx-0a1b.tmp", ::GetCurrentProcessId());
+    const std::vector<fs::path> abandoned = {L"~mvfffffffc-0a1b.tmp", L"~mv0123abcd.tmp"};
+    const std::vector<fs::path> kept = {ours, L"~mvnotes.tmp", L"dirinfo.dat"};
+#else
+    const std::vector<fs::path> abandoned = {".molvar-2147483647-a1B2c3", ".molvar-Zx81kq"};
+    const std::vector<fs::path> kept = {".molvar-" + std::to_string(::getpid()) + "-a1B2c3", ".molvar-notes",
+                                        "dirinfo.dat"};
+#endif
+    for (const auto& names : {abandoned, kept}) {
+        for (const fs::path& name : names) {
+            WriteText(folder.path() / name, "x");
+        }
+    }
+    fs::create_directory(folder.path() / "sub");
+    fs::rename(folder.path() / abandoned[0], folder.path() / "sub" / abandoned[0]);
+    fs::rename(folder.path() / "sub", folder.path() / abandoned[0]);  // a folder of that name stays
+
+    RemoveAbandonedTemporaryFiles(SjPath(folder.path()));
+    std::vector<std::string> expected{test::Utf8(abandoned[0])};
+    for (const fs::path& name : kept) {
+        expected.push_back(test::Utf8(name));
+    }
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(test::FolderNames(folder.path()), expected);
+}
+
 // The limit only bounds the read: the buffer follows the file, also when the
 // file holds more than its size told when it was opened.
 TEST(ReadFileHeadTest, TheBufferFollowsTheFileNotTheLimit) {

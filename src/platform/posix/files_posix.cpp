@@ -1,12 +1,18 @@
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <stdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
+#include <charconv>
 #include <cstdlib>
+#include <memory>
 #include <optional>
+#include <string_view>
 
 #include "platform/files.h"
 #include "platform/read_up_to.h"
@@ -43,12 +49,18 @@ ssize_t ReadRetrying(int fd, std::uint8_t* data, std::size_t size) {
     return got;
 }
 
+// Temporary files are named ".molvar-<process id>-XXXXXX", so that the
+// leftovers of a killed process can be told from the files of one that runs.
+constexpr std::string_view kTemporaryPrefix = ".molvar-";
+constexpr std::size_t kTemporaryRandomLength = 6;  // mkostemp's XXXXXX
+
 // A uniquely named hidden file in `folder`, removed again unless Keep() is
 // called once it has been renamed into place.
 class TemporaryFile {
 public:
     explicit TemporaryFile(const std::string& folder) {
-        path_ = folder + "/.molvar-XXXXXX";
+        path_ = folder + "/" + std::string(kTemporaryPrefix) + std::to_string(::getpid()) + "-" +
+                std::string(kTemporaryRandomLength, 'X');
         fd_ = UniqueFd(::mkostemp(path_.data(), O_CLOEXEC));
         if (!fd_.valid()) {
             path_.clear();
@@ -177,6 +189,33 @@ bool CopyAcross(const std::string& from, const std::string& to, MoveMode mode) {
     return true;  // the old file goes with setAside
 }
 
+// The process id in the name of one of our temporary files: 0 for the name
+// of an earlier version, which held none; empty for any other name.
+std::optional<pid_t> TemporaryFileOwner(std::string_view name) {
+    if (!name.starts_with(kTemporaryPrefix)) {
+        return std::nullopt;
+    }
+    name.remove_prefix(kTemporaryPrefix.size());
+    const auto isAlnum = [](char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; };
+    if (name.size() == kTemporaryRandomLength && std::ranges::all_of(name, isAlnum)) {
+        return 0;
+    }
+    const auto dash = name.find('-');
+    if (dash == std::string_view::npos || name.size() - dash - 1 != kTemporaryRandomLength ||
+        !std::ranges::all_of(name.substr(dash + 1), isAlnum)) {
+        return std::nullopt;
+    }
+    pid_t pid = 0;
+    const auto digits = name.substr(0, dash);
+    const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), pid);
+    if (error != std::errc() || end != digits.data() + digits.size() || pid <= 0) {
+        return std::nullopt;
+    }
+    return pid;
+}
+
+bool ProcessRuns(pid_t pid) { return pid > 0 && (::kill(pid, 0) == 0 || errno == EPERM); }
+
 }  // namespace
 
 FileHead ReadFileHead(const text::Cp932String& path, std::size_t maxBytes) {
@@ -273,6 +312,26 @@ bool IsSameFile(const text::Cp932String& first, const text::Cp932String& second)
     struct stat a {}, b {};
     return osFirst && osSecond && ::stat(osFirst->c_str(), &a) == 0 && ::stat(osSecond->c_str(), &b) == 0 &&
            a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+void RemoveAbandonedTemporaryFiles(const text::Cp932String& folder) {
+    const auto osFolder = OsPath(folder);
+    if (!osFolder) {
+        return;
+    }
+    const std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(osFolder->c_str()), ::closedir);
+    if (!dir) {
+        return;
+    }
+    while (const dirent* entry = ::readdir(dir.get())) {
+        const auto owner = TemporaryFileOwner(entry->d_name);
+        struct stat info {};
+        if (!owner || ProcessRuns(*owner) ||
+            ::fstatat(::dirfd(dir.get()), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(info.st_mode)) {
+            continue;
+        }
+        ::unlinkat(::dirfd(dir.get()), entry->d_name, 0);
+    }
 }
 
 }  // namespace molvar::platform

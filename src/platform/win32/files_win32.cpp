@@ -3,6 +3,10 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
+#include <cwchar>
+#include <cwctype>
+#include <optional>
+#include <string_view>
 
 #include "platform/files.h"
 #include "platform/read_up_to.h"
@@ -52,15 +56,52 @@ bool WriteAll(HANDLE file, const std::uint8_t* data, std::size_t size) {
     return true;
 }
 
-// A temporary file name in the folder of `beside`, short so that it fits
-// wherever the real name fits. Another name is tried when one is taken.
+// Temporary files are named "~mv<process id>-<random>.tmp" (hexadecimal),
+// so that the leftovers of a killed process can be told from the files of one
+// that runs; short, so that they fit wherever the real name fits. Another
+// name is tried when one is taken.
+constexpr std::wstring_view kTemporaryPrefix = L"~mv";
+constexpr std::wstring_view kTemporarySuffix = L".tmp";
+
 std::wstring TemporaryNameBeside(const std::wstring& beside) {
     static std::atomic<unsigned> counter{0};
-    const unsigned mixed = (static_cast<unsigned>(::GetCurrentProcessId()) << 16) ^
-                           static_cast<unsigned>(::GetTickCount64()) ^ (counter.fetch_add(1) * 2654435761u);
-    wchar_t name[16];
-    std::swprintf(name, 16, L"~mv%08x.tmp", mixed);
+    const unsigned mixed = static_cast<unsigned>(::GetTickCount64()) ^ (counter.fetch_add(1) * 2654435761u);
+    wchar_t name[32];
+    std::swprintf(name, 32, L"~mv%lx-%04x.tmp", ::GetCurrentProcessId(), (mixed >> 16) & 0xFFFF);
     return win32::FolderPrefixOf(beside) + name;
+}
+
+// The process id in the name of one of our temporary files: 0 for the name
+// of an earlier version, which held none; empty for any other name.
+std::optional<DWORD> TemporaryFileOwner(std::wstring_view name) {
+    if (!name.starts_with(kTemporaryPrefix) || !name.ends_with(kTemporarySuffix)) {
+        return std::nullopt;
+    }
+    name = name.substr(kTemporaryPrefix.size(), name.size() - kTemporaryPrefix.size() - kTemporarySuffix.size());
+    const auto isHex = [](wchar_t c) { return std::iswxdigit(c) != 0; };
+    const auto dash = name.find(L'-');
+    if (dash == std::wstring_view::npos) {
+        return name.size() == 8 && std::ranges::all_of(name, isHex) ? std::optional<DWORD>(0) : std::nullopt;
+    }
+    const auto id = name.substr(0, dash);
+    const auto random = name.substr(dash + 1);
+    if (id.empty() || id.size() > 8 || random.size() != 4 || !std::ranges::all_of(id, isHex) ||
+        !std::ranges::all_of(random, isHex)) {
+        return std::nullopt;
+    }
+    return static_cast<DWORD>(std::wcstoul(std::wstring(id).c_str(), nullptr, 16));
+}
+
+bool ProcessRuns(DWORD id) {
+    if (id == 0) {
+        return false;
+    }
+    UniqueHandle process(::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id));
+    if (!process.valid()) {
+        return ::GetLastError() == ERROR_ACCESS_DENIED;  // one of another user
+    }
+    DWORD code = 0;
+    return ::GetExitCodeProcess(process.get(), &code) && code == STILL_ACTIVE;
 }
 
 constexpr int kNameAttempts = 64;
@@ -305,6 +346,26 @@ bool IsSameFile(const text::Cp932String& first, const text::Cp932String& second)
     const auto a = identityOf(first);
     const auto b = identityOf(second);
     return a && b && *a == *b;
+}
+
+void RemoveAbandonedTemporaryFiles(const text::Cp932String& folder) {
+    const auto osFolder = OsPath(folder);
+    if (!osFolder) {
+        return;
+    }
+    const std::wstring prefix = *osFolder + L"\\";
+    WIN32_FIND_DATAW found;
+    win32::FindHandle search(::FindFirstFileW((prefix + L"~mv*.tmp").c_str(), &found));
+    if (!search.valid()) {
+        return;
+    }
+    do {
+        const auto owner = TemporaryFileOwner(found.cFileName);
+        if (owner && (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 && !ProcessRuns(*owner)) {
+            // A file that a write still holds open cannot be deleted.
+            ::DeleteFileW((prefix + found.cFileName).c_str());
+        }
+    } while (::FindNextFileW(search.get(), &found));
 }
 
 }  // namespace molvar::platform
