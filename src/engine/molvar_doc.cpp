@@ -66,7 +66,8 @@ void CMolvarDoc::StartWatching() {
             std::lock_guard lock(listingGate_.LockOf(index));
             config::WriteSnapshot(index, entry);
         }
-        MonitorContext context{entry, std::move(change), &run->stop, ScanRun{&listingGate_, run->number}, &services_};
+        MonitorContext context{entry,      std::move(change), &run->stop, ScanRun{&listingGate_, run->number},
+                               &services_, &scansInProgress_};
         WatchRun& owner = *run;
         ++owner.runningThreads;
         auto thread = startThread_([index, context, &owner] {
@@ -78,8 +79,7 @@ void CMolvarDoc::StartWatching() {
             AfxMessageBox(res::ThreadCreationFailed(index), MB_OK);
             break;
         }
-        owner.m_threadId[static_cast<std::size_t>(index)] = thread->get_id();
-        owner.m_hThread[static_cast<std::size_t>(index)] = std::move(*thread);
+        owner.threads[static_cast<std::size_t>(index)] = std::move(*thread);
     }
     currentRun_ = std::move(run);
 }
@@ -91,6 +91,17 @@ void CMolvarDoc::StopWatching() {
     }
     currentRun_->stop.Raise();
     stoppedRuns_.push_back(std::move(currentRun_));
+}
+
+bool CMolvarDoc::StopForExit() {
+    StopWatching();
+    // A thread counts itself before it looks at the stop: once none is
+    // counted after the stop, none will scan, and every thread ends at once.
+    if (scansInProgress_ > 0) {
+        return false;
+    }
+    JoinEndedRuns(true);
+    return true;
 }
 
 void CMolvarDoc::OnTrayExit() {
@@ -111,7 +122,7 @@ void CMolvarDoc::JoinEndedRuns(bool waitForAll) {
         if (!waitForAll && run->runningThreads > 0) {
             return false;  // a thread still finishes a scan; joined later
         }
-        for (std::thread& thread : run->m_hThread) {
+        for (std::thread& thread : run->threads) {
             if (thread.joinable()) {
                 thread.join();
             }

@@ -34,12 +34,18 @@ public:
     CMolvarDoc& operator=(const CMolvarDoc&) = delete;
 
     // Reloads the running settings and starts one monitor thread for each,
-    // after writing its baseline listing. Without a running setting the
-    // watch stays as it was.
+    // after writing its baseline listing. A start while the watch is on ends
+    // the current run first, so without a running setting the watch is off
+    // afterwards.
     void StartWatching();
     // Turns the watch off and wakes every monitor thread of the run, without
     // waiting: a thread that is in a scan finishes it, then ends.
     void StopWatching();
+    // Stops the watch at the end of the program. True once every monitor
+    // thread has ended; false, without waiting, while a scan is still in
+    // progress: it may wait in a reaction (a message box, a program) for as
+    // long as the user or the program takes, and the program ends without it.
+    bool StopForExit();
     // Stops the watch and closes the application.
     void OnTrayExit();
     void OnUpdateWatchStart(framework::CCmdUI* ui);
@@ -58,8 +64,7 @@ private:
         explicit WatchRun(std::uint64_t number) : number(number) {}
         std::uint64_t number;
         platform::StopSignal stop;
-        std::array<std::thread, config::kMaxWatchEntries> m_hThread;
-        std::array<std::thread::id, config::kMaxWatchEntries> m_threadId{};
+        std::array<std::thread, config::kMaxWatchEntries> threads;  // by entry index
         std::atomic<int> runningThreads{0};
     };
 
@@ -74,6 +79,7 @@ private:
     std::uint64_t lastRunNumber_ = 0;
     std::unique_ptr<WatchRun> currentRun_;
     std::vector<std::unique_ptr<WatchRun>> stoppedRuns_;
+    std::atomic<int> scansInProgress_{0};  // of every run
 };
 
 }  // namespace molvar::engine

@@ -1,6 +1,31 @@
 #include "engine/monitor_thread.h"
 
 namespace molvar::engine {
+namespace {
+
+// Counted from before the thread looks at the stop until its scan is over,
+// so that whoever raises the stop and then finds no scan in progress knows
+// that none begins afterwards.
+class ScanInProgress {
+public:
+    explicit ScanInProgress(std::atomic<int>* count) : count_(count) {
+        if (count_ != nullptr) {
+            ++*count_;
+        }
+    }
+    ~ScanInProgress() {
+        if (count_ != nullptr) {
+            --*count_;
+        }
+    }
+    ScanInProgress(const ScanInProgress&) = delete;
+    ScanInProgress& operator=(const ScanInProgress&) = delete;
+
+private:
+    std::atomic<int>* count_;
+};
+
+}  // namespace
 
 std::atomic<int> g_bWatching{0};
 
@@ -22,6 +47,7 @@ void MonitorThreadProc(int entryIndex, const MonitorContext& context) {
         if (wake == Wake::Stopped) {
             return;
         }
+        const ScanInProgress scanning(context.scansInProgress);
         if (g_bWatching == 0 || stop.IsRaised()) {
             return;
         }

@@ -30,6 +30,9 @@ struct MonitorContext {
     const platform::StopSignal* stop = nullptr;  // raised when this run of the watch stops
     ScanRun run;
     const platform::Services* services = nullptr;
+    // Counts the threads that are in a scan, which may wait in a reaction
+    // for as long as the user or a program takes; may be null.
+    std::atomic<int>* scansInProgress = nullptr;
 };
 
 // The thread routine for one entry index. Reports that the settling interval

@@ -67,4 +67,10 @@ bool IsSameFile(const text::Cp932String& first, const text::Cp932String& second)
 // are left alone.
 void RemoveAbandonedTemporaryFiles(const text::Cp932String& folder);
 
+// Ends the process with `status` at once, without waiting for its other
+// threads, but not in the middle of a file write: the writes in progress
+// (ReplaceFileAtomically, MoveFileTo) finish first, and a write that would
+// begin afterwards waits for the end instead.
+[[noreturn]] void EndProcessAfterFileWrites(int status);
+
 }  // namespace molvar::platform

@@ -40,13 +40,25 @@ int main() {
         name = "Molvar3"_cp;
     }
     platform::SingleInstanceLock::Outcome outcome{};
-    const auto instance = platform::SingleInstanceLock::Acquire(name, config::g_baseFolder, outcome);
+    auto instance = platform::SingleInstanceLock::Acquire(name, config::g_baseFolder, outcome);
     if (outcome == platform::SingleInstanceLock::Outcome::HeldByAnotherCopy) {
         return 0;  // another copy watches already
     }
     // What a copy killed in the middle of a save left behind.
     platform::RemoveAbandonedTemporaryFiles(config::DataSubfolderPath());
 
-    engine::CMolvarDoc document;
-    return framework::RunMessageLoop(document, res::ID_TRAY_EXIT);
+    int status = 0;
+    {
+        engine::CMolvarDoc document;
+        status = framework::RunMessageLoop(document, res::ID_TRAY_EXIT);
+        // A new copy may start from here on.
+        instance.reset();
+        if (!document.StopForExit()) {
+            // A scan waits in a reaction (a message box, a program that is
+            // waited for): the program ends without it, once the file
+            // writes in progress are done. A started program runs on.
+            platform::EndProcessAfterFileWrites(status);
+        }
+    }
+    return status;
 }

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include <condition_variable>
 #include <filesystem>
+#include <future>
 #include <map>
 #include <mutex>
 #include <set>
@@ -10,7 +10,6 @@
 #include "config/snapshot.h"
 #include "engine/molvar_doc.h"
 #include "engine/monitor_thread.h"
-#include "framework/message_loop.h"
 #include "res/resource.h"
 #include "support/test_support.h"
 #include "text/convert.h"
@@ -25,68 +24,38 @@ using test::SjPath;
 using test::Store;
 using Events = std::vector<std::string>;
 
-// Starts real threads, counts them as they start and end, and can refuse one.
-class CountingThreads {
-public:
+// Starts real threads, counts the starts and can refuse one.
+struct Threads {
     int refuseAt = -1;  // the call that fails, counted from 0
+    std::atomic<int> calls{0}, started{0};
 
     ThreadStarter Starter() {
         return [this](std::function<void()> body) -> std::optional<std::thread> {
-            std::lock_guard lock(mutex_);
-            if (calls_++ == refuseAt) {
+            if (calls++ == refuseAt) {
                 return std::nullopt;
             }
-            ++started_;
-            return std::thread([this, body = std::move(body)] {
-                body();
-                std::lock_guard ended(mutex_);
-                ++ended_;
-                changed_.notify_all();
-            });
+            ++started;
+            return std::thread(std::move(body));
         };
     }
-    int started() {
-        std::lock_guard lock(mutex_);
-        return started_;
-    }
-    bool WaitUntilAllEnded() {
-        std::unique_lock lock(mutex_);
-        return changed_.wait_for(lock, std::chrono::seconds(20), [this] { return ended_ == started_; });
-    }
-
-private:
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    int calls_ = 0;
-    int started_ = 0;
-    int ended_ = 0;
 };
 
 // A message box that stays open until the test closes it.
 class HeldMessageBox final : public framework::MessageBoxPresenter {
 public:
     int Present(const text::Cp932String&, unsigned) override {
-        std::unique_lock lock(mutex_);
-        shown_ = true;
-        changed_.notify_all();
-        changed_.wait(lock, [this] { return closed_; });
+        std::call_once(shownOnce_, [this] { shown_.set_value(); });
+        closed_.wait();
         return IDOK;
     }
-    bool WaitUntilShown() {
-        std::unique_lock lock(mutex_);
-        return changed_.wait_for(lock, std::chrono::seconds(20), [this] { return shown_; });
-    }
-    void Close() {
-        std::lock_guard lock(mutex_);
-        closed_ = true;
-        changed_.notify_all();
-    }
+    bool WaitUntilShown() { return shownFuture_.wait_for(std::chrono::seconds(20)) == std::future_status::ready; }
+    void Close() { close_.set_value(); }
 
 private:
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    bool shown_ = false;
-    bool closed_ = false;
+    std::once_flag shownOnce_;
+    std::promise<void> shown_, close_;
+    std::future<void> shownFuture_ = shown_.get_future();
+    std::shared_future<void> closed_ = close_.get_future().share();
 };
 
 class WatchControlTest : public ::testing::Test {
@@ -129,7 +98,7 @@ protected:
     test::TempFolder root_;
     test::ScopedDataFolder dataFolder_{root_.path() / "data"};
     test::EffectRecorder effects_;
-    CountingThreads threads_;
+    Threads threads_;
 };
 
 TEST_F(WatchControlTest, RunningSettingsGetDenseIndicesAndBaselinesBeforeTheirThreads) {
@@ -142,7 +111,7 @@ TEST_F(WatchControlTest, RunningSettingsGetDenseIndicesAndBaselinesBeforeTheirTh
     std::vector<bool> baselineBeforeThread;
     ThreadStarter counting = threads_.Starter();
     auto doc = std::make_unique<CMolvarDoc>(effects_, [&](std::function<void()> body) {
-        baselineBeforeThread.push_back(fs::exists(dataFolder_.ListingFile(threads_.started())));
+        baselineBeforeThread.push_back(fs::exists(dataFolder_.ListingFile(threads_.started)));
         return counting(std::move(body));
     });
     EXPECT_EQ(doc->entryCount(), 3);
@@ -154,8 +123,6 @@ TEST_F(WatchControlTest, RunningSettingsGetDenseIndicesAndBaselinesBeforeTheirTh
     test::ArriveByCopy(d / "new.txt", "n");
     ASSERT_TRUE(effects_.WaitForEvents(3));
     EXPECT_EQ(effects_.events(), Reported(d, "new.txt"));
-    doc.reset();
-    EXPECT_TRUE(threads_.WaitUntilAllEnded());
 }
 
 TEST_F(WatchControlTest, StopEndsWaitingThreadsAndStartTakesANewBaseline) {
@@ -166,7 +133,6 @@ TEST_F(WatchControlTest, StopEndsWaitingThreadsAndStartTakesANewBaseline) {
     EXPECT_TRUE(Enabled(*doc, res::ID_WATCH_STOP));
 
     EXPECT_TRUE(doc->OnCmdMsg(res::ID_WATCH_STOP, framework::CN_COMMAND, nullptr));
-    EXPECT_TRUE(threads_.WaitUntilAllEnded());
     EXPECT_EQ(g_bWatching, 0);
     EXPECT_TRUE(Enabled(*doc, res::ID_WATCH_START));
     EXPECT_FALSE(Enabled(*doc, res::ID_WATCH_STOP));
@@ -177,22 +143,25 @@ TEST_F(WatchControlTest, StopEndsWaitingThreadsAndStartTakesANewBaseline) {
     test::ArriveByCopy(in / "after.txt", "");
     ASSERT_TRUE(effects_.WaitForEvents(3));
     EXPECT_EQ(effects_.events(), Reported(in, "after.txt"));
-    EXPECT_EQ(threads_.started(), 2);
+    EXPECT_EQ(threads_.started, 2);
 }
 
-TEST_F(WatchControlTest, AScanBlockedInAMessageBoxFinishesAfterTheStopWithoutRearming) {
+TEST_F(WatchControlTest, AScanInAMessageBoxOutlivesTheStopAndTheEndDoesNotWaitForIt) {
     const fs::path in = Folder("in");
     WriteSettings({Setting(in)});
     HeldMessageBox box;
     framework::ScopedMessageBoxPresenter held(box);
     auto doc = Open();
+    EXPECT_TRUE(doc->StopForExit());  // waiting threads end at once
 
+    doc->StartWatching();
     test::ArriveByCopy(in / "a.txt", "a");
     ASSERT_TRUE(box.WaitUntilShown());
     doc->StopWatching();  // returns while the box is open
+    EXPECT_FALSE(doc->StopForExit());
     test::WriteText(in / "b.txt", "b");
     box.Close();
-    EXPECT_TRUE(threads_.WaitUntilAllEnded());
+    doc.reset();  // the scan ends without re-arming
     const Events reported = Reported(in, "a.txt");
     EXPECT_EQ(effects_.events(), Events(reported.begin() + 1, reported.end()));
     // The scan wrote its listing after the reactions: b.txt came during the
@@ -204,16 +173,14 @@ TEST_F(WatchControlTest, AScanBlockedInAMessageBoxFinishesAfterTheStopWithoutRea
 TEST_F(WatchControlTest, AThreadThatCannotBeCreatedStopsTheStartWithAMessage) {
     std::vector<WatchFileRecord> settings;
     for (int k = 0; k < 8; ++k) {
-        settings.push_back(Setting(root_.path() / ("missing" + std::to_string(k))));
+        settings.push_back(Setting(root_.path() / "missing" / std::to_string(k)));
     }
     WriteSettings(settings);
     threads_.refuseAt = 5;
     auto doc = Open();
     EXPECT_EQ(effects_.events(), Events{"message:5 番目のスレッド作成に失敗しました。"});
-    EXPECT_EQ(threads_.started(), 5);
+    EXPECT_EQ(threads_.started, 5);
     EXPECT_TRUE(Enabled(*doc, res::ID_WATCH_STOP));
-    doc.reset();
-    EXPECT_TRUE(threads_.WaitUntilAllEnded());
 }
 
 TEST_F(WatchControlTest, AFolderDeletedWhileWatchedIsReportedOnceAndNeverSpins) {
@@ -235,8 +202,7 @@ TEST_F(WatchControlTest, AFolderDeletedWhileWatchedIsReportedOnceAndNeverSpins) 
     box.Close();
     ASSERT_TRUE(effects_.WaitForEvents(2));
     EXPECT_EQ(effects_.events(), (Events{"shell-run:conv|(none)", "sleep:1000"}));
-    doc->StopWatching();
-    EXPECT_TRUE(threads_.WaitUntilAllEnded());
+    doc.reset();
     // One report for the file and one for the folder at the most: the
     // thread waited for the stop instead of scanning on and on.
     EXPECT_LE((effects_.calendarTime - clockAtStart) / 10, 2);
@@ -247,7 +213,7 @@ TEST_F(WatchControlTest, ManyStartsAndStopsOfAHundredSettingsOnSharedFolders) {
     std::vector<fs::path> folders;
     for (int k = 0; k < 100; ++k) {
         if (k < 20) {
-            folders.push_back(Folder("f" + std::to_string(k)));
+            folders.push_back(Folder(std::to_string(k)));
         }
         settings.push_back(Setting(folders[static_cast<std::size_t>(k % 20)]));
     }
@@ -263,71 +229,48 @@ TEST_F(WatchControlTest, ManyStartsAndStopsOfAHundredSettingsOnSharedFolders) {
     test::ArriveByCopy(folders[19] / "last.txt", "");
     ASSERT_TRUE(effects_.WaitForEvents(before + 15));
     doc.reset();
-    EXPECT_TRUE(threads_.WaitUntilAllEnded());
-    EXPECT_EQ(threads_.started(), 600);
+    EXPECT_EQ(threads_.started, 600);
 }
 
-TEST_F(WatchControlTest, QuitStopsTheWatchAndEndsTheMessageLoop) {
-    WriteSettings({Setting(Folder("in"))});
-    framework::PrepareMessageLoop();
-    auto doc = Open();
-    AfxPostCommand(res::ID_TRAY_EXIT);
-    EXPECT_EQ(framework::RunMessageLoop(*doc, res::ID_TRAY_EXIT), 0);
-    EXPECT_EQ(g_bWatching, 0);
-    EXPECT_TRUE(threads_.WaitUntilAllEnded());
-}
-
-// A change notification on a clock of the test's own: reports come at the
-// given times, a wait with a timeout ends once that has passed, and no real
-// time goes by. After the last report, a wait without a timeout stops.
-class ScriptedNotification final : public platform::ChangeNotification {
+// A folder's change notification and the services on a clock of the test's
+// own: reports come at the given times, each bringing a file named by its
+// time, a wait with a timeout ends once that has passed, and no real time goes
+// by. After the last report, a wait without a timeout stops. The files handed
+// to the program are noted by the time they were.
+class ScriptedWatch final : public platform::ChangeNotification, public platform::Services {
 public:
-    ScriptedNotification(std::vector<int> reportsAtMs, std::function<void(int)> onReport)
-        : reports_(std::move(reportsAtMs)), onReport_(std::move(onReport)) {}
+    ScriptedWatch(fs::path folder, std::vector<int> reportsAtMs)
+        : folder_(std::move(folder)), reports_(std::move(reportsAtMs)) {}
 
     Wake Wait(const platform::StopSignal&, std::optional<std::chrono::milliseconds> timeout) override {
         timeouts.push_back(timeout ? std::optional(static_cast<int>(timeout->count())) : std::nullopt);
-        if (next_ < reports_.size() && (!timeout || reports_[next_] <= nowMs + timeout->count())) {
-            nowMs = reports_[next_++];
-            onReport_(nowMs);
+        if (next_ < reports_.size() && (!timeout || reports_[next_] <= nowMs_ + timeout->count())) {
+            nowMs_ = reports_[next_++];
+            test::WriteText(folder_ / std::to_string(nowMs_), "");
             return Wake::Changed;
         }
-        if (timeout) {
-            nowMs += static_cast<int>(timeout->count());
-            return Wake::TimedOut;
-        }
-        return Wake::Stopped;
+        nowMs_ += timeout ? static_cast<int>(timeout->count()) : 0;
+        return timeout ? Wake::TimedOut : Wake::Stopped;
     }
-
-    int nowMs = 0;
-    std::vector<std::optional<int>> timeouts;  // of each wait
-
-private:
-    std::vector<int> reports_;
-    std::size_t next_ = 0;
-    std::function<void(int)> onReport_;
-};
-
-// Tells the notification's clock and notes the files handed to the program,
-// by the time they were.
-class ScriptedServices final : public platform::Services {
-public:
-    explicit ScriptedServices(const ScriptedNotification& clock) : clock_(clock) {}
-    std::int64_t CalendarTime() const override { return 1'000'000 + clock_.nowMs / 1000; }
+    std::int64_t CalendarTime() const override { return 1'000'000 + nowMs_ / 1000; }
     void Sleep(std::chrono::milliseconds) const override {}
     void ShellRun(const text::Cp932String&, const std::optional<text::Cp932String>& parameter) const override {
-        started[clock_.nowMs].insert(test::Utf8Path(text::ToUtf8ForDisplay(parameter.value())).filename().string());
+        started[nowMs_].insert(test::Utf8Path(text::ToUtf8ForDisplay(parameter.value())).filename().string());
     }
 
+    std::vector<std::optional<int>> timeouts;  // of each wait
     mutable std::map<int, std::set<std::string>> started;
 
 private:
-    const ScriptedNotification& clock_;
+    fs::path folder_;
+    std::vector<int> reports_;
+    std::size_t next_ = 0;
+    int nowMs_ = 0;
 };
 
 TEST(MonitorThreadTest, DeferredReportsAreScannedOnceTheFolderHasBeenQuiet) {
     struct Timeline {
-        std::vector<int> reportsAtMs;  // each brings a file named by its time
+        std::vector<int> reportsAtMs;
         std::map<int, std::set<std::string>> scans;
         std::vector<std::optional<int>> timeouts;  // a timer only while a scan is owed
     };
@@ -342,10 +285,12 @@ TEST(MonitorThreadTest, DeferredReportsAreScannedOnceTheFolderHasBeenQuiet) {
     };
     test::TempFolder root;
     const test::ScopedDataFolder dataFolder(root.path() / "data");
+    const platform::StopSignal stop;
     g_bWatching = 1;
-    for (const Timeline& timeline : timelines) {
+    for (std::size_t k = 0; k < std::size(timelines); ++k) {
+        const Timeline& timeline = timelines[k];
         SCOPED_TRACE(::testing::PrintToString(timeline.reportsAtMs));
-        const fs::path folder = root.path() / ::testing::PrintToString(timeline.reportsAtMs);
+        const fs::path folder = root.path() / std::to_string(k);
         fs::create_directory(folder);
         MonitorContext context;
         Store(context.entry.folder, SjPath(folder));
@@ -353,17 +298,14 @@ TEST(MonitorThreadTest, DeferredReportsAreScannedOnceTheFolderHasBeenQuiet) {
         context.entry.openTarget = 1;
         config::WriteSnapshot(0, context.entry);
         ResetLastScanTimes();
-        auto change = std::make_shared<ScriptedNotification>(
-            timeline.reportsAtMs, [&](int at) { test::WriteText(folder / std::to_string(at), ""); });
-        const ScriptedServices services(*change);
-        const platform::StopSignal stop;
-        context.change = change;
+        const auto watch = std::make_shared<ScriptedWatch>(folder, timeline.reportsAtMs);
+        context.change = watch;
         context.stop = &stop;
-        context.services = &services;
+        context.services = watch.get();
 
         MonitorThreadProc(0, context);
-        EXPECT_EQ(services.started, timeline.scans);
-        EXPECT_EQ(change->timeouts, timeline.timeouts);
+        EXPECT_EQ(watch->started, timeline.scans);
+        EXPECT_EQ(watch->timeouts, timeline.timeouts);
         EXPECT_EQ(g_lastScanTime[0], 1'000'000u + static_cast<unsigned>(timeline.reportsAtMs.back() / 1000));
     }
     g_bWatching = 0;

@@ -1,14 +1,11 @@
 #include <gtest/gtest.h>
 #ifndef _WIN32
-#include <fcntl.h>
-#include <poll.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
-#include <unistd.h>
 #endif
 
-#include <filesystem>
+#include <functional>
 
+#include "platform/command_line.h"
 #include "platform/process.h"
 #include "support/test_support.h"
 
@@ -16,82 +13,89 @@ namespace molvar::platform {
 namespace {
 
 namespace fs = std::filesystem;
-using test::RecordedArgs;
 using test::Sj;
 using test::SjPath;
+using Words = std::vector<std::string>;
 
-class ProcessTest : public ::testing::Test {
-protected:
-    test::TempFolder folder_;
-    fs::path record_ = folder_.path() / "args";
-    test::ScopedEnv recordTo_{"MOLVAR_ARGS_FILE", test::Utf8(record_)};
-    text::Cp932String helper_ = SjPath(test::RecordArgsProgram());
-};
-
-TEST_F(ProcessTest, RunAndWaitPassesThePathAsOneArgument) {
-    const text::Cp932String path = Sj(u8"/tmp/受信 箱/a b.txt");
-    RunAndWait(helper_ + Sj(u8R"( -q "two words" C:\Tools)"), path);
-    // The program has ended when RunAndWait returns, so its record is complete.
-    EXPECT_EQ(RecordedArgs(record_), (std::vector<std::string>{"-q", "two words", R"(C:\Tools)", "/tmp/受信 箱/a b.txt"}));
-
-    // A program that cannot start passes in silence.
-    RunAndWait(SjPath(folder_.path() / "no-such-program"), path);
+// How RunAndWait splits its command line on Linux.
+TEST(SplitCommandLine, FollowsTheWindowsRules) {
+    EXPECT_EQ(SplitCommandLine(""), Words{});
+    EXPECT_EQ(SplitCommandLine("   "), Words{});
+    EXPECT_EQ(SplitCommandLine("conv"), Words{"conv"});
+    EXPECT_EQ(SplitCommandLine("  /usr/bin/conv   -q\t-v  "), (Words{"/usr/bin/conv", "-q", "-v"}));
+    // The program name keeps its backslashes; quotes only group.
+    EXPECT_EQ(SplitCommandLine(R"("C:\Program Files\conv.exe" -q)"), (Words{R"(C:\Program Files\conv.exe)", "-q"}));
+    EXPECT_EQ(SplitCommandLine(R"(C:\Tools\conv.exe "a b" c)"), (Words{R"(C:\Tools\conv.exe)", "a b", "c"}));
+    // Arguments: backslashes are literal unless they precede a quote.
+    EXPECT_EQ(SplitCommandLine(R"(p a\\b \"x\" "c\\" d)"), (Words{"p", R"(a\\b)", R"("x")", R"(c\)", "d"}));
+    EXPECT_EQ(SplitCommandLine(R"(p "say ""hi""" x)"), (Words{"p", R"(say "hi")", "x"}));
+    EXPECT_EQ(SplitCommandLine(R"(p "" x)"), (Words{"p", "", "x"}));
+    // An unclosed quote runs to the end.
+    EXPECT_EQ(SplitCommandLine(R"(p "open end)"), (Words{"p", "open end"}));
+    // UTF-8 text passes through unchanged.
+    EXPECT_EQ(SplitCommandLine("変換 \"受信 箱\""), (Words{"変換", "受信 箱"}));
 }
 
-#ifndef _WIN32
-// Starting without waiting and opening documents go through the Windows shell
-// on Windows; the checks for that are with the other Windows-only ones.
-class DetachedStartTest : public ProcessTest {
+// Starts the argument recorder from a folder whose name holds a space and
+// Japanese.
+class ProcessTest : public ::testing::Test {
 protected:
-    // A fresh FIFO at `record_`, open for reading: a program started without
-    // waiting is waited for by reading what it writes, never by sleeping.
-    int OpenFifo() {
-        fs::remove(record_);
-        EXPECT_EQ(::mkfifo(record_.c_str(), 0600), 0);
-        const int fifo = ::open(record_.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-        EXPECT_GE(fifo, 0);
-        return fifo;
+    void SetUp() override {
+        fs::create_directory(program_.parent_path());
+        fs::copy_file(test::RecordArgsProgram(), program_);
     }
 
-    // What the program wrote into the FIFO; closes it.
-    std::vector<std::string> ReadFromFifo(int fifo) {
-        pollfd ready{fifo, POLLIN, 0};
-        EXPECT_EQ(::poll(&ready, 1, 20000), 1) << "the program never wrote";
-        std::string content(4096, '\0');
-        const ssize_t got = ::read(fifo, content.data(), content.size());
-        content.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
-        ::close(fifo);
-        return test::SplitRecord(content);
+    // What a program started without waiting records.
+    auto RecordOf(const std::function<void()>& start) {
+        test::ProgramRecord record;
+        start();
+        return record.Next().value_or(Words{"(none)"});
     }
+
+    test::TempFolder root_;
+    fs::path program_ = root_.path() / u8"受信 箱" / (u8"記録" + test::RecordArgsProgram().extension().u8string());
+    fs::path record_ = root_.path() / "args";
+    test::ScopedEnv recordTo_{"MOLVAR_ARGS_FILE", test::Utf8(record_)};
 };
 
-TEST_F(DetachedStartTest, ShellRunStartsAProgramDetachedWithoutLeavingAZombie) {
-    const int fifo = OpenFifo();
-    ShellRun(helper_, Sj(u8"/tmp/受信/報告書.csv"));
-    EXPECT_EQ(ReadFromFifo(fifo), std::vector<std::string>{"/tmp/受信/報告書.csv"});
+TEST_F(ProcessTest, RunAndWaitHandsOverThePathAsOneArgument) {
+    // On Windows the argument is quoted so that backslashes before the
+    // closing quote and quotes inside reach the program unchanged.
+    const auto program = Sj(u8"\"") + SjPath(program_) + Sj(u8R"(" -q "two words" C:\Tools)");
+    Words expected;
+    for (const std::u8string_view argument : {u8"/tmp/受信 箱/a b.txt", u8R"(C:\受信 箱\)", u8R"(say "hi"\)"}) {
+        RunAndWait(program, Sj(argument));
+        for (const char* word : {"-q", "two words", R"(C:\Tools)"}) expected.emplace_back(word);
+        expected.emplace_back(argument.begin(), argument.end());
+    }
+    // Each program has ended when RunAndWait returns, so the record is complete.
+    EXPECT_EQ(test::RecordedArgs(record_), expected);
+
+    // A program that cannot start passes in silence.
+    RunAndWait(SjPath(root_.path() / "no-such-program"), Sj(u8"x"));
+}
+
+TEST_F(ProcessTest, TheShellStartsProgramsAndOpensDocumentsWithoutWaiting) {
+    EXPECT_EQ(RecordOf([&] { ShellRun(SjPath(program_), Sj(u8"/tmp/受信 箱/報告書.csv")); }),
+              Words{"/tmp/受信 箱/報告書.csv"});
+#ifdef _WIN32
+    // Opening a program runs it, with no argument.
+    EXPECT_EQ(RecordOf([&] { ShellOpenDocument(SjPath(program_)); }), Words{});
+#else
     // The intermediate child was reaped and the program is not our child.
     EXPECT_EQ(::waitpid(-1, nullptr, WNOHANG), -1);
     EXPECT_EQ(errno, ECHILD);
-}
 
-TEST_F(DetachedStartTest, DocumentsGoToXdgOpen) {
-    // A stand-in xdg-open found through PATH records what it was asked to open.
-    const fs::path bin = folder_.path() / "bin";
-    fs::create_directory(bin);
-    fs::copy_file(test::RecordArgsProgram(), bin / "xdg-open");
-    test::ScopedEnv path("PATH", bin.string());
-    test::WriteText(folder_.path() / "notes.txt", "not a program");
-
-    int fifo = OpenFifo();
-    ShellOpenDocument(SjPath(folder_.path() / "notes.txt"));
-    EXPECT_EQ(ReadFromFifo(fifo), std::vector<std::string>{(folder_.path() / "notes.txt").string()});
-
-    // A "program" that is not executable is opened as a document too.
-    fifo = OpenFifo();
-    ShellRun(SjPath(folder_.path() / "notes.txt"), Sj(u8"/tmp/param"));
-    EXPECT_EQ(ReadFromFifo(fifo), std::vector<std::string>{(folder_.path() / "notes.txt").string()});
-}
+    // Documents go to xdg-open: a stand-in found through PATH records what
+    // it was asked to open, also a "program" that is not executable.
+    fs::copy_file(program_, program_.parent_path() / "xdg-open");
+    const test::ScopedEnv path("PATH", program_.parent_path().string());
+    const fs::path notes = root_.path() / "notes.txt";
+    test::WriteText(notes, "not a program");
+    EXPECT_EQ(RecordOf([&] { ShellOpenDocument(SjPath(notes)); }), Words{notes.string()});
+    EXPECT_EQ(RecordOf([&] { ShellRun(SjPath(notes), Sj(u8"/tmp/param")); }), Words{notes.string()});
 #endif
+}
 
 }  // namespace
 }  // namespace molvar::platform

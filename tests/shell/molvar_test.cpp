@@ -1,95 +1,188 @@
-// The headless executable as a user starts it: a real process with its own
-// data folder under $XDG_CONFIG_HOME.
-#include <fcntl.h>
-#include <gtest/gtest.h>
-#include <poll.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <filesystem>
-
-#include "platform/change_notification.h"
+// The executable as a user starts it: a real process that finds its data
+// folder under the user's application data ($XDG_CONFIG_HOME on Linux, set
+// to a folder of the test's own; the real folder on Windows, so the test
+// steps aside where Molvar is installed).
 #include "support/test_support.h"
 
+#include <gtest/gtest.h>
+#ifdef _WIN32
+#include <windows.h>
+
+#include "platform/win32/handle.h"
+#include "res/resource.h"
+#else
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
 extern char** environ;
+#endif
+
+#include <filesystem>
+#include <thread>
+
+#include "platform/change_notification.h"
+#include "platform/session.h"
+#include "text/convert.h"
 
 namespace molvar {
 namespace {
 
 namespace fs = std::filesystem;
 using test::SjPath;
+using test::Utf8;
+using Args = std::optional<std::vector<std::string>>;
+
+#ifdef _WIN32
+using Process = platform::win32::UniqueHandle;
+// Of a copy killed while saving.
+const fs::path kAbandoned = "~mvfffffffc-0a1b.tmp";
+
+// The executable, copied beside the test programs by the build.
+Process Start() {
+    const fs::path executable = test::RecordArgsProgram().parent_path() / MOLVAR_EXECUTABLE_NAME;
+    std::wstring commandLine = L"\"" + executable.wstring() + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    EXPECT_TRUE(::CreateProcessW(executable.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                                 &startup, &process));
+    const Process thread(process.hThread);
+    return Process(process.hProcess);
+}
+
+int ExitStatus(const Process& process) {
+    EXPECT_EQ(::WaitForSingleObject(process.get(), 20000), WAIT_OBJECT_0) << "the program did not end";
+    DWORD code = 0;
+    ::GetExitCodeProcess(process.get(), &code);
+    return static_cast<int>(code);
+}
+
+// What the tray menu's quit does: the command, posted to the copy's message
+// window.
+void Quit(const Process& process) {
+    HWND window = nullptr;
+    while ((window = ::FindWindowExW(HWND_MESSAGE, window, L"MolvarMessageLoop", nullptr)) != nullptr) {
+        DWORD owner = 0;
+        ::GetWindowThreadProcessId(window, &owner);
+        if (owner == ::GetProcessId(process.get())) {
+            EXPECT_TRUE(::PostMessageW(window, WM_COMMAND, res::ID_TRAY_EXIT, 0));
+            return;
+        }
+    }
+    ADD_FAILURE() << "no message window of the copy";
+}
+#else
+using Process = pid_t;
+const fs::path kAbandoned = ".molvar-2147483647-a1B2c3";
+
+Process Start() {
+    pid_t pid = 0;
+    char* argv[] = {const_cast<char*>(MOLVAR_EXECUTABLE), nullptr};
+    EXPECT_EQ(::posix_spawn(&pid, MOLVAR_EXECUTABLE, nullptr, nullptr, argv, environ), 0);
+    return pid;
+}
+
+int ExitStatus(Process pid) {
+    int status = 0;
+    EXPECT_EQ(::waitpid(pid, &status, 0), pid);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+// Ctrl+C, SIGTERM and SIGHUP quit as the tray menu's quit does.
+void Quit(Process pid) { ::kill(pid, SIGTERM); }
+#endif
 
 class MolvarTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        fs::create_directories(obsdat_);
+        const auto appData = platform::ApplicationDataFolder();
+        ASSERT_TRUE(appData.has_value());
+        const fs::path torvel = test::Utf8Path(text::ToUtf8ForDisplay(*appData)) / "TORVEL";
+        if (fs::exists(torvel / "Molvar3")) {
+            GTEST_SKIP() << "Molvar is installed for this user; its data folder is left alone";
+        }
+        madeTorvel_ = fs::create_directories(torvel);
+        dataFolder_ = torvel / "Molvar3";
+        fs::create_directories(dataFolder_ / "obsdat");
         fs::create_directory(watched_);
-        ASSERT_EQ(::mkfifo(fifo_.c_str(), 0600), 0);
-        fifoFd_ = ::open(fifo_.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-        test::WriteRecordArgsSetting(obsdat_, watched_);
-    }
-    void TearDown() override { ::close(fifoFd_); }
-
-    pid_t Start(const fs::path& executable) {
-        pid_t pid = 0;
-        char* argv[] = {const_cast<char*>(executable.c_str()), nullptr};
-        EXPECT_EQ(::posix_spawn(&pid, executable.c_str(), nullptr, nullptr, argv, environ), 0);
-        return pid;
+        test::WriteRecordArgsSetting(dataFolder_ / "obsdat", watched_);
     }
 
-    static int ExitStatus(pid_t pid) {
-        int status = 0;
-        EXPECT_EQ(::waitpid(pid, &status, 0), pid);
-        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    void TearDown() override {
+        std::error_code ignored;
+        fs::remove_all(madeTorvel_ ? dataFolder_.parent_path() : dataFolder_, ignored);
     }
+
+    fs::path Listing() const { return dataFolder_ / "obsdat" / "0.dir"; }
 
     // Waits, through a change notification on "obsdat", until a copy has
-    // written the baseline listing of its setting: it watches from then on.
-    void WaitForBaseline(const std::optional<fs::file_time_type>& newerThan = std::nullopt) {
-        platform::StopSignal never;
-        const auto obsdat = platform::ChangeNotification::Register(SjPath(obsdat_), platform::ChangeFilter::FileName);
+    // written the baseline listing of its setting (in the place of
+    // `replaced`): it watches from then on.
+    void WaitForBaseline(const std::optional<std::vector<std::uint8_t>>& replaced = std::nullopt) {
+        const platform::StopSignal never;
+        const auto obsdat =
+            platform::ChangeNotification::Register(SjPath(dataFolder_ / "obsdat"), platform::ChangeFilter::FileName);
         ASSERT_TRUE(obsdat);
-        const fs::path listing = obsdat_ / "0.dir";
-        while (!fs::exists(listing) || (newerThan && fs::last_write_time(listing) <= *newerThan)) {
+        while (!fs::exists(Listing()) || (replaced && test::ReadBytes(Listing()) == *replaced)) {
             obsdat->Wait(never);
         }
     }
 
-    std::vector<std::string> ProgramArguments() {
-        pollfd ready{fifoFd_, POLLIN, 0};
-        EXPECT_EQ(::poll(&ready, 1, 20000), 1) << "the program never ran";
-        std::string content(4096, '\0');
-        const ssize_t got = ::read(fifoFd_, content.data(), content.size());
-        content.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
-        return test::SplitRecord(content);
-    }
+    Args ArgsOf(const fs::path& file) const { return std::vector<std::string>{Utf8(file)}; }
 
     test::TempFolder root_;
-    fs::path obsdat_ = root_.path() / "config" / "TORVEL" / "Molvar3" / "obsdat";
-    fs::path watched_ = root_.path() / "受信";
-    fs::path fifo_ = root_.path() / "args";
-    int fifoFd_ = -1;
-    test::ScopedEnv config_{"XDG_CONFIG_HOME", (root_.path() / "config").string()};
-    test::ScopedEnv record_{"MOLVAR_ARGS_FILE", fifo_.string()};
+    test::ScopedEnv config_{"XDG_CONFIG_HOME", Utf8(root_.path() / "config")};  // Linux only
+    fs::path watched_ = root_.path() / u8"受信";
+    fs::path dataFolder_;
+    bool madeTorvel_ = false;
+    test::ProgramRecord record_;
 };
 
-TEST_F(MolvarTest, WatchesRunsTheProgramAndQuitsOnASignal) {
-    const pid_t first = Start(MOLVAR_EXECUTABLE);
+TEST_F(MolvarTest, WatchesRunsTheProgramForEachFileAndQuits) {
+    test::WriteText(dataFolder_ / "obsdat" / kAbandoned, "");
+    const Process first = Start();
     WaitForBaseline();
+    EXPECT_FALSE(fs::exists(dataFolder_ / "obsdat" / kAbandoned));
 
     // A second copy of the same name ends at once and leaves the files alone.
-    const auto listed = fs::last_write_time(obsdat_ / "0.dir");
-    EXPECT_EQ(ExitStatus(Start(MOLVAR_EXECUTABLE)), 0);
-    EXPECT_EQ(fs::last_write_time(obsdat_ / "0.dir"), listed);
+    const std::vector<std::uint8_t> unlike(144, 'z');  // a listing unlike the folder
+    test::WriteBytes(Listing(), unlike);
+    EXPECT_EQ(ExitStatus(Start()), 0);
+    EXPECT_EQ(test::ReadBytes(Listing()), unlike);
 
-    test::WriteText(watched_ / "報告書.csv", "1");
-    EXPECT_EQ(ProgramArguments(), std::vector<std::string>{(watched_ / "報告書.csv").string()});
+    test::ArriveByCopy(watched_ / u8"報告書.csv", "1");
+    EXPECT_EQ(record_.Next(), ArgsOf(watched_ / u8"報告書.csv"));
+    // A second file while the folder settles after the first: taken once it
+    // has been quiet, without another change.
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    test::ArriveByCopy(watched_ / "b.csv", "2");
+    EXPECT_EQ(record_.Next(), ArgsOf(watched_ / "b.csv"));
 
-    ::kill(first, SIGTERM);
+    Quit(first);
     EXPECT_EQ(ExitStatus(first), 0);
+}
+
+TEST_F(MolvarTest, QuitDoesNotWaitForTheProgramOfAScanAndLetsANewCopyStart) {
+    {
+        // The program runs on until the test lets it end, long after the
+        // test's time-out: a copy that waited for it would never end in time.
+        const test::HeldPrograms held(root_.path() / "hold");
+        const Process first = Start();
+        WaitForBaseline();
+        test::ArriveByCopy(watched_ / "a.csv", "1");
+        EXPECT_EQ(record_.Next(), ArgsOf(watched_ / "a.csv"));
+        Quit(first);
+        EXPECT_EQ(ExitStatus(first), 0);
+    }
+    // Put in while no copy runs: the new copy's baseline takes it in, unreported.
+    test::ArriveByCopy(watched_ / "b.csv", "2");
+    const Process second = Start();
+    WaitForBaseline(test::ReadBytes(Listing()));
+    test::ArriveByCopy(watched_ / "c.csv", "3");
+    EXPECT_EQ(record_.Next(), ArgsOf(watched_ / "c.csv"));
+    Quit(second);
+    EXPECT_EQ(ExitStatus(second), 0);
 }
 
 }  // namespace

@@ -4,9 +4,15 @@
 
 #ifdef _WIN32
 #include <windows.h>
+
+#include "platform/win32/handle.h"
 #else
+#include <fcntl.h>
+#include <poll.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <time.h>
+#include <unistd.h>
 #endif
 
 #include <algorithm>
@@ -155,10 +161,24 @@ void EffectRecorder::Beep(unsigned frequencyHz, std::chrono::milliseconds durati
 
 void EffectRecorder::PlayWave(const text::Cp932String& path) const { Add("wave:" + text::ToUtf8ForDisplay(path)); }
 
+namespace {
+
+std::string ProgramEvent(const char* kind, const text::Cp932String& program,
+                         const std::optional<text::Cp932String>& argument) {
+    return kind + text::ToUtf8ForDisplay(program) + "|" +
+           (argument ? text::ToUtf8ForDisplay(*argument) : std::string("(none)"));
+}
+
+}  // namespace
+
+void EffectRecorder::RunAndWait(const text::Cp932String& commandLine,
+                                const std::optional<text::Cp932String>& argument) const {
+    Add(ProgramEvent("run:", commandLine, argument));
+}
+
 void EffectRecorder::ShellRun(const text::Cp932String& program,
                               const std::optional<text::Cp932String>& parameter) const {
-    Add("shell-run:" + text::ToUtf8ForDisplay(program) + "|" +
-        (parameter ? text::ToUtf8ForDisplay(*parameter) : std::string("(none)")));
+    Add(ProgramEvent("shell-run:", program, parameter));
 }
 
 void EffectRecorder::ShellOpenDocument(const text::Cp932String& path) const {
@@ -258,7 +278,7 @@ std::filesystem::path RecordArgsProgram() {
 #endif
 }
 
-std::vector<std::string> RecordedArgs(const std::filesystem::path& file) { return SplitRecord(ReadText(file)); }
+namespace {
 
 std::vector<std::string> SplitRecord(const std::string& content) {
     std::vector<std::string> args;
@@ -267,6 +287,120 @@ std::vector<std::string> SplitRecord(const std::string& content) {
         args.push_back(content.substr(start, end - start));
     }
     return args;
+}
+
+}  // namespace
+
+std::vector<std::string> RecordedArgs(const std::filesystem::path& file) { return SplitRecord(ReadText(file)); }
+
+#ifdef _WIN32
+using platform::win32::UniqueHandle;
+
+struct ProgramRecord::State {
+    std::wstring name = LR"(\\.\pipe\molvar-test-)" + std::to_wstring(::GetCurrentProcessId()) + L"-" +
+                        std::to_wstring(::GetTickCount64());
+    UniqueHandle pipe{::CreateNamedPipeW(name.c_str(), PIPE_ACCESS_INBOUND | FILE_FLAG_OVERLAPPED,
+                                         PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT, 1, 0, 4096, 0, nullptr)};
+    UniqueHandle event{::CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+    OVERLAPPED overlapped{};
+    std::optional<ScopedEnv> recordTo;
+
+    // Waits up to 20 s for the operation just started; `alsoDone` is an
+    // error that says it had happened already.
+    bool Complete(BOOL started, DWORD alsoDone, DWORD* transferred = nullptr) {
+        if (!started) {
+            const DWORD error = ::GetLastError();
+            if (alsoDone != 0 && error == alsoDone) {
+                return true;
+            }
+            if (error != ERROR_IO_PENDING) {
+                return false;
+            }
+        }
+        DWORD count = 0;
+        if (::WaitForSingleObject(event.get(), 20000) != WAIT_OBJECT_0) {
+            ADD_FAILURE() << "no program wrote";
+            ::CancelIoEx(pipe.get(), &overlapped);
+            ::GetOverlappedResult(pipe.get(), &overlapped, &count, TRUE);
+            ::SetLastError(ERROR_TIMEOUT);
+            return false;
+        }
+        const BOOL ok = ::GetOverlappedResult(pipe.get(), &overlapped, &count, FALSE);
+        if (transferred) {
+            *transferred = count;
+        }
+        return ok;
+    }
+    OVERLAPPED* Start() {
+        overlapped = OVERLAPPED{};
+        ::ResetEvent(event.get());
+        overlapped.hEvent = event.get();
+        return &overlapped;
+    }
+};
+
+ProgramRecord::ProgramRecord() : state_(std::make_unique<State>()) {
+    EXPECT_TRUE(state_->pipe.valid());
+    state_->recordTo.emplace("MOLVAR_ARGS_FILE", Utf8(std::filesystem::path(state_->name)));
+}
+
+std::optional<std::vector<std::string>> ProgramRecord::Next() {
+    State& s = *state_;
+    if (!s.Complete(::ConnectNamedPipe(s.pipe.get(), s.Start()), ERROR_PIPE_CONNECTED)) {
+        return std::nullopt;
+    }
+    std::string content;
+    char buffer[4096];
+    DWORD got = 0;
+    while (s.Complete(::ReadFile(s.pipe.get(), buffer, sizeof buffer, nullptr, s.Start()), 0, &got)) {
+        content.append(buffer, got);
+    }
+    const bool ended = ::GetLastError() == ERROR_BROKEN_PIPE;  // the program closed its end
+    ::DisconnectNamedPipe(s.pipe.get());
+    return ended ? std::optional(SplitRecord(content)) : std::nullopt;
+}
+#else
+struct ProgramRecord::State {
+    TempFolder folder;
+    std::filesystem::path fifo = folder.path() / "record";
+    int reader = -1;
+    int writer = -1;  // the test's own, so that a program closing its end leaves the FIFO open
+    std::optional<ScopedEnv> recordTo;
+};
+
+ProgramRecord::ProgramRecord() : state_(std::make_unique<State>()) {
+    EXPECT_EQ(::mkfifo(state_->fifo.c_str(), 0600), 0);
+    state_->reader = ::open(state_->fifo.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    state_->writer = ::open(state_->fifo.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+    state_->recordTo.emplace("MOLVAR_ARGS_FILE", state_->fifo.string());
+}
+
+std::optional<std::vector<std::string>> ProgramRecord::Next() {
+    pollfd ready{state_->reader, POLLIN, 0};
+    if (::poll(&ready, 1, 20000) != 1) {
+        ADD_FAILURE() << "no program wrote";
+        return std::nullopt;
+    }
+    char content[4096];
+    const ssize_t got = ::read(state_->reader, content, sizeof content);
+    return SplitRecord(std::string(content, got > 0 ? static_cast<std::size_t>(got) : 0));
+}
+#endif
+
+ProgramRecord::~ProgramRecord() {
+#ifndef _WIN32
+    ::close(state_->writer);
+    ::close(state_->reader);
+#endif
+}
+
+HeldPrograms::HeldPrograms(const std::filesystem::path& hold) : hold_(hold), env_("MOLVAR_ARGS_HOLD", Utf8(hold)) {
+    WriteText(hold_, "");
+}
+
+HeldPrograms::~HeldPrograms() {
+    std::error_code ignored;
+    std::filesystem::remove(hold_, ignored);
 }
 
 void WriteRecordArgsSetting(const std::filesystem::path& obsdat, const std::filesystem::path& watched) {

@@ -7,6 +7,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <span>
@@ -67,8 +68,7 @@ std::vector<std::string> FolderNames(const std::filesystem::path& folder);
 
 // Records what the engine does to the user, in order, instead of doing it:
 // message boxes (answered OK or Yes, while the recorder lives), sounds,
-// pauses and shell starts. Tells a fixed time; programs that are waited for
-// run for real.
+// pauses and program starts. Tells a fixed time.
 class EffectRecorder final : public platform::Services, public framework::MessageBoxPresenter {
 public:
     std::optional<platform::LocalTime> localTime;  // what LocalTimeOf tells
@@ -86,6 +86,8 @@ public:
     void Sleep(std::chrono::milliseconds duration) const override;
     void Beep(unsigned frequencyHz, std::chrono::milliseconds duration) const override;
     void PlayWave(const text::Cp932String& path) const override;
+    void RunAndWait(const text::Cp932String& commandLine,
+                    const std::optional<text::Cp932String>& argument) const override;
     void ShellRun(const text::Cp932String& program, const std::optional<text::Cp932String>& parameter) const override;
     void ShellOpenDocument(const text::Cp932String& path) const override;
 
@@ -163,7 +165,39 @@ std::filesystem::path RecordArgsProgram();
 
 // The arguments the record_args helper wrote to `file`, one run after another.
 std::vector<std::string> RecordedArgs(const std::filesystem::path& file);
-std::vector<std::string> SplitRecord(const std::string& content);
+
+// Where the record_args helpers started while it lives write (a FIFO on
+// Linux, a named pipe on Windows), read as they write: a program that is not
+// waited for is waited for by reading, never by sleeping.
+class ProgramRecord {
+public:
+    ProgramRecord();
+    ~ProgramRecord();
+    ProgramRecord(const ProgramRecord&) = delete;
+    ProgramRecord& operator=(const ProgramRecord&) = delete;
+    // The arguments of the next program that writes; empty when none writes
+    // within 20 seconds.
+    std::optional<std::vector<std::string>> Next();
+
+private:
+    struct State;
+    std::unique_ptr<State> state_;
+};
+
+// Keeps the record_args helpers started while the guard lives running after
+// they have written their record, until the guard ends (or for two minutes
+// at most): they wait while the file `hold` exists.
+class HeldPrograms {
+public:
+    explicit HeldPrograms(const std::filesystem::path& hold);
+    ~HeldPrograms();
+    HeldPrograms(const HeldPrograms&) = delete;
+    HeldPrograms& operator=(const HeldPrograms&) = delete;
+
+private:
+    std::filesystem::path hold_;
+    ScopedEnv env_;
+};
 
 // Writes "dirinfo.dat" in `obsdat` with one running setting: each file that
 // comes to `watched` is given to the record_args helper, which is waited for.

@@ -14,6 +14,7 @@
 #include <optional>
 #include <string_view>
 
+#include "platform/file_write_gate.h"
 #include "platform/files.h"
 #include "platform/read_up_to.h"
 #include "platform/posix/os_path.h"
@@ -253,6 +254,7 @@ WriteStatus ReplaceFileAtomically(const text::Cp932String& path, std::span<const
     if (!osPath) {
         return WriteStatus::OpenFailed;
     }
+    const FileWriteScope writing;
     mode_t mode = 0600;
     struct stat existing {};
     if (::stat(osPath->c_str(), &existing) == 0) {
@@ -295,6 +297,7 @@ bool MoveFileTo(const text::Cp932String& from, const text::Cp932String& to, Move
     if (!osFrom || !osTo) {
         return false;
     }
+    const FileWriteScope writing;
     if (Place(*osFrom, *osTo, mode)) {
         return true;
     }

@@ -8,6 +8,7 @@
 #include <optional>
 #include <string_view>
 
+#include "platform/file_write_gate.h"
 #include "platform/files.h"
 #include "platform/read_up_to.h"
 #include "platform/win32/handle.h"
@@ -270,6 +271,7 @@ WriteStatus ReplaceFileAtomically(const text::Cp932String& path, std::span<const
     } else if (!IsMissing(::GetLastError())) {
         return WriteStatus::OpenFailed;
     }
+    const FileWriteScope writing;
     TemporaryPath temporary;
     UniqueHandle file;
     if (!CreateTemporaryFile(*osPath, attributes, temporary, file)) {
@@ -300,6 +302,7 @@ bool MoveFileTo(const text::Cp932String& from, const text::Cp932String& to, Move
     if (!osFrom || !osTo) {
         return false;
     }
+    const FileWriteScope writing;
     DWORD flags = 0;
     if (mode == MoveMode::ReplaceExisting) {
         // One atomic replacement: deleting the old file first would lose it
