@@ -8,7 +8,6 @@
 #endif
 
 #include <thread>
-#include <vector>
 
 #include "framework/executable_name.h"
 #include "framework/message_loop.h"
@@ -18,42 +17,35 @@ namespace molvar::framework {
 namespace {
 
 constexpr unsigned kFirst = 32771;
-constexpr unsigned kSecond = 32772;
 constexpr unsigned kQuit = 32774;
 
-// Records the commands it is handed and on which thread; the quit command
-// and `lastCommand` post the exit command, as the document's quit does.
-class RecordingTarget final : public CCmdTarget {
-public:
-    unsigned lastCommand = kQuit;
+using Routed = std::vector<std::pair<unsigned, std::thread::id>>;
 
+// Records the commands it is handed and on which thread; the quit command
+// posts the exit command, as the document's quit does.
+struct RecordingTarget final : CCmdTarget {
     bool OnCmdMsg(unsigned id, int code, CCmdUI*) override {
         EXPECT_EQ(code, CN_COMMAND);
-        commands.push_back(id);
-        threads.push_back(std::this_thread::get_id());
-        if (id == lastCommand || id == kQuit) {
-            AfxPostCommand(ID_APP_EXIT);
-        }
+        routed.emplace_back(id, std::this_thread::get_id());
+        if (id == kQuit) AfxPostCommand(ID_APP_EXIT);
         return true;
     }
 
-    std::vector<unsigned> commands;
-    std::vector<std::thread::id> threads;
+    Routed routed;
 };
 
 TEST(MessageLoopTest, CommandsFromAnyThreadAreRoutedInOrderOnTheLoopsThread) {
     PrepareMessageLoop();
     RecordingTarget target;
-    target.lastCommand = kSecond;
     AfxPostCommand(kFirst);  // before the loop runs: kept for it
     std::thread poster([] {
         AfxPostCommand(kFirst);
-        AfxPostCommand(kSecond);
+        AfxPostCommand(kQuit);
     });
-    poster.join();
     EXPECT_EQ(RunMessageLoop(target, kQuit), 0);
-    EXPECT_EQ(target.commands, (std::vector<unsigned>{kFirst, kFirst, kSecond}));
-    EXPECT_EQ(target.threads, std::vector<std::thread::id>(3, std::this_thread::get_id()));
+    poster.join();
+    const auto self = std::this_thread::get_id();
+    EXPECT_EQ(target.routed, (Routed{{kFirst, self}, {kFirst, self}, {kQuit, self}}));
 }
 
 #ifndef _WIN32
@@ -64,7 +56,7 @@ TEST(MessageLoopTest, ARequestToEndTheProgramRoutesTheQuitCommand) {
     RecordingTarget target;
     ::kill(::getpid(), SIGTERM);
     EXPECT_EQ(RunMessageLoop(target, kQuit), 0);
-    EXPECT_EQ(target.commands, std::vector<unsigned>{kQuit});
+    EXPECT_EQ(target.routed, (Routed{{kQuit, std::this_thread::get_id()}}));
 }
 #endif
 

@@ -4,7 +4,7 @@
 #endif
 
 #include <algorithm>
-#include <filesystem>
+#include <tuple>
 
 #include "platform/directory_search.h"
 #include "support/test_support.h"
@@ -15,97 +15,59 @@ namespace {
 
 namespace fs = std::filesystem;
 using test::Sj;
-using test::SjPath;
 using text::operator""_cp;
 
-bool Matches(std::u8string_view name, std::u8string_view pattern) { return MatchesWildcard(Sj(name), Sj(pattern)); }
-
 TEST(WildcardTest, StarQuestionMarkAndFullStopFollowTheWindowsRules) {
-    EXPECT_TRUE(Matches(u8"report.csv", u8"*.csv"));
-    EXPECT_TRUE(Matches(u8".csv", u8"*.csv"));
-    EXPECT_FALSE(Matches(u8"report.csv.bak", u8"*.csv"));
-    EXPECT_TRUE(Matches(u8"abc-2011.txt", u8"abc*.*"));
-    EXPECT_TRUE(Matches(u8"a.b.c", u8"*.c"));
-    EXPECT_TRUE(Matches(u8"aXbXc", u8"a*b*c"));
-    EXPECT_FALSE(Matches(u8"aXbXd", u8"a*b*c"));
-
-    // "*.*" and "x.*" also take names without an extension.
-    EXPECT_TRUE(Matches(u8"README", u8"*.*"));
-    EXPECT_TRUE(Matches(u8"abc", u8"abc.*"));
-    EXPECT_FALSE(Matches(u8"abcd", u8"abc.*"));
-
-    // '?' is exactly one character, and a double-byte character is one.
-    EXPECT_TRUE(Matches(u8"a1.txt", u8"a?.txt"));
-    EXPECT_FALSE(Matches(u8"a.txt", u8"a?.txt"));
-    EXPECT_FALSE(Matches(u8"a12.txt", u8"a?.txt"));
-    EXPECT_TRUE(Matches(u8"報告.csv", u8"??.csv"));
-    EXPECT_FALSE(Matches(u8"報告.csv", u8"???.csv"));
-
-    // ASCII letters match without case, but a trail byte is no letter:
-    // ア is 0x83 0x41 and ヂ is 0x83 0x61, 'A' and 'a' as trail bytes.
-    EXPECT_TRUE(Matches(u8"Report.CSV", u8"report.csv"));
-    EXPECT_FALSE(Matches(u8"ア.txt", u8"ヂ.txt"));
-    EXPECT_TRUE(Matches(u8"表.txt", u8"表.TXT"));
-    // ｱ (0xB1) is a single-byte kana, not a lead byte.
-    EXPECT_TRUE(Matches(u8"ｱ1", u8"??"));
-
-    EXPECT_FALSE(Matches(u8"anything", u8""));
-}
-
-class DirectorySearchTest : public ::testing::Test {
-protected:
-    struct Found {
-        std::string name;  // UTF-8
-        bool isDirectory;
-        std::uint64_t size;
-        std::int64_t lastWriteTime;
+    const std::tuple<const char8_t*, const char8_t*, bool> cases[] = {
+        {u8"report.csv", u8"*.csv", true}, {u8".csv", u8"*.csv", true}, {u8"report.csv.bak", u8"*.csv", false},
+        {u8"abc-2011.txt", u8"abc*.*", true}, {u8"a.b.c", u8"*.c", true}, {u8"anything", u8"", false},
+        {u8"aXbXc", u8"a*b*c", true}, {u8"aXbXd", u8"a*b*c", false},
+        // "*.*" and "x.*" also take names without an extension.
+        {u8"README", u8"*.*", true}, {u8"abc", u8"abc.*", true}, {u8"abcd", u8"abc.*", false},
+        // '?' is exactly one character, and a double-byte character is one.
+        {u8"a1.txt", u8"a?.txt", true}, {u8"a.txt", u8"a?.txt", false}, {u8"a12.txt", u8"a?.txt", false},
+        {u8"報告.csv", u8"??.csv", true}, {u8"報告.csv", u8"???.csv", false},
+        // ASCII letters match without case, but a trail byte is no letter:
+        // ア is 0x83 0x41 and ヂ is 0x83 0x61, 'A' and 'a' as trail bytes.
+        {u8"Report.CSV", u8"report.csv", true}, {u8"ア.txt", u8"ヂ.txt", false}, {u8"表.txt", u8"表.TXT", true},
+        // ｱ (0xB1) is a single-byte kana, not a lead byte.
+        {u8"ｱ1", u8"??", true},
     };
-
-    std::vector<Found> Search(const fs::path& folder, const text::Cp932String& pattern) {
-        std::vector<Found> found;
-        DirectorySearch search(SjPath(folder), pattern);
-        while (auto item = search.Next()) {
-            found.push_back({text::ToUtf8ForDisplay(item->name), item->isDirectory, item->size, item->lastWriteTime});
-        }
-        std::sort(found.begin(), found.end(), [](const Found& a, const Found& b) { return a.name < b.name; });
-        return found;
+    for (const auto& [name, pattern, matches] : cases) {
+        EXPECT_EQ(MatchesWildcard(Sj(name), Sj(pattern)), matches)
+            << reinterpret_cast<const char*>(name) << " against " << reinterpret_cast<const char*>(pattern);
     }
-
-    test::TempFolder root_;
-};
-
-TEST_F(DirectorySearchTest, DeliversFilesAndFlaggedFoldersWithSizeAndTime) {
-    test::WriteText(root_.path() / u8"報告書.csv", "12345");
-    test::SetLastWriteTime(root_.path() / u8"報告書.csv", 1299139507);
-    fs::create_directory(root_.path() / "sub.csv");
-    test::WriteText(root_.path() / u8"\u00e9.csv", "");  // no code page 932 name
-#ifndef _WIN32
-    ::mkfifo((root_.path() / "pipe.csv").c_str(), 0600);  // neither file nor folder
-    test::WriteText(root_.path() / "\xff.csv", "");        // not even UTF-8
-#endif
-
-    const auto all = Search(root_.path(), "*"_cp);
-    ASSERT_EQ(all.size(), 4u);
-    EXPECT_EQ(all[0].name, ".");
-    EXPECT_TRUE(all[0].isDirectory);
-    EXPECT_EQ(all[1].name, "..");
-    EXPECT_TRUE(all[1].isDirectory);
-    EXPECT_EQ(all[2].name, "sub.csv");
-    EXPECT_TRUE(all[2].isDirectory);
-    EXPECT_EQ(all[3].name, "報告書.csv");
-    EXPECT_FALSE(all[3].isDirectory);
-    EXPECT_EQ(all[3].size, 5u);
-    EXPECT_EQ(all[3].lastWriteTime, 1299139507);
-
-    const auto named = Search(root_.path(), Sj(u8"報告*.CSV"));
-    ASSERT_EQ(named.size(), 1u);
-    EXPECT_EQ(named[0].name, "報告書.csv");
 }
 
-TEST_F(DirectorySearchTest, AMissingFolderOrAPatternMatchingNothingGivesNoItem) {
-    EXPECT_TRUE(Search(root_.path() / "missing", "*"_cp).empty());
-    test::WriteText(root_.path() / "a.txt", "");
-    EXPECT_TRUE(Search(root_.path(), "*.csv"_cp).empty());
+// What a search finds, sorted: "name/" for a folder, "name size time" for a file.
+std::vector<std::string> Search(const fs::path& folder, const text::Cp932String& pattern) {
+    std::vector<std::string> found;
+    DirectorySearch search(test::SjPath(folder), pattern);
+    while (auto item = search.Next()) {
+        std::string line = text::ToUtf8ForDisplay(item->name) + (item->isDirectory ? "/" : " ");
+        if (!item->isDirectory) {
+            line.append(std::to_string(item->size)).append(" ").append(std::to_string(item->lastWriteTime));
+        }
+        found.push_back(std::move(line));
+    }
+    std::sort(found.begin(), found.end());
+    return found;
+}
+
+TEST(DirectorySearchTest, DeliversMatchingFilesAndFlaggedFoldersWithSizeAndTime) {
+    const test::TempFolder root;
+    test::WriteText(root.path() / u8"報告書.csv", "12345");
+    test::SetLastWriteTime(root.path() / u8"報告書.csv", 1299139507);
+    fs::create_directory(root.path() / "sub.csv");
+    test::WriteText(root.path() / u8"\u00e9.csv", "");  // no code page 932 name
+#ifndef _WIN32
+    ::mkfifo((root.path() / "pipe.csv").c_str(), 0600);  // neither file nor folder
+    test::WriteText(root.path() / "\xff.csv", "");       // not even UTF-8
+#endif
+    EXPECT_EQ(Search(root.path(), "*"_cp),
+              (std::vector<std::string>{"../", "./", "sub.csv/", "報告書.csv 5 1299139507"}));
+    EXPECT_EQ(Search(root.path(), Sj(u8"報告*.CSV")), std::vector<std::string>{"報告書.csv 5 1299139507"});
+    EXPECT_TRUE(Search(root.path() / "missing", "*"_cp).empty());
 }
 
 }  // namespace

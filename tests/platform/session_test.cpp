@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <filesystem>
 
 #include "platform/session.h"
 #include "support/test_support.h"
@@ -15,28 +14,22 @@ using test::SjPath;
 using Outcome = SingleInstanceLock::Outcome;
 
 #ifdef _WIN32
+// An absolute path of the folder that a started program also finds in its
+// environment.
 TEST(SessionTest, ApplicationDataIsTheUsersRoamingFolder) {
     const auto folder = ApplicationDataFolder();
-    ASSERT_TRUE(folder.has_value());
-    const std::string utf8 = text::ToUtf8ForDisplay(*folder);
-    // An absolute path of an existing folder, the one a started program
-    // also finds in its environment.
-    ASSERT_GE(utf8.size(), 3u);
-    EXPECT_EQ(utf8.substr(1, 2), ":\\");
-    EXPECT_TRUE(fs::is_directory(test::Utf8Path(utf8)));
     const char* appData = std::getenv("APPDATA");
-    ASSERT_NE(appData, nullptr);
-    EXPECT_TRUE(fs::equivalent(test::Utf8Path(utf8), fs::path(appData)));
+    ASSERT_TRUE(folder && appData);
+    const fs::path path = test::Utf8Path(text::ToUtf8ForDisplay(*folder));
+    EXPECT_TRUE(path.is_absolute() && fs::equivalent(path, fs::path(appData))) << test::Utf8(path);
 }
 #else
 TEST(SessionTest, ApplicationDataFollowsXdgConfigHomeElseHome) {
-    test::ScopedEnv home("HOME", "/home/someone");
-    {
-        test::ScopedEnv config("XDG_CONFIG_HOME", "/srv/config");
-        EXPECT_EQ(ApplicationDataFolder(), SjPath("/srv/config"));
-    }
-    test::ScopedEnv relative("XDG_CONFIG_HOME", "relative/config");  // to be ignored
+    const test::ScopedEnv home("HOME", "/home/someone");
+    const test::ScopedEnv relative("XDG_CONFIG_HOME", "relative/config");  // to be ignored
     EXPECT_EQ(ApplicationDataFolder(), SjPath("/home/someone/.config"));
+    const test::ScopedEnv config("XDG_CONFIG_HOME", "/srv/config");
+    EXPECT_EQ(ApplicationDataFolder(), SjPath("/srv/config"));
 }
 #endif
 
@@ -56,26 +49,27 @@ TEST(SessionTest, FolderTreesAreMadeWithTheirParentsForTheUserOnly) {
 
 TEST(SessionTest, OneLockPerExecutableName) {
     test::TempFolder root;
-    const auto folder = SjPath(root.path());
-    Outcome outcome{};
-    auto first = SingleInstanceLock::Acquire(SjPath("molvar"), folder, outcome);
-    EXPECT_EQ(outcome, Outcome::Acquired);
-    EXPECT_EQ(SingleInstanceLock::Acquire(SjPath("molvar"), folder, outcome), nullptr);
-    EXPECT_EQ(outcome, Outcome::HeldByAnotherCopy);
-    auto other = SingleInstanceLock::Acquire(SjPath("molvar-other"), folder, outcome);
-    EXPECT_EQ(outcome, Outcome::Acquired);
-
-    first.reset();  // the lock goes with its holder
-    EXPECT_NE(SingleInstanceLock::Acquire(SjPath("molvar"), folder, outcome), nullptr);
+    std::vector<std::unique_ptr<SingleInstanceLock>> held;
+    // A lock comes back exactly when it was acquired, and is held until the test removes it.
+    const auto attempt = [&held](const char* name, const fs::path& folder) {
+        Outcome outcome{};
+        held.push_back(SingleInstanceLock::Acquire(SjPath(name), SjPath(folder), outcome));
+        EXPECT_EQ(held.back() != nullptr, outcome == Outcome::Acquired) << name;
+        return outcome;
+    };
+    EXPECT_EQ(attempt("molvar", root.path()), Outcome::Acquired);
+    EXPECT_EQ(attempt("molvar", root.path()), Outcome::HeldByAnotherCopy);
+    EXPECT_EQ(attempt("molvar-other", root.path()), Outcome::Acquired);
+    held.front().reset();  // the lock goes with its holder
+    EXPECT_EQ(attempt("molvar", root.path()), Outcome::Acquired);
 #ifdef _WIN32
     // A named mutex needs no folder; a name that would leave the session's
     // namespace is refused.
-    EXPECT_NE(SingleInstanceLock::Acquire(SjPath("x"), SjPath(root.path() / "missing"), outcome), nullptr);
-    EXPECT_EQ(SingleInstanceLock::Acquire(SjPath("Global\\molvar"), folder, outcome), nullptr);
+    EXPECT_EQ(attempt("x", root.path() / "missing"), Outcome::Acquired);
+    EXPECT_EQ(attempt("Global\\molvar", root.path()), Outcome::Unavailable);
 #else
-    EXPECT_EQ(SingleInstanceLock::Acquire(SjPath("x"), SjPath(root.path() / "missing"), outcome), nullptr);
+    EXPECT_EQ(attempt("x", root.path() / "missing"), Outcome::Unavailable);
 #endif
-    EXPECT_EQ(outcome, Outcome::Unavailable);
 }
 
 }  // namespace
