@@ -1,11 +1,8 @@
 // The message loop of each backend: posted commands reach the target on the
-// loop's thread, in the order posted, until the framework's exit command;
-// a request to end the program routes the quit command.
+// loop's thread, in the order posted, until the framework's exit command. (A
+// request to end the program routes the quit command: see the executable's
+// tests.)
 #include <gtest/gtest.h>
-#ifndef _WIN32
-#include <signal.h>
-#include <unistd.h>
-#endif
 
 #include <thread>
 
@@ -47,18 +44,6 @@ TEST(MessageLoopTest, CommandsFromAnyThreadAreRoutedInOrderOnTheLoopsThread) {
     const auto self = std::this_thread::get_id();
     EXPECT_EQ(target.routed, (Routed{{kFirst, self}, {kFirst, self}, {kQuit, self}}));
 }
-
-#ifndef _WIN32
-// On Windows the request comes from the console; the executable's test
-// sends it (an event for the whole console would reach the test runner).
-TEST(MessageLoopTest, ARequestToEndTheProgramRoutesTheQuitCommand) {
-    PrepareMessageLoop();
-    RecordingTarget target;
-    ::kill(::getpid(), SIGTERM);
-    EXPECT_EQ(RunMessageLoop(target, kQuit), 0);
-    EXPECT_EQ(target.routed, (Routed{{kQuit, std::this_thread::get_id()}}));
-}
-#endif
 
 TEST(ExecutableNameTest, IsTheProgramsFileNameWithoutFolderAndExtension) {
     EXPECT_EQ(ExecutableName(), test::Sj(u8"framework_tests"));

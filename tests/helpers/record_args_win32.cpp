@@ -1,6 +1,6 @@
 // Test helper: writes its arguments (without the program name) in UTF-8, each
 // followed by a NUL, in one write to the file named by MOLVAR_ARGS_FILE,
-// which may be a named pipe (\\.\pipe\...) the test reads from; then waits
+// which may be a mailslot (\\.\mailslot\...) the test reads from; then waits
 // while the file MOLVAR_ARGS_HOLD names exists. wmain, so that the arguments
 // arrive whole whatever the ANSI code page.
 #include <windows.h>
@@ -21,12 +21,16 @@ int wmain(int argc, wchar_t** argv) {
     if (target == nullptr) {
         return 2;
     }
-    const bool pipe = std::wcsncmp(target, LR"(\\.\pipe\)", 9) == 0;
-    // On a pipe the append right would ask to create a pipe instance.
-    const HANDLE file = ::CreateFileW(target, pipe ? GENERIC_WRITE : FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                      nullptr, pipe ? OPEN_EXISTING : OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    // A mailslot (\\.\mailslot\...) takes the record as one message.
+    const bool slot = std::wcsncmp(target, LR"(\\.\)", 4) == 0;
+    const HANDLE file = ::CreateFileW(target, slot ? GENERIC_WRITE : FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                      nullptr, slot ? OPEN_EXISTING : OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         return 3;
+    }
+    // A mailslot passes no empty message: no argument is sent as a line feed.
+    if (slot && record.empty()) {
+        record.push_back('\n');
     }
     DWORD written = 0;
     const bool ok = ::WriteFile(file, record.data(), static_cast<DWORD>(record.size()), &written, nullptr) &&

@@ -116,15 +116,15 @@ protected:
 
     fs::path Listing() const { return dataFolder_ / "obsdat" / "0.dir"; }
 
-    // Waits, through a change notification on "obsdat", until a copy has
-    // written the baseline listing of its setting (in the place of
-    // `replaced`): it watches from then on.
-    void WaitForBaseline(const std::optional<std::vector<std::uint8_t>>& replaced = std::nullopt) {
+    // Waits, through a change notification on "obsdat", until the listing
+    // holds `name` (a copy's baseline, which it watches from then on, or the
+    // listing that a scan writes last).
+    void WaitUntilListed(const std::string& name) {
         const platform::StopSignal never;
         const auto obsdat =
             platform::ChangeNotification::Register(SjPath(dataFolder_ / "obsdat"), platform::ChangeFilter::FileName);
         ASSERT_TRUE(obsdat);
-        while (!fs::exists(Listing()) || (replaced && test::ReadBytes(Listing()) == *replaced)) {
+        while (test::ReadText(Listing()).find(name) == std::string::npos) {
             obsdat->Wait(never);
         }
     }
@@ -139,48 +139,41 @@ protected:
     test::ProgramRecord record_;
 };
 
-TEST_F(MolvarTest, WatchesRunsTheProgramForEachFileAndQuits) {
+TEST_F(MolvarTest, WatchesRunsTheProgramForEachFileQuitsAndStartsAgain) {
     test::WriteText(dataFolder_ / "obsdat" / kAbandoned, "");
-    const Process first = Start();
-    WaitForBaseline();
-    EXPECT_FALSE(fs::exists(dataFolder_ / "obsdat" / kAbandoned));
-
-    // A second copy of the same name ends at once and leaves the files alone.
-    const std::vector<std::uint8_t> unlike(144, 'z');  // a listing unlike the folder
-    test::WriteBytes(Listing(), unlike);
-    EXPECT_EQ(ExitStatus(Start()), 0);
-    EXPECT_EQ(test::ReadBytes(Listing()), unlike);
-
-    test::ArriveByCopy(watched_ / u8"報告書.csv", "1");
-    EXPECT_EQ(record_.Next(), ArgsOf(watched_ / u8"報告書.csv"));
-    // A second file while the folder settles after the first: taken once it
-    // has been quiet, without another change.
-    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
-    test::ArriveByCopy(watched_ / "b.csv", "2");
-    EXPECT_EQ(record_.Next(), ArgsOf(watched_ / "b.csv"));
-
-    Quit(first);
-    EXPECT_EQ(ExitStatus(first), 0);
-}
-
-TEST_F(MolvarTest, QuitDoesNotWaitForTheProgramOfAScanAndLetsANewCopyStart) {
     {
         // The program runs on until the test lets it end, long after the
         // test's time-out: a copy that waited for it would never end in time.
         const test::HeldPrograms held(root_.path() / "hold");
+        test::ArriveByCopy(watched_ / "a.csv", "0");
         const Process first = Start();
-        WaitForBaseline();
-        test::ArriveByCopy(watched_ / "a.csv", "1");
-        EXPECT_EQ(record_.Next(), ArgsOf(watched_ / "a.csv"));
-        Quit(first);
+        WaitUntilListed("a.csv");
+        EXPECT_FALSE(fs::exists(dataFolder_ / "obsdat" / kAbandoned));
+
+        // A second copy of the same name ends at once and leaves the files alone.
+        std::vector<std::uint8_t> unlike = test::ReadBytes(Listing());
+        unlike.resize(unlike.size() + 144, 'z');  // a file the folder does not hold
+        test::WriteBytes(Listing(), unlike);
+        EXPECT_EQ(ExitStatus(Start()), 0);
+        EXPECT_EQ(test::ReadBytes(Listing()), unlike);
+
+        test::ArriveByCopy(watched_ / u8"報告書.csv", "1");
+        EXPECT_EQ(record_.Next(), ArgsOf(watched_ / u8"報告書.csv"));
+        Quit(first);  // while its program runs
         EXPECT_EQ(ExitStatus(first), 0);
     }
     // Put in while no copy runs: the new copy's baseline takes it in, unreported.
     test::ArriveByCopy(watched_ / "b.csv", "2");
     const Process second = Start();
-    WaitForBaseline(test::ReadBytes(Listing()));
+    WaitUntilListed("b.csv");
     test::ArriveByCopy(watched_ / "c.csv", "3");
     EXPECT_EQ(record_.Next(), ArgsOf(watched_ / "c.csv"));
+    // A second file while the folder settles after the first: taken once it
+    // has been quiet, without another change.
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    test::ArriveByCopy(watched_ / "d.csv", "4");
+    EXPECT_EQ(record_.Next(), ArgsOf(watched_ / "d.csv"));
+    WaitUntilListed("d.csv");  // the scan is over
     Quit(second);
     EXPECT_EQ(ExitStatus(second), 0);
 }

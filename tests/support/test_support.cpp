@@ -15,32 +15,12 @@
 #include <unistd.h>
 #endif
 
-#include <algorithm>
-#include <fstream>
-#include <iterator>
 #include <cstdlib>
 #include <random>
 
-#include "config/data_folder.h"
 #include "config/watch_record.h"
-#include "text/convert.h"
 
 namespace molvar::test {
-
-text::Cp932String Sj(std::u8string_view utf8) { return text::LiteralToCp932(utf8); }
-
-text::Cp932String SjPath(const std::filesystem::path& path) {
-    auto converted = text::FromUtf8(Utf8(path));
-    EXPECT_TRUE(converted.has_value()) << Utf8(path);
-    return converted.value_or(text::Cp932String());
-}
-
-std::string Utf8(const std::filesystem::path& path) {
-    const std::u8string utf8 = path.u8string();
-    return std::string(utf8.begin(), utf8.end());
-}
-
-std::filesystem::path Utf8Path(std::string_view utf8) { return std::u8string(utf8.begin(), utf8.end()); }
 
 TempFolder::TempFolder() {
     // create_directory reports whether it made the folder, so a name that
@@ -74,25 +54,6 @@ TempFolder::~TempFolder() {
     std::filesystem::remove_all(path_, ignored);
 }
 
-std::vector<std::uint8_t> ReadBytes(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void WriteBytes(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
-
-void WriteText(const std::filesystem::path& path, const std::string& text) {
-    WriteBytes(path, std::vector<std::uint8_t>(text.begin(), text.end()));
-}
-
-std::string ReadText(const std::filesystem::path& path) {
-    const auto bytes = ReadBytes(path);
-    return std::string(bytes.begin(), bytes.end());
-}
-
 void ArriveByCopy(const std::filesystem::path& path, const std::string& text) {
 #ifdef _WIN32
     const TempFolder staging;
@@ -102,87 +63,6 @@ void ArriveByCopy(const std::filesystem::path& path, const std::string& text) {
 #else
     WriteText(path, text);
 #endif
-}
-
-std::vector<std::string> FolderNames(const std::filesystem::path& folder) {
-    std::vector<std::string> names;
-    for (const auto& item : std::filesystem::directory_iterator(folder)) {
-        names.push_back(Utf8(item.path().filename()));
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
-void Store(std::span<char> field, const text::Cp932String& value) { text::StoreField(field, value, field.size() - 1); }
-
-ScopedDataFolder::ScopedDataFolder(const std::filesystem::path& folder)
-    : folder_(folder), saved_(config::g_baseFolder) {
-    std::filesystem::create_directories(Obsdat());
-    config::g_baseFolder = SjPath(folder);
-}
-
-ScopedDataFolder::~ScopedDataFolder() { config::g_baseFolder = saved_; }
-
-void SetLastWriteTime(const std::filesystem::path& path, std::int64_t calendarTime) {
-    const std::chrono::sys_seconds time{std::chrono::seconds(calendarTime)};
-    std::filesystem::last_write_time(path, std::chrono::file_clock::from_sys(time));
-}
-
-void EffectRecorder::Add(std::string event) const {
-    {
-        std::lock_guard lock(mutex_);
-        events_.push_back(std::move(event));
-    }
-    added_.notify_all();
-}
-
-bool EffectRecorder::WaitForEvents(std::size_t count) const {
-    std::unique_lock lock(mutex_);
-    return added_.wait_for(lock, std::chrono::seconds(20), [&] { return events_.size() >= count; });
-}
-
-std::vector<std::string> EffectRecorder::events() const {
-    std::lock_guard lock(mutex_);
-    return events_;
-}
-
-int EffectRecorder::Present(const text::Cp932String& message, unsigned type) {
-    Add("message:" + text::ToUtf8ForDisplay(message));
-    return type == MB_YESNO ? IDYES : IDOK;
-}
-
-void EffectRecorder::Sleep(std::chrono::milliseconds duration) const {
-    Add("sleep:" + std::to_string(duration.count()));
-}
-
-void EffectRecorder::Beep(unsigned frequencyHz, std::chrono::milliseconds duration) const {
-    Add("beep:" + std::to_string(frequencyHz) + "Hz," + std::to_string(duration.count()) + "ms");
-}
-
-void EffectRecorder::PlayWave(const text::Cp932String& path) const { Add("wave:" + text::ToUtf8ForDisplay(path)); }
-
-namespace {
-
-std::string ProgramEvent(const char* kind, const text::Cp932String& program,
-                         const std::optional<text::Cp932String>& argument) {
-    return kind + text::ToUtf8ForDisplay(program) + "|" +
-           (argument ? text::ToUtf8ForDisplay(*argument) : std::string("(none)"));
-}
-
-}  // namespace
-
-void EffectRecorder::RunAndWait(const text::Cp932String& commandLine,
-                                const std::optional<text::Cp932String>& argument) const {
-    Add(ProgramEvent("run:", commandLine, argument));
-}
-
-void EffectRecorder::ShellRun(const text::Cp932String& program,
-                              const std::optional<text::Cp932String>& parameter) const {
-    Add(ProgramEvent("shell-run:", program, parameter));
-}
-
-void EffectRecorder::ShellOpenDocument(const text::Cp932String& path) const {
-    Add("shell-open:" + text::ToUtf8ForDisplay(path));
 }
 
 #ifdef _WIN32
@@ -233,15 +113,6 @@ ScopedEnv::ScopedEnv(const char* name, const std::string& value) : name_(name), 
 
 ScopedEnv::~ScopedEnv() { SetEnv(name_, previous_); }
 
-bool RunningUnderWine() {
-#ifdef _WIN32
-    const HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
-    return ntdll != nullptr && ::GetProcAddress(ntdll, "wine_get_version") != nullptr;
-#else
-    return false;
-#endif
-}
-
 #ifdef _WIN32
 ScopedCentralEuropeanTime::ScopedCentralEuropeanTime() {
     TIME_ZONE_INFORMATION zone;
@@ -278,86 +149,36 @@ std::filesystem::path RecordArgsProgram() {
 #endif
 }
 
-namespace {
-
-std::vector<std::string> SplitRecord(const std::string& content) {
+std::vector<std::string> SplitRecord(std::string_view content) {
     std::vector<std::string> args;
-    std::size_t start = 0;
-    for (std::size_t end; (end = content.find('\0', start)) != std::string::npos; start = end + 1) {
-        args.push_back(content.substr(start, end - start));
+    for (std::size_t end; (end = content.find('\0')) != std::string_view::npos; content.remove_prefix(end + 1)) {
+        args.emplace_back(content.substr(0, end));
     }
     return args;
 }
 
-}  // namespace
-
-std::vector<std::string> RecordedArgs(const std::filesystem::path& file) { return SplitRecord(ReadText(file)); }
-
 #ifdef _WIN32
-using platform::win32::UniqueHandle;
-
+// A mailslot: each program's record is one message.
 struct ProgramRecord::State {
-    std::wstring name = LR"(\\.\pipe\molvar-test-)" + std::to_wstring(::GetCurrentProcessId()) + L"-" +
+    std::wstring name = LR"(\\.\mailslot\molvar-test-)" + std::to_wstring(::GetCurrentProcessId()) + L"-" +
                         std::to_wstring(::GetTickCount64());
-    UniqueHandle pipe{::CreateNamedPipeW(name.c_str(), PIPE_ACCESS_INBOUND | FILE_FLAG_OVERLAPPED,
-                                         PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT, 1, 0, 4096, 0, nullptr)};
-    UniqueHandle event{::CreateEventW(nullptr, TRUE, FALSE, nullptr)};
-    OVERLAPPED overlapped{};
+    platform::win32::UniqueHandle slot{::CreateMailslotW(name.c_str(), 0, 20000, nullptr)};
     std::optional<ScopedEnv> recordTo;
-
-    // Waits up to 20 s for the operation just started; `alsoDone` is an
-    // error that says it had happened already.
-    bool Complete(BOOL started, DWORD alsoDone, DWORD* transferred = nullptr) {
-        if (!started) {
-            const DWORD error = ::GetLastError();
-            if (alsoDone != 0 && error == alsoDone) {
-                return true;
-            }
-            if (error != ERROR_IO_PENDING) {
-                return false;
-            }
-        }
-        DWORD count = 0;
-        if (::WaitForSingleObject(event.get(), 20000) != WAIT_OBJECT_0) {
-            ADD_FAILURE() << "no program wrote";
-            ::CancelIoEx(pipe.get(), &overlapped);
-            ::GetOverlappedResult(pipe.get(), &overlapped, &count, TRUE);
-            ::SetLastError(ERROR_TIMEOUT);
-            return false;
-        }
-        const BOOL ok = ::GetOverlappedResult(pipe.get(), &overlapped, &count, FALSE);
-        if (transferred) {
-            *transferred = count;
-        }
-        return ok;
-    }
-    OVERLAPPED* Start() {
-        overlapped = OVERLAPPED{};
-        ::ResetEvent(event.get());
-        overlapped.hEvent = event.get();
-        return &overlapped;
-    }
 };
 
 ProgramRecord::ProgramRecord() : state_(std::make_unique<State>()) {
-    EXPECT_TRUE(state_->pipe.valid());
+    EXPECT_TRUE(state_->slot.valid());
     state_->recordTo.emplace("MOLVAR_ARGS_FILE", Utf8(std::filesystem::path(state_->name)));
 }
 
 std::optional<std::vector<std::string>> ProgramRecord::Next() {
-    State& s = *state_;
-    if (!s.Complete(::ConnectNamedPipe(s.pipe.get(), s.Start()), ERROR_PIPE_CONNECTED)) {
+    char content[4096];
+    DWORD got = 0;
+    if (!::ReadFile(state_->slot.get(), content, sizeof content, &got, nullptr)) {
+        ADD_FAILURE() << "no program wrote";
         return std::nullopt;
     }
-    std::string content;
-    char buffer[4096];
-    DWORD got = 0;
-    while (s.Complete(::ReadFile(s.pipe.get(), buffer, sizeof buffer, nullptr, s.Start()), 0, &got)) {
-        content.append(buffer, got);
-    }
-    const bool ended = ::GetLastError() == ERROR_BROKEN_PIPE;  // the program closed its end
-    ::DisconnectNamedPipe(s.pipe.get());
-    return ended ? std::optional(SplitRecord(content)) : std::nullopt;
+    return SplitRecord(std::string(content, got));
 }
 #else
 struct ProgramRecord::State {
@@ -392,15 +213,6 @@ ProgramRecord::~ProgramRecord() {
     ::close(state_->writer);
     ::close(state_->reader);
 #endif
-}
-
-HeldPrograms::HeldPrograms(const std::filesystem::path& hold) : hold_(hold), env_("MOLVAR_ARGS_HOLD", Utf8(hold)) {
-    WriteText(hold_, "");
-}
-
-HeldPrograms::~HeldPrograms() {
-    std::error_code ignored;
-    std::filesystem::remove(hold_, ignored);
 }
 
 void WriteRecordArgsSetting(const std::filesystem::path& obsdat, const std::filesystem::path& watched) {

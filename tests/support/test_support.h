@@ -1,12 +1,16 @@
 // Shared pieces of the tests: temporary folders, file contents, code page 932
-// literals and recorders for the effects the engine has on the user.
+// literals, recorders for the effects the engine has on the user, and the
+// program that records the arguments it is started with.
 #pragma once
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -14,38 +18,62 @@
 #include <string>
 #include <vector>
 
+#include "config/data_folder.h"
 #include "framework/message_box.h"
 #include "platform/services.h"
+#include "text/convert.h"
 #include "text/cp932.h"
 
 namespace molvar::test {
 
+namespace fs = std::filesystem;
+
+// Guards of a state for the lifetime of the object are not copied.
+struct Guard {
+    Guard() = default;
+    Guard(const Guard&) = delete;
+    Guard& operator=(const Guard&) = delete;
+};
+
 // Code page 932 from a UTF-8 test literal.
-text::Cp932String Sj(std::u8string_view utf8);
-// Code page 932 of a file system path.
-text::Cp932String SjPath(const std::filesystem::path& path);
+inline text::Cp932String Sj(std::u8string_view utf8) { return text::LiteralToCp932(utf8); }
 // The UTF-8 form of a path. path::string() is not UTF-8 on Windows, and a
 // path made from a char string is not read as UTF-8 there either: tests
 // write Japanese path pieces as u8 literals.
-std::string Utf8(const std::filesystem::path& path);
+inline std::string Utf8(const fs::path& path) {
+    const std::u8string utf8 = path.u8string();
+    return std::string(utf8.begin(), utf8.end());
+}
 // The path that a UTF-8 string names.
-std::filesystem::path Utf8Path(std::string_view utf8);
+inline fs::path Utf8Path(std::string_view utf8) { return std::u8string(utf8.begin(), utf8.end()); }
+// Code page 932 of a file system path (empty when it has none).
+inline text::Cp932String SjPath(const fs::path& path) { return text::FromUtf8(Utf8(path)).value_or(text::Cp932String()); }
 
 // A fresh folder under the system's temporary folder, removed with its content.
-class TempFolder {
+class TempFolder : Guard {
 public:
     TempFolder();
     ~TempFolder();
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-    const std::filesystem::path& path() const { return path_; }
+    const fs::path& path() const { return path_; }
 
 private:
-    std::filesystem::path path_;
+    fs::path path_;
 };
 
-std::vector<std::uint8_t> ReadBytes(const std::filesystem::path& path);
-void WriteBytes(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes);
+inline std::vector<std::uint8_t> ReadBytes(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+inline std::string ReadText(const fs::path& path) {
+    const auto bytes = ReadBytes(path);
+    return std::string(bytes.begin(), bytes.end());
+}
+template <class Bytes>
+void WriteBytes(const fs::path& path, const Bytes& bytes) {
+    std::ofstream(path, std::ios::binary | std::ios::trunc)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+inline void WriteText(const fs::path& path, const std::string& text) { WriteBytes(path, text); }
 // The bytes of a file of fixed-size records (settings or a listing), one
 // after the other.
 template <class Record>
@@ -56,15 +84,29 @@ std::vector<std::uint8_t> BytesOfRecords(const std::vector<Record>& records) {
     }
     return bytes;
 }
-void WriteText(const std::filesystem::path& path, const std::string& text);
-std::string ReadText(const std::filesystem::path& path);
 // Puts a file into its folder the way a copy brings it. On Windows a copy
 // also sets the file's attributes, which is what wakes a watch for
 // attribute changes there (writing a new file alone does not); elsewhere
 // the file is written and closed.
-void ArriveByCopy(const std::filesystem::path& path, const std::string& text);
+void ArriveByCopy(const fs::path& path, const std::string& text);
 // The names in a folder, sorted.
-std::vector<std::string> FolderNames(const std::filesystem::path& folder);
+inline std::vector<std::string> FolderNames(const fs::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& item : fs::directory_iterator(folder)) {
+        names.push_back(Utf8(item.path().filename()));
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+// Sets a file's last-write time to a calendar time (seconds since 1970 UTC).
+inline void SetLastWriteTime(const fs::path& path, std::int64_t calendarTime) {
+    fs::last_write_time(path, std::chrono::file_clock::from_sys(std::chrono::sys_seconds{std::chrono::seconds(calendarTime)}));
+}
+
+// Stores a text into a record's field, cut to the field's width less its NUL.
+inline void Store(std::span<char> field, const text::Cp932String& value) {
+    text::StoreField(field, value, field.size() - 1);
+}
 
 // Records what the engine does to the user, in order, instead of doing it:
 // message boxes (answered OK or Yes, while the recorder lives), sounds,
@@ -75,24 +117,51 @@ public:
     mutable std::atomic<std::int64_t> calendarTime{1335103509};  // what CalendarTime tells
     std::atomic<std::int64_t> calendarStep{0};  // how far the clock moves at each reading
 
-    std::vector<std::string> events() const;
+    std::vector<std::string> events() const {
+        const std::lock_guard lock(mutex_);
+        return events_;
+    }
     // Waits until at least `count` events have been recorded (false after a
     // generous time-out, so a fault fails the test instead of hanging it).
-    bool WaitForEvents(std::size_t count) const;
+    bool WaitForEvents(std::size_t count) const {
+        std::unique_lock lock(mutex_);
+        return added_.wait_for(lock, std::chrono::seconds(20), [&] { return events_.size() >= count; });
+    }
 
-    int Present(const text::Cp932String& message, unsigned type) override;
+    int Present(const text::Cp932String& message, unsigned type) override {
+        Add("message:", message);
+        return type == MB_YESNO ? IDYES : IDOK;
+    }
     std::int64_t CalendarTime() const override { return calendarTime.fetch_add(calendarStep); }
     std::optional<platform::LocalTime> LocalTimeOf(std::int64_t) const override { return localTime; }
-    void Sleep(std::chrono::milliseconds duration) const override;
-    void Beep(unsigned frequencyHz, std::chrono::milliseconds duration) const override;
-    void PlayWave(const text::Cp932String& path) const override;
-    void RunAndWait(const text::Cp932String& commandLine,
-                    const std::optional<text::Cp932String>& argument) const override;
-    void ShellRun(const text::Cp932String& program, const std::optional<text::Cp932String>& parameter) const override;
-    void ShellOpenDocument(const text::Cp932String& path) const override;
+    void Sleep(std::chrono::milliseconds time) const override { Add("sleep:" + std::to_string(time.count())); }
+    void Beep(unsigned hz, std::chrono::milliseconds time) const override {
+        Add("beep:" + std::to_string(hz) + "Hz," + std::to_string(time.count()) + "ms");
+    }
+    void PlayWave(const text::Cp932String& path) const override { Add("wave:", path); }
+    void RunAndWait(const text::Cp932String& line, const std::optional<text::Cp932String>& arg) const override {
+        Add("run:", line, arg);
+    }
+    void ShellRun(const text::Cp932String& program, const std::optional<text::Cp932String>& arg) const override {
+        Add("shell-run:", program, arg);
+    }
+    void ShellOpenDocument(const text::Cp932String& path) const override { Add("shell-open:", path); }
 
 private:
-    void Add(std::string event) const;
+    // A text, and a program's argument after a bar ("(none)" for none).
+    void Add(std::string event, const text::Cp932String& text,
+             std::optional<std::optional<text::Cp932String>> arg = std::nullopt) const {
+        event += text::ToUtf8ForDisplay(text);
+        if (arg) {
+            event += "|" + (*arg ? text::ToUtf8ForDisplay(**arg) : std::string("(none)"));
+        }
+        Add(std::move(event));
+    }
+    void Add(std::string event) const {
+        const std::lock_guard lock(mutex_);
+        events_.push_back(std::move(event));
+        added_.notify_all();
+    }
 
     mutable std::mutex mutex_;
     mutable std::condition_variable added_;
@@ -100,44 +169,34 @@ private:
     framework::ScopedMessageBoxPresenter installed_{*this};
 };
 
-// Stores a text into a record's field, cut to the field's width less its NUL.
-void Store(std::span<char> field, const text::Cp932String& value);
-
 // The data folder for the lifetime of the guard: `folder` with its "obsdat"
 // sub-folder, set as g_baseFolder and restored afterwards.
-class ScopedDataFolder {
+class ScopedDataFolder : Guard {
 public:
-    explicit ScopedDataFolder(const std::filesystem::path& folder);
-    ~ScopedDataFolder();
-    ScopedDataFolder(const ScopedDataFolder&) = delete;
-    ScopedDataFolder& operator=(const ScopedDataFolder&) = delete;
-    std::filesystem::path Obsdat() const { return folder_ / "obsdat"; }
-    std::filesystem::path ListingFile(int entryIndex) const { return Obsdat() / (std::to_string(entryIndex) + ".dir"); }
+    explicit ScopedDataFolder(const fs::path& folder) : folder_(folder), saved_(config::g_baseFolder) {
+        fs::create_directories(Obsdat());
+        config::g_baseFolder = SjPath(folder);
+    }
+    ~ScopedDataFolder() { config::g_baseFolder = saved_; }
+    fs::path Obsdat() const { return folder_ / "obsdat"; }
+    fs::path ListingFile(int entryIndex) const { return Obsdat() / (std::to_string(entryIndex) + ".dir"); }
 
 private:
-    std::filesystem::path folder_;
+    fs::path folder_;
     text::Cp932String saved_;
 };
 
-// Sets a file's last-write time to a calendar time (seconds since 1970 UTC).
-void SetLastWriteTime(const std::filesystem::path& path, std::int64_t calendarTime);
-
 // Sets an environment variable for the lifetime of the guard; programs
 // started meanwhile inherit it.
-class ScopedEnv {
+class ScopedEnv : Guard {
 public:
     ScopedEnv(const char* name, const std::string& value);
     ~ScopedEnv();
-    ScopedEnv(const ScopedEnv&) = delete;
-    ScopedEnv& operator=(const ScopedEnv&) = delete;
 
 private:
     std::string name_;
     std::optional<std::string> previous_;
 };
-
-// The program runs on Wine rather than on Windows itself.
-bool RunningUnderWine();
 
 // The POSIX form of Central European time; the Wine run of the tests sets it too.
 inline constexpr const char* kCentralEuropeanTimeZone = "CET-1CEST,M3.5.0,M10.5.0/3";
@@ -146,12 +205,10 @@ inline constexpr const char* kCentralEuropeanTimeZone = "CET-1CEST,M3.5.0,M10.5.
 // guard, where the process can have it: POSIX sets TZ; a Windows program
 // cannot choose its zone and has it only when the system (or Wine, from TZ)
 // already uses it.
-class ScopedCentralEuropeanTime {
+class ScopedCentralEuropeanTime : Guard {
 public:
     ScopedCentralEuropeanTime();
     ~ScopedCentralEuropeanTime();
-    ScopedCentralEuropeanTime(const ScopedCentralEuropeanTime&) = delete;
-    ScopedCentralEuropeanTime& operator=(const ScopedCentralEuropeanTime&) = delete;
     bool active() const { return active_; }
 
 private:
@@ -161,20 +218,19 @@ private:
 
 // The record_args helper, which writes its arguments (UTF-8, each followed by
 // a NUL) to the file named by MOLVAR_ARGS_FILE.
-std::filesystem::path RecordArgsProgram();
+fs::path RecordArgsProgram();
 
-// The arguments the record_args helper wrote to `file`, one run after another.
-std::vector<std::string> RecordedArgs(const std::filesystem::path& file);
+// The arguments the record_args helper wrote, one run after another.
+std::vector<std::string> SplitRecord(std::string_view content);
+inline std::vector<std::string> RecordedArgs(const fs::path& file) { return SplitRecord(ReadText(file)); }
 
 // Where the record_args helpers started while it lives write (a FIFO on
-// Linux, a named pipe on Windows), read as they write: a program that is not
+// Linux, a mailslot on Windows), read as they write: a program that is not
 // waited for is waited for by reading, never by sleeping.
-class ProgramRecord {
+class ProgramRecord : Guard {
 public:
     ProgramRecord();
     ~ProgramRecord();
-    ProgramRecord(const ProgramRecord&) = delete;
-    ProgramRecord& operator=(const ProgramRecord&) = delete;
     // The arguments of the next program that writes; empty when none writes
     // within 20 seconds.
     std::optional<std::vector<std::string>> Next();
@@ -187,20 +243,23 @@ private:
 // Keeps the record_args helpers started while the guard lives running after
 // they have written their record, until the guard ends (or for two minutes
 // at most): they wait while the file `hold` exists.
-class HeldPrograms {
+class HeldPrograms : Guard {
 public:
-    explicit HeldPrograms(const std::filesystem::path& hold);
-    ~HeldPrograms();
-    HeldPrograms(const HeldPrograms&) = delete;
-    HeldPrograms& operator=(const HeldPrograms&) = delete;
+    explicit HeldPrograms(const fs::path& hold) : hold_(hold), env_("MOLVAR_ARGS_HOLD", Utf8(hold)) {
+        WriteText(hold_, "");
+    }
+    ~HeldPrograms() {
+        std::error_code ignored;
+        fs::remove(hold_, ignored);
+    }
 
 private:
-    std::filesystem::path hold_;
+    fs::path hold_;
     ScopedEnv env_;
 };
 
 // Writes "dirinfo.dat" in `obsdat` with one running setting: each file that
 // comes to `watched` is given to the record_args helper, which is waited for.
-void WriteRecordArgsSetting(const std::filesystem::path& obsdat, const std::filesystem::path& watched);
+void WriteRecordArgsSetting(const fs::path& obsdat, const fs::path& watched);
 
 }  // namespace molvar::test
