@@ -1,5 +1,6 @@
 #include "engine/molvar_doc.h"
 
+#include <chrono>
 #include <system_error>
 
 #include "config/snapshot.h"
@@ -67,7 +68,7 @@ void CMolvarDoc::StartWatching() {
             config::WriteSnapshot(index, entry);
         }
         MonitorContext context{entry,      std::move(change), &run->stop, ScanRun{&listingGate_, run->number},
-                               &services_, &scansInProgress_};
+                               &services_, &scans_};
         WatchRun& owner = *run;
         ++owner.runningThreads;
         auto thread = startThread_([index, context, &owner] {
@@ -95,9 +96,11 @@ void CMolvarDoc::StopWatching() {
 
 bool CMolvarDoc::StopForExit() {
     StopWatching();
-    // A thread counts itself before it looks at the stop: once none is
-    // counted after the stop, none will scan, and every thread ends at once.
-    if (scansInProgress_ > 0) {
+    // A scan that is only finishing (writing its listing) ends in a moment,
+    // and the program then ends the ordinary way; one that waits in a
+    // reaction is not waited for beyond that.
+    constexpr std::chrono::milliseconds kMomentOfAScan{250};
+    if (!scans_.WaitUntilNone(kMomentOfAScan)) {
         return false;
     }
     JoinEndedRuns(true);

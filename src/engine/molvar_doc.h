@@ -13,6 +13,7 @@
 
 #include "config/settings_file.h"
 #include "engine/change_scan.h"
+#include "engine/monitor_thread.h"
 #include "framework/document.h"
 #include "platform/change_notification.h"
 #include "platform/services.h"
@@ -42,9 +43,9 @@ public:
     // waiting: a thread that is in a scan finishes it, then ends.
     void StopWatching();
     // Stops the watch at the end of the program. True once every monitor
-    // thread has ended; false, without waiting, while a scan is still in
-    // progress: it may wait in a reaction (a message box, a program) for as
-    // long as the user or the program takes, and the program ends without it.
+    // thread has ended; false when a scan is still in progress after a
+    // moment: it waits in a reaction (a message box, a program) for as long
+    // as the user or the program takes, and the program ends without it.
     bool StopForExit();
     // Stops the watch and closes the application.
     void OnTrayExit();
@@ -79,7 +80,7 @@ private:
     std::uint64_t lastRunNumber_ = 0;
     std::unique_ptr<WatchRun> currentRun_;
     std::vector<std::unique_ptr<WatchRun>> stoppedRuns_;
-    std::atomic<int> scansInProgress_{0};  // of every run
+    ScansInProgress scans_;  // of every run
 };
 
 }  // namespace molvar::engine

@@ -3,29 +3,43 @@
 namespace molvar::engine {
 namespace {
 
-// Counted from before the thread looks at the stop until its scan is over,
-// so that whoever raises the stop and then finds no scan in progress knows
-// that none begins afterwards.
 class ScanInProgress {
 public:
-    explicit ScanInProgress(std::atomic<int>* count) : count_(count) {
-        if (count_ != nullptr) {
-            ++*count_;
+    explicit ScanInProgress(ScansInProgress* scans) : scans_(scans) {
+        if (scans_ != nullptr) {
+            scans_->Enter();
         }
     }
     ~ScanInProgress() {
-        if (count_ != nullptr) {
-            --*count_;
+        if (scans_ != nullptr) {
+            scans_->Leave();
         }
     }
     ScanInProgress(const ScanInProgress&) = delete;
     ScanInProgress& operator=(const ScanInProgress&) = delete;
 
 private:
-    std::atomic<int>* count_;
+    ScansInProgress* scans_;
 };
 
 }  // namespace
+
+void ScansInProgress::Enter() {
+    const std::lock_guard lock(mutex_);
+    ++count_;
+}
+
+void ScansInProgress::Leave() {
+    const std::lock_guard lock(mutex_);
+    if (--count_ == 0) {
+        left_.notify_all();
+    }
+}
+
+bool ScansInProgress::WaitUntilNone(std::chrono::milliseconds limit) {
+    std::unique_lock lock(mutex_);
+    return left_.wait_for(lock, limit, [this] { return count_ == 0; });
+}
 
 std::atomic<int> g_bWatching{0};
 
@@ -47,7 +61,7 @@ void MonitorThreadProc(int entryIndex, const MonitorContext& context) {
         if (wake == Wake::Stopped) {
             return;
         }
-        const ScanInProgress scanning(context.scansInProgress);
+        const ScanInProgress scanning(context.scans);
         if (g_bWatching == 0 || stop.IsRaised()) {
             return;
         }

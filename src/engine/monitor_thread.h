@@ -4,8 +4,11 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 
 #include "config/watch_record.h"
 #include "engine/change_scan.h"
@@ -16,6 +19,23 @@ namespace molvar::engine {
 
 // 1 while the watch is on, 0 while it is off.
 extern std::atomic<int> g_bWatching;
+
+// Counts the monitor threads that are in a scan, which may wait in a
+// reaction (a message box, a program) for as long as the user or the program
+// takes. A thread counts itself before it looks at the stop, so once the stop
+// is raised and none is counted, none begins a scan.
+class ScansInProgress {
+public:
+    void Enter();
+    void Leave();
+    // Waits until no scan is in progress, for `limit` at the most; true when none is.
+    bool WaitUntilNone(std::chrono::milliseconds limit);
+
+private:
+    std::mutex mutex_;
+    std::condition_variable left_;
+    int count_ = 0;
+};
 
 // What a monitor thread works with. The thread has its own copy of its
 // setting, so the table can be reloaded by a later run while a thread of an
@@ -30,9 +50,7 @@ struct MonitorContext {
     const platform::StopSignal* stop = nullptr;  // raised when this run of the watch stops
     ScanRun run;
     const platform::Services* services = nullptr;
-    // Counts the threads that are in a scan, which may wait in a reaction
-    // for as long as the user or a program takes; may be null.
-    std::atomic<int>* scansInProgress = nullptr;
+    ScansInProgress* scans = nullptr;  // may be null
 };
 
 // The thread routine for one entry index. Reports that the settling interval
