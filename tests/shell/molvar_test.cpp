@@ -21,6 +21,7 @@ extern char** environ;
 #include <filesystem>
 #include <thread>
 
+#include "config/watch_record.h"
 #include "platform/change_notification.h"
 #include "platform/session.h"
 #include "text/convert.h"
@@ -106,7 +107,15 @@ protected:
         dataFolder_ = torvel / "Molvar3";
         fs::create_directories(dataFolder_ / "obsdat");
         fs::create_directory(watched_);
-        test::WriteRecordArgsSetting(dataFolder_ / "obsdat", watched_);
+        // One running setting: each file that comes is given to the
+        // record_args helper, which is waited for.
+        config::WatchFileRecord setting;
+        setting.running = 1;
+        test::Store(setting.entry.folder, SjPath(watched_));
+        test::Store(setting.entry.program, SjPath(test::RecordArgsProgram()));
+        setting.entry.openTarget = 1;
+        setting.entry.waitForExit = 1;
+        test::WriteBytes(dataFolder_ / "obsdat" / "dirinfo.dat", test::BytesOfRecords(std::vector{setting}));
     }
 
     void TearDown() override {
@@ -118,14 +127,17 @@ protected:
 
     // Waits, through a change notification on "obsdat", until the listing
     // holds `name` (a copy's baseline, which it watches from then on, or the
-    // listing that a scan writes last).
+    // listing that a scan writes last). Wine drops a change made between a
+    // wake and the re-arm: the listing is looked at again each second too.
     void WaitUntilListed(const std::string& name) {
         const platform::StopSignal never;
         const auto obsdat =
             platform::ChangeNotification::Register(SjPath(dataFolder_ / "obsdat"), platform::ChangeFilter::FileName);
         ASSERT_TRUE(obsdat);
+        const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(20);
         while (test::ReadText(Listing()).find(name) == std::string::npos) {
-            obsdat->Wait(never);
+            ASSERT_LT(std::chrono::steady_clock::now(), giveUp) << name << " never listed";
+            obsdat->Wait(never, std::chrono::seconds(1));
         }
     }
 
@@ -142,9 +154,10 @@ protected:
 TEST_F(MolvarTest, WatchesRunsTheProgramForEachFileQuitsAndStartsAgain) {
     test::WriteText(dataFolder_ / "obsdat" / kAbandoned, "");
     {
-        // The program runs on until the test lets it end, long after the
+        // The program runs on while the file "hold" exists, long after the
         // test's time-out: a copy that waited for it would never end in time.
-        const test::HeldPrograms held(root_.path() / "hold");
+        test::WriteText(root_.path() / "hold", "");
+        const test::ScopedEnv hold("MOLVAR_ARGS_HOLD", Utf8(root_.path() / "hold"));
         test::ArriveByCopy(watched_ / "a.csv", "0");
         const Process first = Start();
         WaitUntilListed("a.csv");
@@ -162,6 +175,7 @@ TEST_F(MolvarTest, WatchesRunsTheProgramForEachFileQuitsAndStartsAgain) {
         Quit(first);  // while its program runs
         EXPECT_EQ(ExitStatus(first), 0);
     }
+    fs::remove(root_.path() / "hold");  // the program ends
     // Put in while no copy runs: the new copy's baseline takes it in, unreported.
     test::ArriveByCopy(watched_ / "b.csv", "2");
     const Process second = Start();
@@ -173,7 +187,7 @@ TEST_F(MolvarTest, WatchesRunsTheProgramForEachFileQuitsAndStartsAgain) {
     std::this_thread::sleep_for(std::chrono::milliseconds(1500));
     test::ArriveByCopy(watched_ / "d.csv", "4");
     EXPECT_EQ(record_.Next(), ArgsOf(watched_ / "d.csv"));
-    WaitUntilListed("d.csv");  // the scan is over
+    WaitUntilListed("d.csv");  // the scan is over: the copy ends the ordinary way
     Quit(second);
     EXPECT_EQ(ExitStatus(second), 0);
 }

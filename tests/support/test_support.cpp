@@ -18,7 +18,7 @@
 #include <cstdlib>
 #include <random>
 
-#include "config/watch_record.h"
+#include "config/snapshot.h"
 
 namespace molvar::test {
 
@@ -40,18 +40,24 @@ TempFolder::TempFolder() {
 }
 
 TempFolder::~TempFolder() {
-    if (path_.empty()) {
-        return;
+    // Tests that make a file read-only make it writable again: Windows
+    // refuses to delete read-only files. A destructor must not throw.
+    std::error_code ignored;
+    if (!path_.empty()) {
+        std::filesystem::remove_all(path_, ignored);
     }
-    // Windows refuses to delete read-only files, which some tests leave.
-    // Error codes throughout: a destructor must not throw.
-    std::error_code walking, ignored;
-    for (std::filesystem::recursive_directory_iterator item(path_, walking), end; !walking && item != end;
-         item.increment(walking)) {
-        std::filesystem::permissions(item->path(), std::filesystem::perms::owner_write,
-                                     std::filesystem::perm_options::add, ignored);
+}
+
+std::vector<std::string> ScopedDataFolder::ListedNames(int entryIndex) const {
+    const auto bytes = ReadBytes(ListingFile(entryIndex));
+    EXPECT_EQ(bytes.size() % config::SnapshotRecord::kSize, 0u);
+    std::vector<std::string> names;
+    for (std::size_t at = 0; at + config::SnapshotRecord::kSize <= bytes.size(); at += config::SnapshotRecord::kSize) {
+        // The name follows the size, the date, the time and 4 reserved bytes.
+        names.emplace_back(reinterpret_cast<const char*>(bytes.data() + at + 16));
     }
-    std::filesystem::remove_all(path_, ignored);
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 void ArriveByCopy(const std::filesystem::path& path, const std::string& text) {
@@ -213,16 +219,6 @@ ProgramRecord::~ProgramRecord() {
     ::close(state_->writer);
     ::close(state_->reader);
 #endif
-}
-
-void WriteRecordArgsSetting(const std::filesystem::path& obsdat, const std::filesystem::path& watched) {
-    config::WatchFileRecord setting;
-    setting.running = 1;
-    Store(setting.entry.folder, SjPath(watched));
-    Store(setting.entry.program, SjPath(RecordArgsProgram()));
-    setting.entry.openTarget = 1;
-    setting.entry.waitForExit = 1;
-    WriteBytes(obsdat / "dirinfo.dat", BytesOfRecords(std::vector{setting}));
 }
 
 }  // namespace molvar::test

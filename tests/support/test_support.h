@@ -180,6 +180,8 @@ public:
     ~ScopedDataFolder() { config::g_baseFolder = saved_; }
     fs::path Obsdat() const { return folder_ / "obsdat"; }
     fs::path ListingFile(int entryIndex) const { return Obsdat() / (std::to_string(entryIndex) + ".dir"); }
+    // The names that a listing file holds, sorted.
+    std::vector<std::string> ListedNames(int entryIndex) const;
 
 private:
     fs::path folder_;
@@ -222,7 +224,6 @@ fs::path RecordArgsProgram();
 
 // The arguments the record_args helper wrote, one run after another.
 std::vector<std::string> SplitRecord(std::string_view content);
-inline std::vector<std::string> RecordedArgs(const fs::path& file) { return SplitRecord(ReadText(file)); }
 
 // Where the record_args helpers started while it lives write (a FIFO on
 // Linux, a mailslot on Windows), read as they write: a program that is not
@@ -239,27 +240,5 @@ private:
     struct State;
     std::unique_ptr<State> state_;
 };
-
-// Keeps the record_args helpers started while the guard lives running after
-// they have written their record, until the guard ends (or for two minutes
-// at most): they wait while the file `hold` exists.
-class HeldPrograms : Guard {
-public:
-    explicit HeldPrograms(const fs::path& hold) : hold_(hold), env_("MOLVAR_ARGS_HOLD", Utf8(hold)) {
-        WriteText(hold_, "");
-    }
-    ~HeldPrograms() {
-        std::error_code ignored;
-        fs::remove(hold_, ignored);
-    }
-
-private:
-    fs::path hold_;
-    ScopedEnv env_;
-};
-
-// Writes "dirinfo.dat" in `obsdat` with one running setting: each file that
-// comes to `watched` is given to the record_args helper, which is waited for.
-void WriteRecordArgsSetting(const fs::path& obsdat, const fs::path& watched);
 
 }  // namespace molvar::test

@@ -2,7 +2,6 @@
 
 #include <array>
 
-#include "res/strings.h"
 #include "support/test_support.h"
 #include "text/convert.h"
 #include "text/cp932.h"
@@ -57,11 +56,6 @@ TEST(Cp932Convert, RoundTripsJapaneseNamesAndReportsWhatCannotBeConverted) {
     EXPECT_FALSE(FromUtf8("C:\xC2\xA5In"));
     EXPECT_FALSE(FromUtf8("\xE3\x80\x9C"));
     EXPECT_EQ(ToUtf8ForDisplay(Cp932String::FromBytes("a\x82")), "a?");
-}
-
-TEST(BuiltInTexts, AreTheirCodePage932Bytes) {
-    EXPECT_EQ(res::NowRunningSuffix().bytes(), "\x82\xF0\x8E\xC0\x8D\x73\x82\xB5\x82\xDC\x82\xB7\x81\x42");
-    EXPECT_EQ(ToUtf8(res::WriteFileOpenError()), "書込みファイルオープンエラー");
 }
 
 }  // namespace
