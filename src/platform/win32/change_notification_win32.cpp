@@ -84,6 +84,9 @@ WaitEnd WaitUnlessStopped(HANDLE handle, const StopSignal::State& stop,
             case WAIT_TIMEOUT:
                 continue;  // the deadline is told at the top
             default:
+                if (handle == nullptr) {
+                    ::Sleep(std::min(left, kStopPollMs));  // not even the stop event: only the flag is left
+                }
                 handle = nullptr;  // the change handle cannot be waited on
                 break;
         }
