@@ -7,6 +7,9 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <optional>
+#include <thread>
+
 #include "platform/change_notification.h"
 #include "platform/files.h"
 #include "platform/win32/handle.h"
@@ -69,6 +72,19 @@ TEST_F(Win32FilesTest, AReadOnlyOrHeldFileIsNeitherRewrittenNorReplaced) {
         ASSERT_TRUE(other.valid());
         expectKept(WriteStatus::WriteFailed);
     }
+    // A reader that lets go while the save is under way does not fail it.
+    auto reader = std::make_optional<win32::UniqueHandle>(::CreateFileW(
+        kept.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
+    const auto inbox = ChangeNotification::Register(SjPath(inbox_), ChangeFilter::FileName);
+    ASSERT_TRUE(inbox);
+    WriteStatus saved = WriteStatus::OpenFailed;
+    std::thread writer([&] { saved = ReplaceFileAtomically(SjPath(kept), BytesOf("new")); });
+    EXPECT_EQ(inbox->Wait(StopSignal(), std::chrono::seconds(10)), ChangeNotification::Wake::Changed);  // its temporary file
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));  // the reader reads on for a moment
+    reader.reset();
+    writer.join();
+    EXPECT_EQ(saved, WriteStatus::Written);
+    EXPECT_EQ(ReadText(kept), "new");
 }
 
 // A folder, or a file missing from a folder that exists: see the settings

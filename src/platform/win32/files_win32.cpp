@@ -43,6 +43,24 @@ bool IsMissing(DWORD error) {
 
 bool IsNameTaken(DWORD error) { return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS; }
 
+// Renames over `target`. A reader that opened the target without letting
+// others delete it (a virus scanner, an indexer, a backup, a user's editor
+// reading it) blocks the rename only for as long as it reads: tried again
+// for about a second before the write counts as failed.
+bool RenameOver(const std::wstring& from, const std::wstring& target) {
+    constexpr int kAttempts = 20;
+    for (int attempt = 1;; ++attempt) {
+        if (::MoveFileExW(from.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+            return true;
+        }
+        const DWORD error = ::GetLastError();
+        if (attempt == kAttempts || (error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED)) {
+            return false;
+        }
+        ::Sleep(50);
+    }
+}
+
 bool WriteAll(HANDLE file, const std::uint8_t* data, std::size_t size) {
     constexpr std::size_t kChunk = 1u << 30;
     while (size > 0) {
@@ -278,8 +296,7 @@ WriteStatus ReplaceFileAtomically(const text::Cp932String& path, std::span<const
         return WriteStatus::OpenFailed;
     }
     if (!WriteAll(file.get(), bytes.data(), bytes.size()) || !::FlushFileBuffers(file.get()) || !file.Close() ||
-        !::MoveFileExW(temporary.path().c_str(), osPath->c_str(),
-                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        !RenameOver(temporary.path(), *osPath)) {
         return WriteStatus::WriteFailed;
     }
     temporary.Keep();
