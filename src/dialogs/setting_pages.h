@@ -1,0 +1,89 @@
+// The three pages of the settings dialog: modeless child dialogs that edit a
+// few values of one setting, and the folder chooser they share with it.
+#pragma once
+
+#include "framework/dialog.h"
+#include "res/templates.h"
+
+namespace molvar::dialogs {
+
+using framework::CDataExchange;
+using framework::Message;
+using text::Cp932String;
+
+// Which files count and which change triggers the reaction.
+class CFileProcDlg : public framework::CDialog {
+public:
+    CFileProcDlg() : CDialog(res::IDD_FILEPROC) {}
+
+    Cp932String namePattern;  // at most 40 bytes
+    int targetKind = 0;       // AllFiles 0, NamedFiles 1
+    int triggerKind = 0;      // CreateOrUpdate 0, CreateRenameDelete 1
+
+protected:
+    void DoDataExchange(CDataExchange* pDX) override;
+    bool OnInitDialog() override;
+    bool PreTranslateMessage(Message& message) override;
+    bool OnDialogMessage(int id, unsigned code, long* result) override;
+
+private:
+    void OnAllFiles();
+    void OnNamedFiles();
+    void OnCreateOrUpdate();
+    void OnCreateRenameDelete();
+    void EnablePattern();
+};
+
+// Whether a message is shown and which sound plays.
+class CNoticeProcDlg : public framework::CDialog {
+public:
+    CNoticeProcDlg() : CDialog(res::IDD_NOTICEPROC) {}
+
+    int showMessage = 0;
+    int playSound = 0;
+    Cp932String soundFile;  // at most 126 bytes
+    int soundChoice = 0;    // beep 0, WAVE file 1
+
+protected:
+    void DoDataExchange(CDataExchange* pDX) override;
+    bool OnInitDialog() override;
+    bool PreTranslateMessage(Message& message) override;
+    bool OnDialogMessage(int id, unsigned code, long* result) override;
+
+private:
+    void OnPlaySound();
+    void OnBeep();
+    void OnWave();
+    void OnBrowseSound();
+    void EnableSoundControls();
+};
+
+// What happens to the file afterwards.
+class CAfterProcDlg : public framework::CDialog {
+public:
+    CAfterProcDlg() : CDialog(res::IDD_AFTERPROC) {}
+
+    Cp932String moveFolder;  // at most 127 bytes in the field
+    int overwriteMoved = 0;
+    int afterAction = 0;     // LeaveFile 0, DeleteTarget 1, MoveTarget 2
+
+protected:
+    void DoDataExchange(CDataExchange* pDX) override;
+    bool OnInitDialog() override;
+    bool PreTranslateMessage(Message& message) override;
+    bool OnDialogMessage(int id, unsigned code, long* result) override;
+
+private:
+    void OnLeaveFile();
+    void OnDeleteTarget();
+    void OnMoveTarget();
+    void OnBrowseMoveFolder();
+    void EnableMoveControls();
+};
+
+// Lets the user pick a folder, starting at `initial`. True and the folder's
+// full path in `result` when one was chosen that fits `maxBytes` bytes;
+// otherwise false, with a message when the choice could not be used.
+bool ChooseFolder(const Cp932String& initial, Cp932String& result, std::size_t maxBytes);
+
+}  // namespace molvar::dialogs
