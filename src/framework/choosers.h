@@ -54,7 +54,8 @@ private:
 class CFileDialog {
 public:
     CFileDialog(bool openFileDialog, const text::Cp932String& filter, const text::Cp932String& title);
-    // IDOK when a file was chosen, IDCANCEL otherwise.
+    // IDOK when a file was chosen, IDCANCEL otherwise; Result() then says
+    // whether the user cancelled or chose something that cannot be used.
     int DoModal();
     const ChooserResult& Result() const { return result_; }
     text::Cp932String GetPathName() const { return result_.path; }

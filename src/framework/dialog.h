@@ -100,6 +100,7 @@ public:
 
     bool DestroyWindow() override;
     bool OnCommand(int id, unsigned code) override;
+    bool OnNotify(int id, unsigned code, long* result) override;
 
     unsigned TemplateId() const { return templateId_; }
 
@@ -113,8 +114,6 @@ protected:
     virtual void OnCancel();
     // The dialog's own notifications; the default has none.
     virtual bool OnDialogMessage(int id, unsigned code, long* result);
-
-    bool OnNotify(int id, unsigned code, long* result) override;
 
 private:
     bool MakeWindow(CWnd* parent);

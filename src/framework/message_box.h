@@ -7,6 +7,7 @@
 inline constexpr unsigned MB_OK = 0x0u;
 inline constexpr unsigned MB_YESNO = 0x4u;
 inline constexpr int IDOK = 1;
+inline constexpr int IDCANCEL = 2;
 inline constexpr int IDYES = 6;
 inline constexpr int IDNO = 7;
 

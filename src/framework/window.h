@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <map>
 #include <memory>
+#include <vector>
 
 #include "framework/command_target.h"
 #include "framework/message_box.h"
@@ -17,7 +18,6 @@ struct DialogTemplate;
 }
 
 // The values are those of Windows.
-inline constexpr int IDCANCEL = 2;
 inline constexpr unsigned BN_CLICKED = 0;
 inline constexpr unsigned LBN_SELCHANGE = 1;
 inline constexpr unsigned EN_CHANGE = 0x0300;
@@ -144,6 +144,8 @@ protected:
 private:
     std::unique_ptr<WindowPeer> ownedPeer_;
     std::map<int, std::unique_ptr<CWnd>> items_;
+    // Pages and control objects that stand for a part of this window.
+    std::vector<CWnd*> children_;
 };
 
 class CButton : public CWnd {

@@ -1,0 +1,207 @@
+#include "framework/dialog.h"
+
+#include <string>
+#include <vector>
+
+#include "framework/window_backend.h"
+#include "res/templates.h"
+#include "text/convert.h"
+
+namespace molvar::framework {
+namespace {
+
+// The user-interface thread's modal dialogs, innermost last.
+std::vector<CDialog*> g_modalDialogs;
+WindowBackend* g_installedBackend = nullptr;
+IdleHook g_idleHook;
+
+// The framework's prompt when a text is longer than its field.
+text::Cp932String TextTooLong(std::size_t maxBytes) {
+    static const text::Cp932String before = text::LiteralToCp932(u8"この欄には ");
+    static const text::Cp932String after =
+        text::LiteralToCp932(u8" バイト以内で入力してください（全角文字は 1 文字 2 バイトです）。");
+    return before + text::Cp932String::FromBytes(std::to_string(maxBytes)) + after;
+}
+
+}  // namespace
+
+WindowBackend& Backend() { return g_installedBackend != nullptr ? *g_installedBackend : PlatformBackend(); }
+
+ScopedWindowBackend::ScopedWindowBackend(WindowBackend& backend) : previous_(g_installedBackend) {
+    g_installedBackend = &backend;
+}
+
+ScopedWindowBackend::~ScopedWindowBackend() { g_installedBackend = previous_; }
+
+void SetModalIdleHook(IdleHook hook) { g_idleHook = std::move(hook); }
+
+bool HasModalIdleHook() { return static_cast<bool>(g_idleHook); }
+
+bool RunModalIdleHook() {
+    if (!g_idleHook) {
+        return false;
+    }
+    // A copy: a step may install another hook.
+    const IdleHook hook = g_idleHook;
+    return hook();
+}
+
+bool PreTranslateThroughParents(Message& message) {
+    CDialog* const modal = ActiveModalDialog();
+    for (CWnd* window = message.target; window != nullptr; window = window->GetParent()) {
+        if (window->PreTranslateMessage(message)) {
+            return true;
+        }
+        // The walk ends at the dialog whose loop runs: its owner is
+        // disabled and sees nothing of it.
+        if (window == modal) {
+            break;
+        }
+    }
+    return false;
+}
+
+CDialog* ActiveModalDialog() { return g_modalDialogs.empty() ? nullptr : g_modalDialogs.back(); }
+
+void CDataExchange::Fail(int id, const text::Cp932String& message) {
+    AfxMessageBox(message, MB_OK);
+    if (WindowPeer* peer = m_pDlgWnd->Peer()) {
+        peer->SetFocus(id);
+    }
+    failed_ = true;
+}
+
+void DDX_Text(CDataExchange* pDX, int id, text::Cp932String& value, std::size_t maxBytes) {
+    WindowPeer* peer = pDX->m_pDlgWnd->Peer();
+    if (pDX->Failed() || peer == nullptr) {
+        return;
+    }
+    if (!pDX->m_bSaveAndValidate) {
+        peer->SetLimit(id, maxBytes);
+        peer->SetText(id, value);
+        return;
+    }
+    text::Cp932String entered = peer->GetText(id);
+    if (entered.size() > maxBytes) {
+        pDX->Fail(id, TextTooLong(maxBytes));
+        return;
+    }
+    value = std::move(entered);
+}
+
+void DDX_Check(CDataExchange* pDX, int id, int& value) {
+    WindowPeer* peer = pDX->m_pDlgWnd->Peer();
+    if (pDX->Failed() || peer == nullptr) {
+        return;
+    }
+    if (pDX->m_bSaveAndValidate) {
+        value = peer->GetCheck(id) == BST_CHECKED ? 1 : 0;
+    } else {
+        peer->SetCheck(id, value != 0 ? BST_CHECKED : BST_UNCHECKED);
+    }
+}
+
+void DDX_Control(CDataExchange* pDX, int id, CWnd& control) {
+    if (!control.IsWindow() && pDX->m_pDlgWnd->IsWindow()) {
+        control.AttachToControl(*pDX->m_pDlgWnd, id);
+    }
+}
+
+CDialog::~CDialog() { CDialog::DestroyWindow(); }
+
+bool CDialog::MakeWindow(CWnd* parent) {
+    const res::DialogTemplate* source = res::FindDialogTemplate(templateId_);
+    if (source == nullptr) {
+        return false;
+    }
+    std::unique_ptr<WindowPeer> peer = Backend().CreateDialogWindow(*source, *this, parent);
+    if (!peer) {
+        return false;
+    }
+    AttachPeer(std::move(peer), parent);
+    return true;
+}
+
+int CDialog::DoModal() {
+    CWnd* owner = parentWindow_ != nullptr ? parentWindow_ : ActiveModalDialog();
+    modalResult_ = IDCANCEL;
+    continueModal_ = true;
+    if (!MakeWindow(owner)) {
+        continueModal_ = false;
+        return IDCANCEL;
+    }
+    g_modalDialogs.push_back(this);
+    if (OnInitDialog()) {
+        peer_->FocusFirstTabStop();
+    }
+    if (continueModal_) {
+        peer_->ShowWindow();
+        Backend().RunModalLoop(*this, owner);
+    }
+    g_modalDialogs.pop_back();
+    DestroyWindow();
+    return modalResult_;
+}
+
+bool CDialog::Create(unsigned templateId, CWnd* parent) {
+    templateId_ = templateId;
+    if (!MakeWindow(parent)) {
+        return false;
+    }
+    OnInitDialog();
+    if (peer_ != nullptr) {
+        peer_->ShowWindow();
+    }
+    return true;
+}
+
+void CDialog::EndDialog(int result) {
+    modalResult_ = result;
+    continueModal_ = false;
+    Backend().WakeModalLoop();
+}
+
+bool CDialog::UpdateData(bool saveAndValidate) {
+    CDataExchange exchange(*this, saveAndValidate);
+    DoDataExchange(&exchange);
+    return !exchange.Failed();
+}
+
+bool CDialog::DestroyWindow() { return CWnd::DestroyWindow(); }
+
+bool CDialog::OnInitDialog() {
+    UpdateData(false);
+    return true;
+}
+
+void CDialog::OnOK() {
+    if (UpdateData(true)) {
+        EndDialog(IDOK);
+    }
+}
+
+void CDialog::OnCancel() { EndDialog(IDCANCEL); }
+
+bool CDialog::OnDialogMessage(int, unsigned, long*) { return false; }
+
+bool CDialog::OnCommand(int id, unsigned code) {
+    if (OnDialogMessage(id, code, nullptr)) {
+        return true;
+    }
+    if (code != BN_CLICKED) {
+        return false;
+    }
+    if (id == IDOK) {
+        OnOK();
+        return true;
+    }
+    if (id == IDCANCEL) {
+        OnCancel();
+        return true;
+    }
+    return false;
+}
+
+bool CDialog::OnNotify(int id, unsigned code, long* result) { return OnDialogMessage(id, code, result); }
+
+}  // namespace molvar::framework
