@@ -102,7 +102,9 @@ void HeadlessWindow::SetFocus(int id) {
 
 void HeadlessWindow::FocusFirstTabStop() {
     for (const res::ControlTemplate& control : source_.controls) {
-        if (control.id != res::IDC_STATIC && TakesFocusWithTab(control) && Reachable(control.id)) {
+        // Before the window shows, as the dialog manager does it.
+        const ControlState* state = Find(control.id);
+        if (state != nullptr && TakesFocusWithTab(control) && state->enabled && state->visible) {
             SetFocus(control.id);
             return;
         }
