@@ -1,0 +1,216 @@
+// The user of the Win32 backend: drives the real windows with the messages
+// a keyboard and a mouse would cause, so that the controls' own behaviour
+// (and the byte limits the backend puts on the edits) takes part.
+#include "framework/dialog_user.h"
+#include "framework/win32/win32_window.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+#include <climits>
+
+namespace molvar::framework {
+namespace {
+
+using win32::Win32Window;
+
+// Whether `window` is the modal dialog's window or one of its pages.
+bool InActiveDialog(const Win32Window& window) {
+    const CDialog* modal = ActiveModalDialog();
+    for (const CWnd* w = &window.Dialog(); w != nullptr; w = w->GetParent()) {
+        if (w == modal) {
+            return true;
+        }
+    }
+    return false;
+}
+
+std::wstring WideFromUtf8(std::string_view utf8) {
+    if (utf8.empty() || utf8.size() > INT_MAX) {
+        return {};
+    }
+    const int length = static_cast<int>(utf8.size());
+    const int needed = ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), length, nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(std::max(needed, 0)), L'\0');
+    ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), length, wide.data(), needed);
+    return wide;
+}
+
+std::string Utf8FromWide(std::wstring_view wide) {
+    if (wide.empty() || wide.size() > INT_MAX) {
+        return {};
+    }
+    const int length = static_cast<int>(wide.size());
+    const int needed = ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), length, nullptr, 0, nullptr, nullptr);
+    std::string utf8(static_cast<std::size_t>(std::max(needed, 0)), '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), length, utf8.data(), needed, nullptr, nullptr);
+    return utf8;
+}
+
+std::wstring WindowText(HWND window) {
+    const int length = ::GetWindowTextLengthW(window);
+    if (length <= 0) {
+        return {};
+    }
+    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+    text.resize(static_cast<std::size_t>(std::clamp(::GetWindowTextW(window, text.data(), length + 1), 0, length)));
+    return text;
+}
+
+// Whether a mouse or the keyboard can reach `control`: it and every window
+// around it are shown and enabled.
+bool CanReach(HWND control) {
+    if (!::IsWindowVisible(control)) {
+        return false;
+    }
+    for (HWND at = control; at != nullptr; at = ::GetAncestor(at, GA_PARENT)) {
+        if (!::IsWindowEnabled(at)) {
+            return false;
+        }
+        if ((::GetWindowLongW(at, GWL_STYLE) & WS_CHILD) == 0) {
+            break;
+        }
+    }
+    return true;
+}
+
+class Win32User final : public DialogUser {
+public:
+    unsigned ModalTemplate() const override {
+        const CDialog* modal = ActiveModalDialog();
+        return modal != nullptr ? modal->TemplateId() : 0;
+    }
+
+    bool HasWindow(unsigned templateId) const override { return FindWindow(templateId) != nullptr; }
+
+    void Type(ControlRef control, std::string_view utf8) override {
+        const HWND edit = Reachable(control);
+        if (edit == nullptr) {
+            return;
+        }
+        FindWindow(control.templateId)->SetFocus(control.id);
+        // The old text goes first, as one key; then one character after
+        // the other, each of which the edit may refuse.
+        ::SendMessageW(edit, EM_SETSEL, 0, -1);
+        if (::GetWindowTextLengthW(edit) > 0) {
+            ::SendMessageW(edit, WM_CHAR, VK_BACK, 1);
+        }
+        for (const wchar_t unit : WideFromUtf8(utf8)) {
+            ::SendMessageW(edit, WM_CHAR, static_cast<WPARAM>(unit), 1);
+        }
+    }
+
+    void Click(ControlRef control) override {
+        if (const HWND button = Reachable(control)) {
+            ::SendMessageW(button, BM_CLICK, 0, 0);
+        }
+    }
+
+    // The tab control's own sequence for a click: the dialog may refuse the
+    // change while the old tab is still selected.
+    void PickTab(ControlRef control, int index) override {
+        const HWND tabs = Reachable(control);
+        if (tabs == nullptr) {
+            return;
+        }
+        const auto count = static_cast<int>(::SendMessageW(tabs, TCM_GETITEMCOUNT, 0, 0));
+        if (index < 0 || index >= count || index == ::SendMessageW(tabs, TCM_GETCURSEL, 0, 0)) {
+            return;  // a click on the selected tab changes nothing and says nothing
+        }
+        const HWND parent = ::GetParent(tabs);
+        NMHDR header{tabs, static_cast<UINT_PTR>(control.id), TCN_SELCHANGING};
+        if (::SendMessageW(parent, WM_NOTIFY, header.idFrom, reinterpret_cast<LPARAM>(&header)) != 0) {
+            return;
+        }
+        ::SendMessageW(tabs, TCM_SETCURSEL, static_cast<WPARAM>(index), 0);
+        header.code = TCN_SELCHANGE;
+        ::SendMessageW(parent, WM_NOTIFY, header.idFrom, reinterpret_cast<LPARAM>(&header));
+    }
+
+    // Posted where the focus is, so the modal loop takes it as a real key:
+    // PreTranslateMessage first, then the dialog manager.
+    void PressKey(unsigned virtualKey) override {
+        const HWND modal = win32::ActiveModalWindow();
+        if (modal == nullptr) {
+            return;
+        }
+        HWND target = ::GetFocus();
+        const Win32Window* holder = target != nullptr ? win32::WindowHolding(target) : nullptr;
+        if (holder == nullptr || !InActiveDialog(*holder)) {
+            target = modal;
+        }
+        const auto scanCode = static_cast<LPARAM>(::MapVirtualKeyW(virtualKey, MAPVK_VK_TO_VSC));
+        const LPARAM down = 1 | (scanCode << 16);
+        const LPARAM up = down | (LPARAM{1} << 30) | (LPARAM{1} << 31);
+        ::PostMessageW(target, WM_KEYDOWN, virtualKey, down);
+        ::PostMessageW(target, WM_KEYUP, virtualKey, up);
+    }
+
+    std::string Text(ControlRef control) const override {
+        const HWND window = Control(control);
+        return window != nullptr ? Utf8FromWide(WindowText(window)) : std::string();
+    }
+
+    bool IsChecked(ControlRef control) const override {
+        const HWND button = Control(control);
+        return button != nullptr && ::SendMessageW(button, BM_GETCHECK, 0, 0) == BST_CHECKED;
+    }
+
+    bool IsEnabled(ControlRef control) const override {
+        const HWND window = Control(control);
+        return window != nullptr && (::GetWindowLongW(window, GWL_STYLE) & WS_DISABLED) == 0;
+    }
+
+    bool IsVisible(ControlRef control) const override {
+        const HWND window = Control(control);
+        return window != nullptr && ::IsWindowVisible(window);
+    }
+
+    int TabSelection(ControlRef control) const override {
+        const HWND tabs = Control(control);
+        return tabs != nullptr ? static_cast<int>(::SendMessageW(tabs, TCM_GETCURSEL, 0, 0)) : -1;
+    }
+
+    ControlRef Focus() const override {
+        HWND focus = ::GetFocus();
+        const Win32Window* holder = focus != nullptr ? win32::WindowHolding(focus) : nullptr;
+        if (holder == nullptr) {
+            return {0, 0};
+        }
+        if (focus == holder->Handle()) {
+            return {holder->Template().id, 0};
+        }
+        // The control itself, not a window inside it.
+        while (::GetParent(focus) != holder->Handle()) {
+            focus = ::GetParent(focus);
+        }
+        return {holder->Template().id, ::GetDlgCtrlID(focus)};
+    }
+
+private:
+    Win32Window* FindWindow(unsigned templateId) const {
+        for (Win32Window* window : win32::AllWindows()) {
+            if (window->Template().id == templateId && InActiveDialog(*window)) {
+                return window;
+            }
+        }
+        return nullptr;
+    }
+
+    HWND Control(ControlRef control) const {
+        const Win32Window* window = FindWindow(control.templateId);
+        return window != nullptr ? window->Control(control.id) : nullptr;
+    }
+
+    // The control when the user can act on it, else null.
+    HWND Reachable(ControlRef control) const {
+        const HWND window = Control(control);
+        return window != nullptr && CanReach(window) ? window : nullptr;
+    }
+};
+
+}  // namespace
+
+std::unique_ptr<DialogUser> MakeDialogUser() { return std::make_unique<Win32User>(); }
+
+}  // namespace molvar::framework
