@@ -26,4 +26,49 @@ const text::Cp932String& InstallProperly() {
     return text;
 }
 
+// A fixed text, converted once.
+#define MOLVAR_FIXED_TEXT(name, literal)                                        \
+    const text::Cp932String& name() {                                           \
+        static const text::Cp932String text = text::LiteralToCp932(literal);    \
+        return text;                                                            \
+    }
+
+const text::Cp932String& PageTabLabel(int index) {
+    static const text::Cp932String labels[] = {
+        text::LiteralToCp932(u8" 対象ファイル "),
+        text::LiteralToCp932(u8" 通知の有無 "),
+        text::LiteralToCp932(u8" 後処理の指定 "),
+    };
+    return labels[index];
+}
+
+MOLVAR_FIXED_TEXT(NoTargetFileName, u8"対象ファイル名の入力がございません。")
+MOLVAR_FIXED_TEXT(NoMoveFolder, u8"移動先フォルダ名の入力がございません。")
+MOLVAR_FIXED_TEXT(CreateMoveFolderQuestion,
+                  u8"指定された移動先フォルダは存在しません。このフォルダを作成しますか？「はい／いいえ」を選んでください。")
+MOLVAR_FIXED_TEXT(MoveFolderNotCreated, u8"指定された移動先フォルダは作成できませんでした。")
+MOLVAR_FIXED_TEXT(NoTitle, u8"タイトルの入力がございません。")
+MOLVAR_FIXED_TEXT(NoWatchFolder, u8"監視するフォルダの入力がございません。")
+MOLVAR_FIXED_TEXT(CreateWatchFolderQuestion,
+                  u8"指定された監視フォルダは存在しません。このフォルダを作成しますか？「はい／いいえ」を選んでください。")
+MOLVAR_FIXED_TEXT(WatchFolderNotCreated, u8"指定された監視フォルダは作成できませんでした。")
+
+MOLVAR_FIXED_TEXT(ProgramFileFilter, u8"プログラムファイル (*.EXE)|*.EXE|全てのファイル (*.*)|*.*||")
+MOLVAR_FIXED_TEXT(WaveFileFilter, u8"プログラムファイル (*.WAV)|*.WAV|全てのファイル (*.*)|*.*||")
+MOLVAR_FIXED_TEXT(ProgramFileTitle, u8"プログラムファイル指定")
+MOLVAR_FIXED_TEXT(ChooseFolderTitle, u8"フォルダーを選択してください")
+
+text::Cp932String ChosenPathTooLong(std::size_t maxBytes) {
+    static const text::Cp932String before = text::LiteralToCp932(u8"選択された場所のパスが長すぎるため使用できません。この欄に入るのは ");
+    static const text::Cp932String after = text::LiteralToCp932(u8" バイト（全角文字は 2 バイト）までです。");
+    return before + text::Cp932String::FromBytes(std::to_string(maxBytes)) + after;
+}
+
+MOLVAR_FIXED_TEXT(ChosenPathNotConvertible,
+                  u8"選択された場所のパスにはシフト JIS で表せない文字が含まれているため使用できません。")
+MOLVAR_FIXED_TEXT(ChosenFolderVirtual,
+                  u8"選択された場所はファイルシステム上のフォルダではないため使用できません。")
+
+#undef MOLVAR_FIXED_TEXT
+
 }  // namespace molvar::res
