@@ -44,10 +44,13 @@ private:
     void OnBrowseFolder();
     void OnBrowseProgram();
     void OnChangeProgram();
-    // Makes the page of `index` and moves the dialog's values into it.
-    void CreatePage(int index);
+    // Makes the page of `index` with the dialog's values; null when its
+    // window could not be made.
+    framework::CDialog* CreatePage(int index);
+    framework::CDialog* PageOf(int index) const;
     // Takes the shown page's values; false when a check refused them.
     bool CollectShownPage();
+    bool CollectMoveFolder();
     void DestroyPagesOtherThan(int index);
 };
 

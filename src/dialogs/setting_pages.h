@@ -2,8 +2,15 @@
 // few values of one setting, and the folder chooser they share with it.
 #pragma once
 
+#include <cstddef>
+#include <initializer_list>
+
 #include "framework/dialog.h"
 #include "res/templates.h"
+
+namespace molvar::framework {
+struct ChooserResult;
+}
 
 namespace molvar::dialogs {
 
@@ -85,5 +92,18 @@ private:
 // full path in `result` when one was chosen that fits `maxBytes` bytes;
 // otherwise false, with a message when the choice could not be used.
 bool ChooseFolder(const Cp932String& initial, Cp932String& result, std::size_t maxBytes);
+
+// Whether a chooser's result can go into a field of `maxBytes` bytes as it
+// is; a result that cannot (too long, no code page 932 form, a virtual
+// folder) is refused with a message. A cancelled choice is just false.
+bool AcceptChosenPath(const framework::ChooserResult& choice, std::size_t maxBytes);
+
+// The longest start of `value` of at most `maxBytes` bytes that does not
+// split a double-byte character.
+Cp932String CutToBytes(const Cp932String& value, std::size_t maxBytes);
+
+// Helpers for the dialogs' own controls.
+void EnableControls(framework::CWnd& window, std::initializer_list<int> ids, bool on);
+void FocusControl(framework::CWnd& window, int id);
 
 }  // namespace molvar::dialogs

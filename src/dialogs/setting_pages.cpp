@@ -1,0 +1,252 @@
+#include "dialogs/setting_pages.h"
+
+#include "framework/choosers.h"
+#include "res/resource.h"
+#include "res/strings.h"
+
+namespace molvar::dialogs {
+
+using namespace res;
+using framework::ChooserResult;
+using framework::DDX_Check;
+using framework::DDX_Text;
+using framework::DialogMapEntry;
+using framework::OnControl;
+
+namespace {
+
+constexpr std::size_t kPatternBytes = 40;
+constexpr std::size_t kSoundFileBytes = 126;
+// The destination field takes one byte more than the setting keeps; the
+// settings dialog cuts it when it collects the page.
+constexpr std::size_t kMoveFieldBytes = 127;
+constexpr std::size_t kMoveFolderBytes = 126;
+
+// Enter and Escape inside a page would end the page, or reach the settings
+// dialog as OK or Cancel; a page takes neither.
+bool IsEnterOrEscape(const Message& message) {
+    return message.message == WM_KEYDOWN && (message.wParam == VK_RETURN || message.wParam == VK_ESCAPE);
+}
+
+int CheckState(bool on) { return on ? BST_CHECKED : BST_UNCHECKED; }
+
+}  // namespace
+
+Cp932String CutToBytes(const Cp932String& value, std::size_t maxBytes) {
+    return Cp932String::FromBytes(std::string_view(value.bytes()).substr(0, text::CutLength(value.bytes(), maxBytes)));
+}
+
+void EnableControls(framework::CWnd& window, std::initializer_list<int> ids, bool on) {
+    for (const int id : ids) {
+        if (framework::CWnd* control = window.GetDlgItem(id)) {
+            control->EnableWindow(on);
+        }
+    }
+}
+
+void FocusControl(framework::CWnd& window, int id) {
+    if (framework::CWnd* control = window.GetDlgItem(id)) {
+        control->SetFocus();
+    }
+}
+
+bool AcceptChosenPath(const ChooserResult& choice, std::size_t maxBytes) {
+    switch (choice.outcome) {
+    case ChooserResult::Outcome::Cancelled:
+        return false;
+    case ChooserResult::Outcome::NoFileSystemPath:
+        AfxMessageBox(ChosenFolderVirtual());
+        return false;
+    case ChooserResult::Outcome::NotConvertible:
+        AfxMessageBox(ChosenPathNotConvertible());
+        return false;
+    case ChooserResult::Outcome::Chosen:
+        break;
+    }
+    // Cutting would name another file or folder: a path that does not fit
+    // is refused as a whole.
+    if (choice.path.size() > maxBytes) {
+        AfxMessageBox(ChosenPathTooLong(maxBytes));
+        return false;
+    }
+    return !choice.path.empty();
+}
+
+bool ChooseFolder(const Cp932String& initial, Cp932String& result, std::size_t maxBytes) {
+    const ChooserResult choice = framework::ActiveChoosers().Folder(ChooseFolderTitle(), initial);
+    if (!AcceptChosenPath(choice, maxBytes)) {
+        return false;
+    }
+    result = choice.path;
+    return true;
+}
+
+// Target files.
+
+void CFileProcDlg::DoDataExchange(CDataExchange* pDX) { DDX_Text(pDX, IDC_NAME_PATTERN, namePattern, kPatternBytes); }
+
+bool CFileProcDlg::OnInitDialog() {
+    CDialog::OnInitDialog();
+    CheckDlgButton(IDC_ALL_FILES, CheckState(targetKind == 0));
+    CheckDlgButton(IDC_NAMED_FILES, CheckState(targetKind == 1));
+    CheckDlgButton(IDC_CREATE_OR_UPDATE, CheckState(triggerKind == 0));
+    CheckDlgButton(IDC_CREATE_RENAME_DELETE, CheckState(triggerKind == 1));
+    EnablePattern();
+    return true;
+}
+
+bool CFileProcDlg::PreTranslateMessage(Message& message) {
+    return IsEnterOrEscape(message) || CDialog::PreTranslateMessage(message);
+}
+
+bool CFileProcDlg::OnDialogMessage(int id, unsigned code, long* result) {
+    static constexpr DialogMapEntry<CFileProcDlg> kMap[] = {
+        OnControl(BN_CLICKED, IDC_ALL_FILES, &CFileProcDlg::OnAllFiles),
+        OnControl(BN_CLICKED, IDC_NAMED_FILES, &CFileProcDlg::OnNamedFiles),
+        OnControl(BN_CLICKED, IDC_CREATE_OR_UPDATE, &CFileProcDlg::OnCreateOrUpdate),
+        OnControl(BN_CLICKED, IDC_CREATE_RENAME_DELETE, &CFileProcDlg::OnCreateRenameDelete),
+    };
+    return framework::DispatchDialogMap<CFileProcDlg>(*this, kMap, id, code, result) ||
+           CDialog::OnDialogMessage(id, code, result);
+}
+
+void CFileProcDlg::OnAllFiles() {
+    targetKind = 0;
+    EnablePattern();
+}
+
+void CFileProcDlg::OnNamedFiles() {
+    targetKind = 1;
+    EnablePattern();
+}
+
+void CFileProcDlg::OnCreateOrUpdate() { triggerKind = 0; }
+
+void CFileProcDlg::OnCreateRenameDelete() { triggerKind = 1; }
+
+void CFileProcDlg::EnablePattern() { EnableControls(*this, {IDC_NAME_PATTERN, IDC_WILDCARD_NOTE}, targetKind == 1); }
+
+// Notification.
+
+void CNoticeProcDlg::DoDataExchange(CDataExchange* pDX) {
+    DDX_Check(pDX, IDC_SHOW_MESSAGE, showMessage);
+    DDX_Check(pDX, IDC_PLAY_SOUND, playSound);
+    DDX_Text(pDX, IDC_SOUND_FILE, soundFile, kSoundFileBytes);
+}
+
+bool CNoticeProcDlg::OnInitDialog() {
+    CDialog::OnInitDialog();
+    CheckDlgButton(IDC_BEEP, CheckState(soundChoice == 0));
+    CheckDlgButton(IDC_WAVE, CheckState(soundChoice == 1));
+    EnableSoundControls();
+    return true;
+}
+
+bool CNoticeProcDlg::PreTranslateMessage(Message& message) {
+    return IsEnterOrEscape(message) || CDialog::PreTranslateMessage(message);
+}
+
+bool CNoticeProcDlg::OnDialogMessage(int id, unsigned code, long* result) {
+    static constexpr DialogMapEntry<CNoticeProcDlg> kMap[] = {
+        OnControl(BN_CLICKED, IDC_PLAY_SOUND, &CNoticeProcDlg::OnPlaySound),
+        OnControl(BN_CLICKED, IDC_BEEP, &CNoticeProcDlg::OnBeep),
+        OnControl(BN_CLICKED, IDC_WAVE, &CNoticeProcDlg::OnWave),
+        OnControl(BN_CLICKED, IDC_BROWSE_SOUND, &CNoticeProcDlg::OnBrowseSound),
+    };
+    return framework::DispatchDialogMap<CNoticeProcDlg>(*this, kMap, id, code, result) ||
+           CDialog::OnDialogMessage(id, code, result);
+}
+
+void CNoticeProcDlg::OnPlaySound() {
+    if (UpdateData(true)) {
+        EnableSoundControls();
+    }
+}
+
+void CNoticeProcDlg::OnBeep() {
+    soundChoice = 0;
+    EnableControls(*this, {IDC_SOUND_FILE, IDC_BROWSE_SOUND}, false);
+}
+
+void CNoticeProcDlg::OnWave() {
+    soundChoice = 1;
+    EnableControls(*this, {IDC_SOUND_FILE, IDC_BROWSE_SOUND}, true);
+}
+
+void CNoticeProcDlg::OnBrowseSound() {
+    UpdateData(true);
+    framework::CFileDialog chooser(true, WaveFileFilter(), ProgramFileTitle());
+    chooser.DoModal();
+    if (AcceptChosenPath(chooser.Result(), kSoundFileBytes)) {
+        soundFile = chooser.GetPathName();
+        UpdateData(false);
+    }
+}
+
+// The sound choices go with the sound box; the WAVE file field with the box
+// and the WAVE choice.
+void CNoticeProcDlg::EnableSoundControls() {
+    EnableControls(*this, {IDC_BEEP, IDC_WAVE}, playSound != 0);
+    EnableControls(*this, {IDC_SOUND_FILE, IDC_BROWSE_SOUND}, playSound != 0 && soundChoice == 1);
+}
+
+// After-processing.
+
+void CAfterProcDlg::DoDataExchange(CDataExchange* pDX) {
+    DDX_Text(pDX, IDC_MOVE_FOLDER, moveFolder, kMoveFieldBytes);
+    DDX_Check(pDX, IDC_OVERWRITE, overwriteMoved);
+}
+
+bool CAfterProcDlg::OnInitDialog() {
+    CDialog::OnInitDialog();
+    // A stored "delete" checks the hidden option, so neither visible one is.
+    CheckDlgButton(IDC_LEAVE_FILE, CheckState(afterAction == 0));
+    CheckDlgButton(IDC_DELETE_TARGET, CheckState(afterAction == 1));
+    CheckDlgButton(IDC_MOVE_TARGET, CheckState(afterAction == 2));
+    EnableMoveControls();
+    return true;
+}
+
+bool CAfterProcDlg::PreTranslateMessage(Message& message) {
+    return IsEnterOrEscape(message) || CDialog::PreTranslateMessage(message);
+}
+
+bool CAfterProcDlg::OnDialogMessage(int id, unsigned code, long* result) {
+    static constexpr DialogMapEntry<CAfterProcDlg> kMap[] = {
+        OnControl(BN_CLICKED, IDC_LEAVE_FILE, &CAfterProcDlg::OnLeaveFile),
+        OnControl(BN_CLICKED, IDC_DELETE_TARGET, &CAfterProcDlg::OnDeleteTarget),
+        OnControl(BN_CLICKED, IDC_MOVE_TARGET, &CAfterProcDlg::OnMoveTarget),
+        OnControl(BN_CLICKED, IDC_BROWSE_MOVE, &CAfterProcDlg::OnBrowseMoveFolder),
+    };
+    return framework::DispatchDialogMap<CAfterProcDlg>(*this, kMap, id, code, result) ||
+           CDialog::OnDialogMessage(id, code, result);
+}
+
+void CAfterProcDlg::OnLeaveFile() {
+    afterAction = 0;
+    EnableMoveControls();
+}
+
+void CAfterProcDlg::OnDeleteTarget() {
+    afterAction = 1;
+    EnableMoveControls();
+}
+
+void CAfterProcDlg::OnMoveTarget() {
+    afterAction = 2;
+    EnableMoveControls();
+}
+
+void CAfterProcDlg::OnBrowseMoveFolder() {
+    UpdateData(true);
+    // The setting keeps 126 bytes: a longer choice would be cut to another folder.
+    if (ChooseFolder(moveFolder, moveFolder, kMoveFolderBytes)) {
+        UpdateData(false);
+    }
+}
+
+void CAfterProcDlg::EnableMoveControls() {
+    EnableControls(*this, {IDC_MOVE_FOLDER, IDC_BROWSE_MOVE, IDC_OVERWRITE}, afterAction == 2);
+}
+
+}  // namespace molvar::dialogs
