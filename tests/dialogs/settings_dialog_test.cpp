@@ -2,6 +2,7 @@
 // run on the headless backend and, in the Windows build, on real windows.
 #include <initializer_list>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <tuple>
 #include <utility>
@@ -122,6 +123,10 @@ struct SoundCase {
     std::vector<int> clicks;
     std::string checked, enabled;
     int resultKind;
+    friend void PrintTo(const SoundCase& c, std::ostream* out) {
+        *out << "stored " << c.storedKind << ", clicks";
+        for (const int id : c.clicks) *out << ' ' << id;
+    }
 };
 
 class NotificationPageTest : public SettingsDialogTest, public ::testing::WithParamInterface<SoundCase> {};
@@ -327,6 +332,10 @@ struct BrowseCase {
     ControlRef button, field;
     ChooserResult result;
     std::string message;
+    friend void PrintTo(const BrowseCase& c, std::ostream* out) {
+        *out << "button " << c.button.id << " on tab " << c.tab << ", outcome " << static_cast<int>(c.result.outcome)
+             << ", " << c.result.path.size() << " bytes";
+    }
 };
 
 class BrowseResultTest : public SettingsDialogTest, public ::testing::WithParamInterface<BrowseCase> {};
