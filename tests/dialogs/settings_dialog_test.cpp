@@ -148,7 +148,7 @@ TEST_P(NotificationPageTest, EnablesBySoundBoxAndChoiceAndGivesTheSoundKind) {
     EXPECT_EQ(std::tie(dlg.soundKind, dlg.soundFile), std::tuple(c.resultKind, "a.wav"_cp));
 }
 
-INSTANTIATE_TEST_SUITE_P(Sounds, NotificationPageTest,
+INSTANTIATE_TEST_SUITE_P(SettingsDialog, NotificationPageTest,
                          ::testing::Values(SoundCase{0, {}, "010", "0000", 0}, SoundCase{1, {}, "110", "1100", 1},
                                            SoundCase{2, {}, "101", "1111", 2},
                                            SoundCase{0, {IDC_PLAY_SOUND}, "110", "1100", 1},
@@ -283,7 +283,7 @@ TEST_P(KeyTest, InsideAPageDoesNothingOnTheDialogEnds) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(EnterEscape, KeyTest,
+INSTANTIATE_TEST_SUITE_P(SettingsDialog, KeyTest,
                          ::testing::Values(std::pair(VK_RETURN, IDOK), std::pair(VK_ESCAPE, IDCANCEL)));
 
 TEST_F(SettingsDialogTest, BrowsesFillTheirFieldAndKeepWhatWasTyped) {
@@ -366,7 +366,7 @@ const ChooserResult kPath127{Outcome::Chosen, text::Cp932String::FromBytes("C:\\
 constexpr ControlRef kBrowseFolder = Dlg(IDC_BROWSE_FOLDER), kBrowseMove = AfterPage(IDC_BROWSE_MOVE);
 
 INSTANTIATE_TEST_SUITE_P(
-    Choices, BrowseResultTest,
+    SettingsDialog, BrowseResultTest,
     ::testing::Values(
         BrowseCase{0, kBrowseFolder, kFolder, kPath126, ""}, BrowseCase{0, kBrowseFolder, kFolder, kPath127, kTooLong},
         BrowseCase{0, kBrowseFolder, kFolder, {Outcome::NotConvertible, {}}, U8(u8"シフト JIS")},
@@ -404,7 +404,7 @@ TEST_P(LongDestinationTest, IsKeptAs126BytesWithoutSplittingACharacter) {
     EXPECT_TRUE(fs::is_directory(Utf8Path(kept)));
 }
 
-INSTANTIATE_TEST_SUITE_P(Ends, LongDestinationTest, ::testing::Bool());
+INSTANTIATE_TEST_SUITE_P(SettingsDialog, LongDestinationTest, ::testing::Bool());
 
 }  // namespace
 }  // namespace molvar::test
