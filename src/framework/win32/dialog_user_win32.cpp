@@ -74,6 +74,29 @@ bool CanReach(HWND control) {
     return true;
 }
 
+// One user at one screen. Test programs that run side by side take turns
+// while they act on windows: under one Wine session, a program that shows a
+// window takes the activation, and the focus with it, from another's.
+class ScreenTurn {
+public:
+    ScreenTurn() {
+        if (turn_ != nullptr) {
+            ::WaitForSingleObject(turn_, INFINITE);  // also when a program ended while it had it
+        }
+    }
+    ~ScreenTurn() {
+        if (turn_ != nullptr) {
+            ::ReleaseMutex(turn_);
+            ::CloseHandle(turn_);
+        }
+    }
+    ScreenTurn(const ScreenTurn&) = delete;
+    ScreenTurn& operator=(const ScreenTurn&) = delete;
+
+private:
+    HANDLE turn_ = ::CreateMutexW(nullptr, FALSE, L"MolvarScriptedUser");
+};
+
 class Win32User final : public DialogUser {
 public:
     unsigned ModalTemplate() const override {
@@ -207,6 +230,8 @@ private:
         const HWND window = Control(control);
         return window != nullptr && CanReach(window) ? window : nullptr;
     }
+
+    ScreenTurn turn_;
 };
 
 }  // namespace
