@@ -184,10 +184,12 @@ DWORD ControlStyle(const res::ControlTemplate& control) {
         return result | SS_LEFT;
     case ControlKind::Icon:
         return result | SS_ICON;
+    // Frames and panels lie under the controls made before them: they must
+    // not paint over those.
     case ControlKind::BlackFrame:
-        return result | SS_BLACKFRAME | ((flags & style::kSunken) != 0 ? SS_SUNKEN : 0);
+        return result | WS_CLIPSIBLINGS | SS_BLACKFRAME | ((flags & style::kSunken) != 0 ? SS_SUNKEN : 0);
     case ControlKind::GrayRect:
-        return result | SS_GRAYRECT | ((flags & style::kSunken) != 0 ? SS_SUNKEN : 0);
+        return result | WS_CLIPSIBLINGS | SS_GRAYRECT | ((flags & style::kSunken) != 0 ? SS_SUNKEN : 0);
     case ControlKind::ListBox:
         return result | ((flags & style::kNotify) != 0 ? LBS_NOTIFY : 0) |
                ((flags & style::kNoIntegralHeight) != 0 ? LBS_NOINTEGRALHEIGHT : 0) |
