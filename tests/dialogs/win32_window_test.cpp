@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include <array>
 #include <atomic>
 #include <chrono>
@@ -25,6 +27,7 @@
 #include "dialogs/set_env_dlg.h"
 #include "res/resource.h"
 #include "support/dialog_script.h"
+#include "support/test_support.h"
 #include "text/convert.h"
 
 namespace molvar::test {
@@ -348,6 +351,94 @@ TEST(Win32ModalLoopTest, EndDialogFromAnotherThreadClosesTheDialogAtOnce) {
     EXPECT_EQ(result, IDOK);
     EXPECT_LT(elapsed, 3s);
 }
+
+// The system's choosers, answered from another thread as a user would:
+// the path typed into the file name, or the folder that the chooser opened
+// on taken as it is.
+enum class Answer { Ok, Cancel };
+
+struct ChooserCase {
+    const char* name;
+    bool folder;                    // the folder chooser, else the file-open dialog
+    std::u8string_view fileName;    // made in a fresh folder and chosen
+    Answer answer;
+    framework::ChooserResult::Outcome outcome;
+    friend void PrintTo(const ChooserCase& row, std::ostream* out) { *out << row.name; }
+};
+
+class ChooserTest : public testing::TestWithParam<ChooserCase> {};
+
+// The first dialog window that `thread` shows, or null after 10 seconds.
+HWND WaitForChooser(DWORD thread) {
+    for (int k = 0; k < 200; ++k) {
+        HWND found = nullptr;
+        ::EnumThreadWindows(
+            thread,
+            [](HWND window, LPARAM data) {
+                std::array<wchar_t, 16> name{};
+                ::GetClassNameW(window, name.data(), static_cast<int>(name.size()));
+                if (::IsWindowVisible(window) && std::wstring_view(name.data()) == L"#32770") {
+                    *reinterpret_cast<HWND*>(data) = window;
+                    return FALSE;
+                }
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&found));
+        if (found != nullptr) {
+            return found;
+        }
+        std::this_thread::sleep_for(50ms);
+    }
+    return nullptr;
+}
+
+TEST_P(ChooserTest, GivesThePathInCodePage932OrSaysWhyNot) {
+    using Outcome = framework::ChooserResult::Outcome;
+    const ChooserCase& row = GetParam();
+    const std::unique_ptr<DialogUser> user = framework::MakeDialogUser();  // the screen is this test's
+    const TempFolder folder;
+    const std::filesystem::path chosen = folder.path() / std::filesystem::path(row.fileName);
+    if (!row.folder) {
+        WriteText(chosen, "x");
+    }
+    const DWORD uiThread = ::GetCurrentThreadId();
+    std::thread hand([&] {
+        const HWND chooser = WaitForChooser(uiThread);
+        ASSERT_NE(chooser, nullptr);
+        std::this_thread::sleep_for(300ms);  // done with its start
+        if (row.answer == Answer::Ok && !row.folder) {
+            // The file name field, by its id in either look of the dialog.
+            for (const int field : {0x047C /* cmb13 */, 0x0480 /* edt1 */}) {
+                if (const HWND edit = ::GetDlgItem(chooser, field)) {
+                    ::SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(chosen.c_str()));
+                }
+            }
+        }
+        ::PostMessageW(chooser, WM_COMMAND, MAKEWPARAM(row.answer == Answer::Ok ? IDOK : IDCANCEL, BN_CLICKED), 0);
+    });
+    framework::Choosers& choosers = framework::BackendChoosers();
+    const framework::ChooserResult result =
+        row.folder ? choosers.Folder(Cp("Folder"), SjPath(folder.path()))
+                   : choosers.OpenFile({{{Cp("All files"), Cp("*.*")}}, Cp("Open")});
+    hand.join();
+    EXPECT_EQ(result.outcome, row.outcome);
+    const std::filesystem::path expected = row.folder ? folder.path() : chosen;
+    EXPECT_EQ(result.path, row.outcome == Outcome::Chosen ? SjPath(expected) : text::Cp932String());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Choosers, ChooserTest,
+    testing::Values(ChooserCase{"FileWithAJapaneseName", false, u8"ポ.txt", Answer::Ok,
+                                framework::ChooserResult::Outcome::Chosen},
+                    ChooserCase{"FileWithoutCp932Form", false, u8"é.txt", Answer::Ok,
+                                framework::ChooserResult::Outcome::NotConvertible},
+                    ChooserCase{"FileCancelled", false, u8"a.txt", Answer::Cancel,
+                                framework::ChooserResult::Outcome::Cancelled},
+                    ChooserCase{"FolderOpensOnTheInitialOne", true, u8"", Answer::Ok,
+                                framework::ChooserResult::Outcome::Chosen},
+                    ChooserCase{"FolderCancelled", true, u8"", Answer::Cancel,
+                                framework::ChooserResult::Outcome::Cancelled}),
+    [](const testing::TestParamInfo<ChooserCase>& info) { return std::string(info.param.name); });
 
 // Pictures of the dialogs for the documentation, taken by
 // scripts/screenshots: each dialog stays open, painted, while the script
