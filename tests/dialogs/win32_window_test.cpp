@@ -1,14 +1,13 @@
 // What the Win32 backend promises beyond the scenarios that every backend
 // runs: the windows stand where their templates put them, with their texts;
 // the edits' byte limits hold against paste and one-piece insertions as
-// well as typing; Tab walks into a page; and the modal loop wakes for an
-// EndDialog from another thread.
+// well as typing; Tab walks into a page; the modal loop wakes for an
+// EndDialog from another thread; the system's choosers give code page 932
+// paths. And the pictures that scripts/screenshots takes.
 #include "framework/win32/win32_window.h"
 
 #include <commctrl.h>
 #include <gtest/gtest.h>
-
-#include <functional>
 
 #include <array>
 #include <atomic>
