@@ -368,9 +368,9 @@ struct ChooserCase {
 
 class ChooserTest : public testing::TestWithParam<ChooserCase> {};
 
-// The first dialog window that `thread` shows, or null after 10 seconds.
+// The first dialog window that `thread` shows, or null after 30 seconds.
 HWND WaitForChooser(DWORD thread) {
-    for (int k = 0; k < 200; ++k) {
+    for (int k = 0; k < 600; ++k) {
         HWND found = nullptr;
         ::EnumThreadWindows(
             thread,
@@ -447,7 +447,9 @@ TEST_P(ChooserTest, GivesThePathInCodePage932OrSaysWhyNot) {
         ASSERT_NE(chooser, nullptr);
         std::this_thread::sleep_for(300ms);  // done with its start
         // The folder chooser opens its tree down to the initial folder.
-        for (int k = 0; row.folder && row.answer == Answer::Ok && k < 100 && SelectedFolderName(chooser) != folder.path().filename().wstring();
+        // Under load that can take Wine some seconds.
+        for (int k = 0; row.folder && row.answer == Answer::Ok && k < 400 &&
+                        SelectedFolderName(chooser) != folder.path().filename().wstring();
              ++k) {
             std::this_thread::sleep_for(50ms);
         }
