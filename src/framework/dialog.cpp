@@ -63,6 +63,16 @@ bool PreTranslateThroughParents(Message& message) {
 
 CDialog* ActiveModalDialog() { return g_modalDialogs.empty() ? nullptr : g_modalDialogs.back(); }
 
+bool InActiveModalDialog(const CWnd& window) {
+    const CDialog* modal = ActiveModalDialog();
+    for (const CWnd* w = &window; w != nullptr; w = w->GetParent()) {
+        if (w == modal) {
+            return true;
+        }
+    }
+    return false;
+}
+
 void CDataExchange::Fail(int id, const text::Cp932String& message) {
     AfxMessageBox(message, MB_OK);
     if (WindowPeer* peer = m_pDlgWnd->Peer()) {

@@ -126,5 +126,7 @@ private:
 
 // The modal dialog that is active on this thread (the innermost), or none.
 CDialog* ActiveModalDialog();
+// Whether `window` is that dialog or a window inside it (one of its pages).
+bool InActiveModalDialog(const CWnd& window);
 
 }  // namespace molvar::framework

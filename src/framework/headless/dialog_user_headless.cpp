@@ -14,15 +14,7 @@ using headless::HeadlessWindow;
 using headless::TheDesktop;
 
 // Whether `window` is the modal dialog's window or one of its pages.
-bool InActiveDialog(const HeadlessWindow& window) {
-    const CDialog* modal = ActiveModalDialog();
-    for (const CWnd* w = &window.Dialog(); w != nullptr; w = w->GetParent()) {
-        if (w == modal) {
-            return true;
-        }
-    }
-    return false;
-}
+bool InActiveDialog(const HeadlessWindow& window) { return InActiveModalDialog(window.Dialog()); }
 
 // The length of the UTF-8 character that starts with `lead`.
 std::size_t Utf8Length(unsigned char lead) {

@@ -15,15 +15,7 @@ namespace {
 using win32::Win32Window;
 
 // Whether `window` is the modal dialog's window or one of its pages.
-bool InActiveDialog(const Win32Window& window) {
-    const CDialog* modal = ActiveModalDialog();
-    for (const CWnd* w = &window.Dialog(); w != nullptr; w = w->GetParent()) {
-        if (w == modal) {
-            return true;
-        }
-    }
-    return false;
-}
+bool InActiveDialog(const Win32Window& window) { return InActiveModalDialog(window.Dialog()); }
 
 std::wstring WideFromUtf8(std::string_view utf8) {
     if (utf8.empty() || utf8.size() > INT_MAX) {
