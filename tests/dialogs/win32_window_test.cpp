@@ -3,7 +3,7 @@
 // the edits' byte limits hold against paste and one-piece insertions as
 // well as typing; Tab walks into a page; the modal loop wakes for an
 // EndDialog from another thread; the system's choosers give code page 932
-// paths. And the pictures that scripts/screenshots takes.
+// paths.
 #include "framework/win32/win32_window.h"
 
 #include <commctrl.h>
@@ -12,19 +12,15 @@
 #include <array>
 #include <atomic>
 #include <chrono>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <optional>
 #include <thread>
 #include <tuple>
-#include <type_traits>
 #include <utility>
 #include <vector>
 
-#include "dialogs/set_env_dlg.h"
 #include "res/resource.h"
 #include "support/dialog_script.h"
 #include "support/test_support.h"
@@ -486,133 +482,6 @@ INSTANTIATE_TEST_SUITE_P(
                     ChooserCase{"FolderCancelled", true, u8"", Answer::Cancel,
                                 framework::ChooserResult::Outcome::Cancelled}),
     [](const testing::TestParamInfo<ChooserCase>& info) { return std::string(info.param.name); });
-
-// Pictures of the dialogs for the documentation, taken by
-// scripts/screenshots: each dialog stays open, painted, while the script
-// takes a picture of its rectangle. Skipped in an ordinary run.
-class Pictures {
-public:
-    explicit Pictures(std::filesystem::path folder) : folder_(std::move(folder)) {}
-
-    // Asks for a picture of `window` named `name` and waits until it is taken.
-    void Take(HWND window, const std::string& name) const {
-        ::RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
-        Settle(500ms);
-        RECT rect;
-        ::GetWindowRect(window, &rect);
-        const std::filesystem::path request = folder_ / (name + ".request");
-        const std::filesystem::path part = folder_ / (name + ".part");
-        std::ofstream(part) << rect.left << ' ' << rect.top << ' ' << rect.right - rect.left << ' '
-                            << rect.bottom - rect.top << '\n';
-        std::filesystem::rename(part, request);
-        const auto deadline = std::chrono::steady_clock::now() + 30s;
-        while (std::filesystem::exists(request)) {
-            if (std::chrono::steady_clock::now() > deadline) {
-                ADD_FAILURE() << "no picture of " << name;
-                return;
-            }
-            Settle(50ms);
-        }
-    }
-
-private:
-    // Lets the windows paint meanwhile.
-    static void Settle(std::chrono::milliseconds time) {
-        const auto until = std::chrono::steady_clock::now() + time;
-        do {
-            MSG message;
-            while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-                ::TranslateMessage(&message);
-                ::DispatchMessageW(&message);
-            }
-            ::Sleep(20);
-        } while (std::chrono::steady_clock::now() < until);
-    }
-
-    std::filesystem::path folder_;
-};
-
-// The program's own icon, from Molvar3.exe beside the test program: the
-// test program has no icons of its own.
-struct IconDestroyer {
-    void operator()(HICON icon) const { ::DestroyIcon(icon); }
-};
-using IconPtr = std::unique_ptr<std::remove_pointer_t<HICON>, IconDestroyer>;
-
-IconPtr ProgramIcon() {
-    std::array<wchar_t, MAX_PATH> self{};
-    ::GetModuleFileNameW(nullptr, self.data(), static_cast<DWORD>(self.size()));
-    const std::filesystem::path program = std::filesystem::path(self.data()).replace_filename(L"Molvar3.exe");
-    const std::unique_ptr<std::remove_pointer_t<HMODULE>, decltype(&::FreeLibrary)> module(
-        ::LoadLibraryExW(program.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE),
-        ::FreeLibrary);
-    if (!module) {
-        return nullptr;
-    }
-    return IconPtr(static_cast<HICON>(::LoadImageW(module.get(), MAKEINTRESOURCEW(res::IDR_MAINFRAME), IMAGE_ICON,
-                                                   32, 32, 0)));
-}
-
-TEST(Win32Screenshots, Dialogs) {
-    const char* folder = std::getenv("MOLVAR_SCREENSHOT_DIR");
-    if (folder == nullptr) {
-        GTEST_SKIP() << "pictures for scripts/screenshots";
-    }
-    const Pictures pictures(folder);
-    {
-        dialogs::CSetEnvDlg settings;
-        settings.title = Cp(U8(u8"ダウンロード"));
-        settings.folder = Cp("C:\\Users\\Public\\Downloads");
-        settings.program = Cp("C:\\Windows\\notepad.exe");
-        settings.openTarget = 1;
-        settings.targetKind = 1;
-        settings.namePattern = Cp("*.txt");
-        settings.showMessage = 1;
-        settings.soundKind = 1;
-        settings.afterAction = 2;
-        settings.moveFolder = Cp(U8(u8"C:\\Users\\Public\\済み"));
-        constexpr ControlRef kTabs{res::IDD_SETENV, res::IDC_PAGE_TABS};
-        DialogScript script;
-        const char* const names[] = {"settings-dialog-files", "settings-dialog-notice", "settings-dialog-after"};
-        for (int tab = 0; tab < 3; ++tab) {
-            script.Then([&, tab](DialogUser& user) {
-                user.PickTab(kTabs, tab);
-                pictures.Take(HandleOf(&settings), names[tab]);
-            });
-        }
-        script.Then([](DialogUser& user) { user.Click({res::IDD_SETENV, IDCANCEL}); });
-        EXPECT_EQ(settings.DoModal(), IDCANCEL);
-    }
-    {
-        CDialog list(res::IDD_DIRLIST);
-        DialogScript script;
-        script.Then([&](DialogUser& user) {
-            framework::WindowPeer& peer = *list.Peer();
-            for (const std::u8string_view line : {u8"ダウンロード", u8"スキャナの取り込み", u8"夜間のバックアップ"}) {
-                peer.ListInsert(res::IDC_ENTRY_LIST, -1, text::LiteralToCp932(line));
-            }
-            peer.ListSelect(res::IDC_ENTRY_LIST, 0);
-            peer.SetText(res::IDC_SHOWN_FOLDER, Cp("C:\\Users\\Public\\Downloads"));
-            peer.SetText(res::IDC_SHOWN_PROGRAM, Cp("C:\\Windows\\notepad.exe"));
-            peer.SetCheck(res::IDC_START_WITH_LOGIN, BST_CHECKED);
-            pictures.Take(HandleOf(&list), "list-dialog");
-            user.Click({res::IDD_DIRLIST, IDCANCEL});
-        });
-        EXPECT_EQ(list.DoModal(), IDCANCEL);
-    }
-    {
-        const IconPtr icon = ProgramIcon();
-        CDialog about(res::IDD_ABOUTBOX);
-        DialogScript script;
-        script.Then([&](DialogUser& user) {
-            const HWND window = HandleOf(&about);
-            ::SendMessageW(::GetWindow(window, GW_CHILD), STM_SETICON, reinterpret_cast<WPARAM>(icon.get()), 0);
-            pictures.Take(window, "about-box");
-            user.Click({res::IDD_ABOUTBOX, IDOK});
-        });
-        EXPECT_EQ(about.DoModal(), IDOK);
-    }
-}
 
 }  // namespace
 }  // namespace molvar::test
