@@ -363,15 +363,17 @@ TEST_P(BrowseResultTest, IsTakenOnlyWhenItFitsItsField) {
 const std::string kTooLong = U8(u8"126 バイト");
 const ChooserResult kPath126{Outcome::Chosen, text::Cp932String::FromBytes("C:\\" + std::string(123, 'a'))};
 const ChooserResult kPath127{Outcome::Chosen, text::Cp932String::FromBytes("C:\\" + std::string(124, 'a'))};
+const ChooserResult kNotConvertible{Outcome::NotConvertible, {}}, kVirtual{Outcome::NoFileSystemPath, {}},
+    kCancelled{Outcome::Cancelled, {}};
 constexpr ControlRef kBrowseFolder = Dlg(IDC_BROWSE_FOLDER), kBrowseMove = AfterPage(IDC_BROWSE_MOVE);
 
 INSTANTIATE_TEST_SUITE_P(
     SettingsDialog, BrowseResultTest,
     ::testing::Values(
         BrowseCase{0, kBrowseFolder, kFolder, kPath126, ""}, BrowseCase{0, kBrowseFolder, kFolder, kPath127, kTooLong},
-        BrowseCase{0, kBrowseFolder, kFolder, {Outcome::NotConvertible, {}}, U8(u8"シフト JIS")},
-        BrowseCase{0, kBrowseFolder, kFolder, {Outcome::NoFileSystemPath, {}}, U8(u8"ファイルシステム")},
-        BrowseCase{0, kBrowseFolder, kFolder, {Outcome::Cancelled, {}}, ""},
+        BrowseCase{0, kBrowseFolder, kFolder, kNotConvertible, U8(u8"シフト JIS")},
+        BrowseCase{0, kBrowseFolder, kFolder, kVirtual, U8(u8"ファイルシステム")},
+        BrowseCase{0, kBrowseFolder, kFolder, kCancelled, ""},
         BrowseCase{0, Dlg(IDC_BROWSE_PROGRAM), kProgram, kPath127, kTooLong},
         BrowseCase{1, NoticePage(IDC_BROWSE_SOUND), kSoundFile, kPath127, kTooLong},
         // The destination field takes 127 bytes, but the setting keeps 126.

@@ -17,7 +17,6 @@
 #include <memory>
 #include <optional>
 #include <thread>
-#include <tuple>
 #include <utility>
 #include <vector>
 
