@@ -35,6 +35,8 @@ public:
     virtual void Click(ControlRef control) = 0;
     // Clicks the tab `index` of a tab control.
     virtual void PickTab(ControlRef control, int index) = 0;
+    // Clicks the line `index` of a list box.
+    virtual void PickListLine(ControlRef control, int index) = 0;
     // A key pressed where the focus is (VK_RETURN, VK_ESCAPE, VK_TAB).
     virtual void PressKey(unsigned virtualKey) = 0;
 
@@ -43,6 +45,7 @@ public:
     virtual bool IsEnabled(ControlRef control) const = 0;
     virtual bool IsVisible(ControlRef control) const = 0;
     virtual int TabSelection(ControlRef control) const = 0;
+    virtual int ListSelection(ControlRef control) const = 0;
     // The control that has the focus; {0, 0} when none of ours has it.
     virtual ControlRef Focus() const = 0;
 };

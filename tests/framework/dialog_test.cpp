@@ -58,6 +58,48 @@ TEST(DialogTest, ExchangeLimitsTypingAndRefusesWhatDoesNotFitWithItsLimit) {
     EXPECT_EQ(dialog.folder, Sj(u8"bc"));
 }
 
+// A list box's lines, its selection and the notification of a click on a
+// line reach the dialog's message map.
+class ListDialog : public CDialog {
+public:
+    ListDialog() : CDialog(res::IDD_DIRLIST) {}
+    framework::CListBox list;
+    std::vector<int> picked;
+
+protected:
+    void DoDataExchange(framework::CDataExchange* pDX) override { DDX_Control(pDX, res::IDC_ENTRY_LIST, list); }
+    bool OnInitDialog() override {
+        CDialog::OnInitDialog();
+        for (const char* line : {"a", "b", "c"}) list.AddString(text::Cp932String::FromBytes(line));
+        list.DeleteString(0);
+        return true;
+    }
+    bool OnDialogMessage(int id, unsigned code, long* result) override {
+        static constexpr framework::DialogMapEntry<ListDialog> kMap[] = {
+            framework::OnControl(LBN_SELCHANGE, res::IDC_ENTRY_LIST, &ListDialog::OnPick)};
+        return framework::DispatchDialogMap<ListDialog>(*this, kMap, id, code, result);
+    }
+
+private:
+    void OnPick() { picked.push_back(list.GetCurSel()); }
+};
+
+TEST(DialogTest, AClickOnAListLineSelectsItAndNotifiesTheDialog) {
+    ListDialog dialog;
+    DialogScript script;
+    script.Then([&](DialogUser& user) {
+        constexpr framework::ControlRef kList{res::IDD_DIRLIST, res::IDC_ENTRY_LIST};
+        EXPECT_EQ(user.ListSelection(kList), -1);
+        user.PickListLine(kList, 1);
+        user.PickListLine(kList, 2);  // past the last line: nothing
+        EXPECT_EQ(user.ListSelection(kList), 1);
+        EXPECT_EQ(dialog.list.GetText(1), text::Cp932String::FromBytes("c"));
+        user.Click({res::IDD_DIRLIST, IDCANCEL});
+    });
+    EXPECT_EQ(dialog.DoModal(), IDCANCEL);
+    EXPECT_EQ(dialog.picked, std::vector<int>{1});
+}
+
 // Without a display nobody can answer a dialog: it ends as cancelled rather
 // than waiting forever.
 TEST(DialogTest, WithoutADisplayADialogEndsAsCancelled) {

@@ -96,6 +96,16 @@ public:
         window->Dialog().OnNotify(control.id, TCN_SELCHANGE, &result);
     }
 
+    void PickListLine(ControlRef control, int index) override {
+        HeadlessWindow* window = Reachable(control);
+        if (window == nullptr || index < 0 || index >= window->ListCount(control.id)) {
+            return;
+        }
+        window->SetFocus(control.id);
+        window->ListSelect(control.id, index);
+        window->Dialog().OnCommand(control.id, LBN_SELCHANGE);
+    }
+
     void PressKey(unsigned virtualKey) override {
         CDialog* modal = ActiveModalDialog();
         if (modal == nullptr) {
@@ -151,6 +161,8 @@ public:
         const headless::ControlState* state = Find(control);
         return state != nullptr ? state->selection : -1;
     }
+
+    int ListSelection(ControlRef control) const override { return TabSelection(control); }
 
     ControlRef Focus() const override {
         const HeadlessWindow* focus = TheDesktop().focusWindow;

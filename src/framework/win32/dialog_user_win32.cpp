@@ -142,6 +142,19 @@ public:
         ::SendMessageW(parent, WM_NOTIFY, header.idFrom, reinterpret_cast<LPARAM>(&header));
     }
 
+    // What a click on a line does: the focus, the selection, and the
+    // notification to the window that holds the list.
+    void PickListLine(ControlRef control, int index) override {
+        const HWND list = Reachable(control);
+        if (list == nullptr || index < 0 || index >= ::SendMessageW(list, LB_GETCOUNT, 0, 0)) {
+            return;
+        }
+        ::SetFocus(list);
+        ::SendMessageW(list, LB_SETCURSEL, static_cast<WPARAM>(index), 0);
+        ::SendMessageW(::GetParent(list), WM_COMMAND, MAKEWPARAM(control.id, LBN_SELCHANGE),
+                       reinterpret_cast<LPARAM>(list));
+    }
+
     // Posted where the focus is, so the modal loop takes it as a real key:
     // PreTranslateMessage first, then the dialog manager.
     void PressKey(unsigned virtualKey) override {
@@ -184,6 +197,11 @@ public:
     int TabSelection(ControlRef control) const override {
         const HWND tabs = Control(control);
         return tabs != nullptr ? static_cast<int>(::SendMessageW(tabs, TCM_GETCURSEL, 0, 0)) : -1;
+    }
+
+    int ListSelection(ControlRef control) const override {
+        const HWND list = Control(control);
+        return list != nullptr ? static_cast<int>(::SendMessageW(list, LB_GETCURSEL, 0, 0)) : -1;
     }
 
     ControlRef Focus() const override {
