@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "framework/dialog_user.h"
 #include "framework/window_backend.h"
 #include "res/templates.h"
 #include "text/convert.h"
@@ -62,6 +63,11 @@ bool PreTranslateThroughParents(Message& message) {
 }
 
 CDialog* ActiveModalDialog() { return g_modalDialogs.empty() ? nullptr : g_modalDialogs.back(); }
+
+unsigned DialogUser::ModalTemplate() const {
+    const CDialog* modal = ActiveModalDialog();
+    return modal != nullptr ? modal->TemplateId() : 0;
+}
 
 bool InActiveModalDialog(const CWnd& window) {
     const CDialog* modal = ActiveModalDialog();

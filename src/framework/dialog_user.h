@@ -22,7 +22,7 @@ public:
     virtual ~DialogUser() = default;
 
     // The template of the innermost modal dialog; 0 when none is open.
-    virtual unsigned ModalTemplate() const = 0;
+    unsigned ModalTemplate() const;
     // Whether a window of that template exists (a page, say).
     virtual bool HasWindow(unsigned templateId) const = 0;
 

@@ -26,11 +26,6 @@ std::size_t Utf8Length(unsigned char lead) {
 
 class HeadlessUser final : public DialogUser {
 public:
-    unsigned ModalTemplate() const override {
-        const CDialog* modal = ActiveModalDialog();
-        return modal != nullptr ? modal->TemplateId() : 0;
-    }
-
     bool HasWindow(unsigned templateId) const override { return FindWindow(templateId) != nullptr; }
 
     void Type(ControlRef control, std::string_view utf8) override {

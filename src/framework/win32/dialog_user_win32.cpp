@@ -91,11 +91,6 @@ private:
 
 class Win32User final : public DialogUser {
 public:
-    unsigned ModalTemplate() const override {
-        const CDialog* modal = ActiveModalDialog();
-        return modal != nullptr ? modal->TemplateId() : 0;
-    }
-
     bool HasWindow(unsigned templateId) const override { return FindWindow(templateId) != nullptr; }
 
     void Type(ControlRef control, std::string_view utf8) override {
