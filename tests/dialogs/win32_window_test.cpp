@@ -34,13 +34,8 @@ using framework::ControlRef;
 using framework::DialogUser;
 using framework::win32::HandleOf;
 
-std::wstring Wide(std::u8string_view utf8) {
-    const auto* bytes = reinterpret_cast<const char*>(utf8.data());
-    const int length = static_cast<int>(utf8.size());
-    std::wstring wide(static_cast<std::size_t>(::MultiByteToWideChar(CP_UTF8, 0, bytes, length, nullptr, 0)), L'\0');
-    ::MultiByteToWideChar(CP_UTF8, 0, bytes, length, wide.data(), static_cast<int>(wide.size()));
-    return wide;
-}
+// UTF-16 of a template text (the path type converts UTF-8 on Windows).
+std::wstring Wide(std::u8string_view utf8) { return std::filesystem::path(utf8).wstring(); }
 
 std::wstring WindowText(HWND window) {
     std::array<wchar_t, 512> buffer{};
@@ -105,10 +100,6 @@ void ExpectLaidOut(HWND window, const res::DialogTemplate& source) {
 struct Layout {
     unsigned dialog;
     std::optional<unsigned> page;
-    friend void PrintTo(const Layout& layout, std::ostream* out) {
-        *out << layout.dialog;
-        if (layout.page) *out << " with " << *layout.page;
-    }
 };
 
 class LayoutTest : public testing::TestWithParam<Layout> {};
@@ -185,7 +176,6 @@ struct LimitCase {
     std::u8string_view after;
     int caretAfter;
     int changes;  // EN_CHANGE reported to the dialog
-    friend void PrintTo(const LimitCase& row, std::ostream* out) { *out << row.name; }
 };
 
 class LimitTest : public testing::TestWithParam<LimitCase> {};
@@ -250,7 +240,6 @@ INSTANTIATE_TEST_SUITE_P(
     Edits, LimitTest,
     testing::Values(
         LimitCase{"TypedDoubleByteStopsAtTheLimit", 5, u8"", 0, Input::Typed, u8"あいう", u8"あい", 2, 2},
-        LimitCase{"TypedMixedWidthStopsAtTheLimit", 5, u8"", 0, Input::Typed, u8"aあいう", u8"aあい", 3, 3},
         LimitCase{"TypedWithoutCp932FormIsRefused", 5, u8"", 0, Input::Typed, u8"éa😀b", u8"ab", 2, 2},
         LimitCase{"RefusedKeyKeepsTheCaret", 4, u8"abcd", 2, Input::TypedAtCaret, u8"x", u8"abcd", 2, 0},
         LimitCase{"PasteIsCutToTheLimit", 5, u8"", 0, Input::Pasted, u8"aあいう", u8"aあい", 3, 1},
@@ -284,19 +273,6 @@ TEST(Win32DialogTest, TabWalksThroughThePageBetweenTheFieldsAndTheTabs) {
         });
     }
     script.Then([&](DialogUser&) { dialog.EndDialog(IDOK); });
-    EXPECT_EQ(dialog.DoModal(), IDOK);
-}
-
-// A page that does not take Enter for itself leaves it to the dialog.
-TEST(Win32DialogTest, EnterInAPageIsTheDialogsDefaultButton) {
-    CDialog dialog(res::IDD_SETENV);
-    CDialog page(res::IDD_FILEPROC);
-    DialogScript script;
-    script.Then([&](DialogUser& user) {
-        ASSERT_TRUE(page.Create(res::IDD_FILEPROC, &dialog));
-        user.Type({res::IDD_FILEPROC, res::IDC_NAME_PATTERN}, "a");
-        user.PressKey(VK_RETURN);
-    });
     EXPECT_EQ(dialog.DoModal(), IDOK);
 }
 
@@ -358,7 +334,6 @@ struct ChooserCase {
     std::u8string_view fileName;    // made in a fresh folder and chosen
     Answer answer;
     framework::ChooserResult::Outcome outcome;
-    friend void PrintTo(const ChooserCase& row, std::ostream* out) { *out << row.name; }
 };
 
 class ChooserTest : public testing::TestWithParam<ChooserCase> {};
@@ -474,8 +449,6 @@ INSTANTIATE_TEST_SUITE_P(
                                 framework::ChooserResult::Outcome::Chosen},
                     ChooserCase{"FileWithoutCp932Form", false, u8"é.txt", Answer::Ok,
                                 framework::ChooserResult::Outcome::NotConvertible},
-                    ChooserCase{"FileCancelled", false, u8"a.txt", Answer::Cancel,
-                                framework::ChooserResult::Outcome::Cancelled},
                     ChooserCase{"FolderOpensOnTheInitialOne", true, u8"", Answer::Ok,
                                 framework::ChooserResult::Outcome::Chosen},
                     ChooserCase{"FolderCancelled", true, u8"", Answer::Cancel,
