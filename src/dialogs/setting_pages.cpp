@@ -22,12 +22,6 @@ constexpr std::size_t kSoundFileBytes = 126;
 constexpr std::size_t kMoveFieldBytes = 127;
 constexpr std::size_t kMoveFolderBytes = 126;
 
-// Enter and Escape inside a page would end the page, or reach the settings
-// dialog as OK or Cancel; a page takes neither.
-bool IsEnterOrEscape(const Message& message) {
-    return message.message == WM_KEYDOWN && (message.wParam == VK_RETURN || message.wParam == VK_ESCAPE);
-}
-
 int CheckState(bool on) { return on ? BST_CHECKED : BST_UNCHECKED; }
 
 }  // namespace
@@ -81,6 +75,12 @@ bool ChooseFolder(const Cp932String& initial, Cp932String& result, std::size_t m
     return true;
 }
 
+bool CSettingPage::PreTranslateMessage(Message& message) {
+    const bool enterOrEscape =
+        message.message == WM_KEYDOWN && (message.wParam == VK_RETURN || message.wParam == VK_ESCAPE);
+    return enterOrEscape || CDialog::PreTranslateMessage(message);
+}
+
 // Target files.
 
 void CFileProcDlg::DoDataExchange(CDataExchange* pDX) { DDX_Text(pDX, IDC_NAME_PATTERN, namePattern, kPatternBytes); }
@@ -93,10 +93,6 @@ bool CFileProcDlg::OnInitDialog() {
     CheckDlgButton(IDC_CREATE_RENAME_DELETE, CheckState(triggerKind == 1));
     EnablePattern();
     return true;
-}
-
-bool CFileProcDlg::PreTranslateMessage(Message& message) {
-    return IsEnterOrEscape(message) || CDialog::PreTranslateMessage(message);
 }
 
 bool CFileProcDlg::OnDialogMessage(int id, unsigned code, long* result) {
@@ -140,10 +136,6 @@ bool CNoticeProcDlg::OnInitDialog() {
     CheckDlgButton(IDC_WAVE, CheckState(soundChoice == 1));
     EnableSoundControls();
     return true;
-}
-
-bool CNoticeProcDlg::PreTranslateMessage(Message& message) {
-    return IsEnterOrEscape(message) || CDialog::PreTranslateMessage(message);
 }
 
 bool CNoticeProcDlg::OnDialogMessage(int id, unsigned code, long* result) {
@@ -205,10 +197,6 @@ bool CAfterProcDlg::OnInitDialog() {
     CheckDlgButton(IDC_MOVE_TARGET, CheckState(afterAction == 2));
     EnableMoveControls();
     return true;
-}
-
-bool CAfterProcDlg::PreTranslateMessage(Message& message) {
-    return IsEnterOrEscape(message) || CDialog::PreTranslateMessage(message);
 }
 
 bool CAfterProcDlg::OnDialogMessage(int id, unsigned code, long* result) {

@@ -18,10 +18,21 @@ using framework::CDataExchange;
 using framework::Message;
 using text::Cp932String;
 
-// Which files count and which change triggers the reaction.
-class CFileProcDlg : public framework::CDialog {
+// A page of the settings dialog. Enter and Escape typed inside it would end
+// the page, or reach the settings dialog as OK or Cancel: a page takes
+// neither.
+class CSettingPage : public framework::CDialog {
 public:
-    CFileProcDlg() : CDialog(res::IDD_FILEPROC) {}
+    using CDialog::CDialog;
+
+protected:
+    bool PreTranslateMessage(Message& message) override;
+};
+
+// Which files count and which change triggers the reaction.
+class CFileProcDlg : public CSettingPage {
+public:
+    CFileProcDlg() : CSettingPage(res::IDD_FILEPROC) {}
 
     Cp932String namePattern;  // at most 40 bytes
     int targetKind = 0;       // AllFiles 0, NamedFiles 1
@@ -30,7 +41,6 @@ public:
 protected:
     void DoDataExchange(CDataExchange* pDX) override;
     bool OnInitDialog() override;
-    bool PreTranslateMessage(Message& message) override;
     bool OnDialogMessage(int id, unsigned code, long* result) override;
 
 private:
@@ -42,9 +52,9 @@ private:
 };
 
 // Whether a message is shown and which sound plays.
-class CNoticeProcDlg : public framework::CDialog {
+class CNoticeProcDlg : public CSettingPage {
 public:
-    CNoticeProcDlg() : CDialog(res::IDD_NOTICEPROC) {}
+    CNoticeProcDlg() : CSettingPage(res::IDD_NOTICEPROC) {}
 
     int showMessage = 0;
     int playSound = 0;
@@ -54,7 +64,6 @@ public:
 protected:
     void DoDataExchange(CDataExchange* pDX) override;
     bool OnInitDialog() override;
-    bool PreTranslateMessage(Message& message) override;
     bool OnDialogMessage(int id, unsigned code, long* result) override;
 
 private:
@@ -66,9 +75,9 @@ private:
 };
 
 // What happens to the file afterwards.
-class CAfterProcDlg : public framework::CDialog {
+class CAfterProcDlg : public CSettingPage {
 public:
-    CAfterProcDlg() : CDialog(res::IDD_AFTERPROC) {}
+    CAfterProcDlg() : CSettingPage(res::IDD_AFTERPROC) {}
 
     Cp932String moveFolder;  // at most 127 bytes in the field
     int overwriteMoved = 0;
@@ -77,7 +86,6 @@ public:
 protected:
     void DoDataExchange(CDataExchange* pDX) override;
     bool OnInitDialog() override;
-    bool PreTranslateMessage(Message& message) override;
     bool OnDialogMessage(int id, unsigned code, long* result) override;
 
 private:
