@@ -13,7 +13,6 @@ namespace {
 
 // The user-interface thread's modal dialogs, innermost last.
 std::vector<CDialog*> g_modalDialogs;
-WindowBackend* g_installedBackend = nullptr;
 IdleHook g_idleHook;
 
 // The framework's prompt when a text is longer than its field.
@@ -25,14 +24,6 @@ text::Cp932String TextTooLong(std::size_t maxBytes) {
 }
 
 }  // namespace
-
-WindowBackend& Backend() { return g_installedBackend != nullptr ? *g_installedBackend : PlatformBackend(); }
-
-ScopedWindowBackend::ScopedWindowBackend(WindowBackend& backend) : previous_(g_installedBackend) {
-    g_installedBackend = &backend;
-}
-
-ScopedWindowBackend::~ScopedWindowBackend() { g_installedBackend = previous_; }
 
 void SetModalIdleHook(IdleHook hook) { g_idleHook = std::move(hook); }
 
@@ -130,7 +121,7 @@ bool CDialog::MakeWindow(CWnd* parent) {
     if (source == nullptr) {
         return false;
     }
-    std::unique_ptr<WindowPeer> peer = Backend().CreateDialogWindow(*source, *this, parent);
+    std::unique_ptr<WindowPeer> peer = PlatformBackend().CreateDialogWindow(*source, *this, parent);
     if (!peer) {
         return false;
     }
@@ -152,7 +143,7 @@ int CDialog::DoModal() {
     }
     if (continueModal_) {
         peer_->ShowWindow();
-        Backend().RunModalLoop(*this, owner);
+        PlatformBackend().RunModalLoop(*this, owner);
     }
     g_modalDialogs.pop_back();
     DestroyWindow();
@@ -174,7 +165,7 @@ bool CDialog::Create(unsigned templateId, CWnd* parent) {
 void CDialog::EndDialog(int result) {
     modalResult_ = result;
     continueModal_ = false;
-    Backend().WakeModalLoop();
+    PlatformBackend().WakeModalLoop();
 }
 
 bool CDialog::UpdateData(bool saveAndValidate) {

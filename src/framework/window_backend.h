@@ -35,22 +35,9 @@ public:
     virtual void WakeModalLoop() = 0;
 };
 
-// The platform's backend, or the one a test installed.
-WindowBackend& Backend();
-// The backend of this build (headless on Linux without a desktop, Win32 on
-// Windows).
+// The backend of this build (headless on Linux, Win32 on Windows). Tests
+// act on its windows through a DialogUser rather than replace it.
 WindowBackend& PlatformBackend();
-
-class ScopedWindowBackend {
-public:
-    explicit ScopedWindowBackend(WindowBackend& backend);
-    ~ScopedWindowBackend();
-    ScopedWindowBackend(const ScopedWindowBackend&) = delete;
-    ScopedWindowBackend& operator=(const ScopedWindowBackend&) = delete;
-
-private:
-    WindowBackend* previous_;
-};
 
 // Called by a modal loop whenever it has nothing to do. A test installs one
 // to act as the user; it returns false when it has nothing more to do.
