@@ -6,32 +6,22 @@
 
 namespace molvar::res {
 
-const text::Cp932String& WriteFileOpenError() {
-    static const text::Cp932String text = text::LiteralToCp932(u8"書込みファイルオープンエラー");
-    return text;
-}
-
-const text::Cp932String& NowRunningSuffix() {
-    static const text::Cp932String text = text::LiteralToCp932(u8"を実行します。");
-    return text;
-}
-
-text::Cp932String ThreadCreationFailed(int entryIndex) {
-    static const text::Cp932String suffix = text::LiteralToCp932(u8" 番目のスレッド作成に失敗しました。");
-    return text::Cp932String::FromBytes(std::to_string(entryIndex)) + suffix;
-}
-
-const text::Cp932String& InstallProperly() {
-    static const text::Cp932String text = text::LiteralToCp932(u8"インストーラーより正しくインストールしてください！");
-    return text;
-}
-
 // A fixed text, converted once.
 #define MOLVAR_FIXED_TEXT(name, literal)                                        \
     const text::Cp932String& name() {                                           \
         static const text::Cp932String text = text::LiteralToCp932(literal);    \
         return text;                                                            \
     }
+
+MOLVAR_FIXED_TEXT(WriteFileOpenError, u8"書込みファイルオープンエラー")
+MOLVAR_FIXED_TEXT(NowRunningSuffix, u8"を実行します。")
+
+text::Cp932String ThreadCreationFailed(int entryIndex) {
+    static const text::Cp932String suffix = text::LiteralToCp932(u8" 番目のスレッド作成に失敗しました。");
+    return text::Cp932String::FromBytes(std::to_string(entryIndex)) + suffix;
+}
+
+MOLVAR_FIXED_TEXT(InstallProperly, u8"インストーラーより正しくインストールしてください！")
 
 const text::Cp932String& PageTabLabel(int index) {
     static const text::Cp932String labels[] = {
