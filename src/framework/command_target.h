@@ -10,6 +10,8 @@ namespace molvar::framework {
 // Notification codes of a command map entry, with the framework's values.
 inline constexpr int CN_COMMAND = 0;
 inline constexpr int CN_UPDATE_COMMAND_UI = -1;
+// Asks only whether a command handler exists; nothing is called.
+inline constexpr int CN_HAS_HANDLER = -2;
 
 // The framework's exit command: closes the application.
 inline constexpr unsigned ID_APP_EXIT = 57665;
@@ -60,6 +62,9 @@ template <class Target>
 bool DispatchThroughMap(Target& target, std::span<const MessageMapEntry<Target>> map, unsigned id, int code,
                         CCmdUI* ui) {
     for (const MessageMapEntry<Target>& entry : map) {
+        if (code == CN_HAS_HANDLER && entry.id == id && entry.code == CN_COMMAND) {
+            return true;
+        }
         if (entry.id != id || entry.code != code) {
             continue;
         }

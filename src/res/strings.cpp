@@ -61,4 +61,26 @@ MOLVAR_FIXED_TEXT(ChosenFolderVirtual,
 
 #undef MOLVAR_FIXED_TEXT
 
+MOLVAR_FIXED_TEXT(FolderWatch, u8"フォルダ監視")
+
+MOLVAR_FIXED_TEXT(RunningLinePrefix, u8"【実行中】 ")
+MOLVAR_FIXED_TEXT(StoppedLinePrefix, u8"【停止中】 ")
+MOLVAR_FIXED_TEXT(SwitchCaptionRunning, u8"実  行  中")
+MOLVAR_FIXED_TEXT(SwitchCaptionStopped, u8"停  止  中")
+
+MOLVAR_FIXED_TEXT(SettingsLimitReached, u8"既に登録可能数に達しております。これ以上は登録できません。")
+MOLVAR_FIXED_TEXT(ChooseSettingToChange, u8"変更される設定タイトルを選んでください。")
+MOLVAR_FIXED_TEXT(ChooseSettingToDelete, u8"削除対象の設定タイトルを選んでください。")
+MOLVAR_FIXED_TEXT(DeleteSettingQuestion,
+                  u8"この設定情報を削除してよろしいですか？「はい／いいえ」を選んでください。")
+MOLVAR_FIXED_TEXT(ChooseSetting, u8"設定タイトルを選んでください。")
+MOLVAR_FIXED_TEXT(ChooseFromList, u8"リストを選んでください。")
+MOLVAR_FIXED_TEXT(DiscardChangesQuestion,
+                  u8"情報が更新されています、保存しなくてよろしいですか？「はい／いいえ」を選んでください。")
+MOLVAR_FIXED_TEXT(SettingsFileUnreadable,
+                  u8"設定ファイル dirinfo.dat を読み込めませんでした。"
+                  u8"登録済みの設定を失わないよう、この一覧は保存できません。")
+MOLVAR_FIXED_TEXT(SaveRefusedUnreadable,
+                  u8"設定ファイル dirinfo.dat を読み込めなかったため、保存できません。")
+
 }  // namespace molvar::res

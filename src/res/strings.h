@@ -50,4 +50,28 @@ text::Cp932String ChosenPathTooLong(std::size_t maxBytes);
 const text::Cp932String& ChosenPathNotConvertible();
 const text::Cp932String& ChosenFolderVirtual();
 
+// "フォルダ監視": the tray icon's tip and the login link's description.
+const text::Cp932String& FolderWatch();
+
+// The list dialog's line prefixes ("【実行中】 ", "【停止中】 ") and the
+// switch button's captions ("実  行  中", "停  止  中").
+const text::Cp932String& RunningLinePrefix();
+const text::Cp932String& StoppedLinePrefix();
+const text::Cp932String& SwitchCaptionRunning();
+const text::Cp932String& SwitchCaptionStopped();
+
+// The list dialog's messages.
+const text::Cp932String& SettingsLimitReached();
+const text::Cp932String& ChooseSettingToChange();
+const text::Cp932String& ChooseSettingToDelete();
+const text::Cp932String& DeleteSettingQuestion();
+const text::Cp932String& ChooseSetting();
+const text::Cp932String& ChooseFromList();
+const text::Cp932String& DiscardChangesQuestion();
+// The settings file exists but could not be read: said when the list opens,
+// and again when Save is refused, so the file is never replaced by a list
+// that lacks its settings.
+const text::Cp932String& SettingsFileUnreadable();
+const text::Cp932String& SaveRefusedUnreadable();
+
 }  // namespace molvar::res
