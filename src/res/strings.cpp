@@ -59,8 +59,6 @@ MOLVAR_FIXED_TEXT(ChosenPathNotConvertible,
 MOLVAR_FIXED_TEXT(ChosenFolderVirtual,
                   u8"選択された場所はファイルシステム上のフォルダではないため使用できません。")
 
-#undef MOLVAR_FIXED_TEXT
-
 MOLVAR_FIXED_TEXT(FolderWatch, u8"フォルダ監視")
 
 MOLVAR_FIXED_TEXT(RunningLinePrefix, u8"【実行中】 ")
@@ -82,5 +80,7 @@ MOLVAR_FIXED_TEXT(SettingsFileUnreadable,
                   u8"登録済みの設定を失わないよう、この一覧は保存できません。")
 MOLVAR_FIXED_TEXT(SaveRefusedUnreadable,
                   u8"設定ファイル dirinfo.dat を読み込めなかったため、保存できません。")
+
+#undef MOLVAR_FIXED_TEXT
 
 }  // namespace molvar::res
