@@ -47,12 +47,12 @@ void CSingleDocTemplate::CloseDocument() {
     document_.reset();
 }
 
-CWinApp::CWinApp() { g_app = this; }
+CWinApp::CWinApp() : previous_(g_app) { g_app = this; }
 
 CWinApp::~CWinApp() {
     docTemplate_.reset();
     if (g_app == this) {
-        g_app = nullptr;
+        g_app = previous_;
     }
 }
 

@@ -96,10 +96,15 @@ public:
     CFrameWnd* m_pMainWnd = nullptr;
 
 private:
+    CWinApp* previous_;  // the one before, made again by its end
     std::unique_ptr<CSingleDocTemplate> docTemplate_;
 };
 
 // The application object; null when there is none (tests of single dialogs).
 CWinApp* AfxGetApp();
+
+// Prepares OLE (and COM) on the user-interface thread for the rest of the
+// program: the shell's folder chooser needs it. False when it failed.
+bool AfxOleInit();
 
 }  // namespace molvar::framework

@@ -3,7 +3,9 @@
 #include <string>
 #include <vector>
 
+#include "framework/app.h"
 #include "framework/dialog_user.h"
+#include "framework/frame.h"
 #include "framework/window_backend.h"
 #include "res/templates.h"
 #include "text/convert.h"
@@ -130,7 +132,12 @@ bool CDialog::MakeWindow(CWnd* parent) {
 }
 
 int CDialog::DoModal() {
+    // As the framework does: the active dialog, else the main window owns it
+    // (so a second copy finds it as the main window's last active popup).
     CWnd* owner = parentWindow_ != nullptr ? parentWindow_ : ActiveModalDialog();
+    if (owner == nullptr && AfxGetApp() != nullptr) {
+        owner = AfxGetApp()->m_pMainWnd;
+    }
     modalResult_ = IDCANCEL;
     continueModal_ = true;
     if (!MakeWindow(owner)) {

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -51,7 +52,7 @@ inline constexpr unsigned ID_CONTEXT_HELP = 57669;
 inline constexpr unsigned ID_DEFAULT_HELP = 57671;
 
 // The creation parameters of a frame window, as PreCreateWindow sees them.
-struct CREATESTRUCT {
+struct CREATESTRUCTA {
     std::uint32_t dwExStyle = 0;
     std::uint32_t style = 0;
     int x = CW_USEDEFAULT;
@@ -96,7 +97,7 @@ public:
 
     // Makes the window; during it the frame gets WM_CREATE. False when the
     // window could not be made (or OnCreate refused).
-    virtual bool Create(const CREATESTRUCT& params) = 0;
+    virtual bool Create(const CREATESTRUCTA& params) = 0;
     // Destroys the window; the frame gets WM_DESTROY.
     virtual void Destroy() = 0;
     virtual bool Exists() const = 0;
@@ -109,22 +110,28 @@ public:
     virtual CPoint Size() const = 0;
 
     // A named property of the window, by which another process can find it.
-    virtual bool SetProp(const text::Cp932String& name) = 0;
-    virtual void RemoveProp(const text::Cp932String& name) = 0;
-    virtual bool HasProp(const text::Cp932String& name) const = 0;
+    virtual bool SetProperty(const text::Cp932String& name) = 0;
+    virtual void RemoveProperty(const text::Cp932String& name) = 0;
+    virtual bool HasProperty(const text::Cp932String& name) const = 0;
 
-    // The notification-area icon; false when the system refused.
+    // A notification-area icon the window keeps from now on: it is put in
+    // again whenever the notification area is made anew (Explorer restarted,
+    // or came up after the program). False when the system refused it now.
     virtual bool AddTrayIcon(const TrayIconData& icon) = 0;
     virtual bool DeleteTrayIcon(unsigned id) = 0;
+    // Whether the window keeps the icon: added and not deleted.
+    virtual bool HasTrayIcon(unsigned id) const = 0;
 
     virtual CPoint CursorPos() const = 0;
     virtual void SetForeground() = 0;
+    // Brings the window's last active popup (a dialog it owns) to the front.
+    virtual void BringLastActivePopupForward() = 0;
     // Shows the popup at `at` and returns when it is closed; a chosen item's
     // command reaches the frame as WM_COMMAND. Before it shows, each item's
     // state is asked of the frame (CFrameWnd::IsCommandEnabled).
     virtual void TrackPopupMenu(const res::PopupTemplate& popup, CPoint at) = 0;
     // Posts the window a message; it is handled by the message loop.
-    virtual void PostMessage(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) = 0;
+    virtual void Post(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) = 0;
 };
 
 // Makes the backend's peer of a frame: a window not made yet.
@@ -174,8 +181,9 @@ public:
     bool LoadFrame(unsigned resourceId, CDocument* document, std::unique_ptr<CView> view);
     bool DestroyWindow() override;
 
-    // Every message of the window, as the backend delivers it.
-    std::intptr_t WindowProc(unsigned message, std::uintptr_t wParam, std::intptr_t lParam);
+    // Every message of the window, as the backend delivers it; empty for a
+    // message the frame leaves to the window system's default handling.
+    std::optional<std::intptr_t> WindowProc(unsigned message, std::uintptr_t wParam, std::intptr_t lParam);
 
     // The route of a command or of a state query: the frame, its view, the
     // document, the application.
@@ -193,11 +201,12 @@ public:
     void TrackPopupMenu(unsigned menuId, int position, CPoint at);
 
 protected:
-    virtual bool PreCreateWindow(CREATESTRUCT& params);
+    virtual bool PreCreateWindow(CREATESTRUCTA& params);
     // 0 on success, -1 to fail the creation.
-    virtual int OnCreate(const CREATESTRUCT& params);
+    virtual int OnCreate(const CREATESTRUCTA& params);
     virtual void OnDestroy();
-    // Closing the main window ends the application.
+    // Closing the main window ends the application (the framework's exit
+    // command).
     virtual void OnClose();
     // Messages of the derived frame's own message map.
     virtual bool OnFrameMessage(unsigned message, std::uintptr_t wParam, std::intptr_t lParam,
@@ -206,7 +215,7 @@ protected:
     virtual bool OnFrameCommand(unsigned id, int code, CCmdUI* ui);
 
 private:
-    const CREATESTRUCT* creating_ = nullptr;
+    const CREATESTRUCTA* creating_ = nullptr;
     std::unique_ptr<FramePeer> framePeer_;
     std::unique_ptr<CView> view_;
     CDocument* document_ = nullptr;

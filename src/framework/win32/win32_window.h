@@ -6,6 +6,7 @@
 #pragma once
 
 #include "framework/dialog.h"
+#include "framework/frame.h"
 #include "framework/window_backend.h"
 #include "res/templates.h"
 
@@ -98,8 +99,12 @@ Win32Window* WindowHolding(HWND hwnd);
 // The windows of this backend that exist, oldest first.
 const std::vector<Win32Window*>& AllWindows();
 
-// The window of `window`'s peer when it is one of this backend's.
+// The window of `window`'s peer when it is one of this backend's (a dialog,
+// a page or a frame).
 HWND HandleOf(const CWnd* window);
+
+// The window of a frame peer of this backend; null for any other.
+HWND FrameHandle(const FramePeer* peer);
 
 // The owner that a chooser opened now gets: the modal dialog's window, or
 // none.

@@ -742,6 +742,9 @@ HWND HandleOf(const CWnd* window) {
     if (window == nullptr) {
         return nullptr;
     }
+    if (const auto* frame = dynamic_cast<const CFrameWnd*>(window)) {
+        return FrameHandle(frame->GetFramePeer());
+    }
     const auto* peer = dynamic_cast<const Win32Window*>(window->Peer());
     return peer != nullptr ? peer->Handle() : nullptr;
 }

@@ -1,0 +1,114 @@
+// The headless frame: a window in memory. It has no notification area (an
+// icon is only kept) and no other process can see it; its popup menu is shown to the popup-menu hook
+// (a test) and closes without a command when there is none.
+#include <algorithm>
+#include <vector>
+
+#include "framework/frame.h"
+#include "res/templates.h"
+#include "text/convert.h"
+
+namespace molvar::framework {
+namespace {
+
+class HeadlessFrame final : public FramePeer {
+public:
+    explicit HeadlessFrame(CFrameWnd& frame) : frame_(frame) {}
+    ~HeadlessFrame() override = default;
+
+    bool Create(const CREATESTRUCTA& params) override {
+        exists_ = true;
+        exStyle_ = params.dwExStyle;
+        size_ = {params.cx == CW_USEDEFAULT ? 0 : params.cx, params.cy == CW_USEDEFAULT ? 0 : params.cy};
+        visible_ = true;
+        if (frame_.WindowProc(WM_CREATE, 0, 0).value_or(0) == -1) {
+            Destroy();
+            return false;
+        }
+        return true;
+    }
+
+    void Destroy() override {
+        if (!exists_) {
+            return;
+        }
+        frame_.WindowProc(WM_DESTROY, 0, 0);
+        exists_ = false;
+        props_.clear();
+        icons_.clear();
+    }
+
+    bool Exists() const override { return exists_; }
+    void Show(int command) override { visible_ = command != SW_HIDE; }
+    bool IsVisible() const override { return exists_ && visible_; }
+    std::uint32_t ExStyle() const override { return exStyle_; }
+    void SetTopmost(bool on) override {
+        exStyle_ = on ? (exStyle_ | WS_EX_TOPMOST) : (exStyle_ & ~WS_EX_TOPMOST);
+    }
+    CPoint Size() const override { return size_; }
+
+    bool SetProperty(const text::Cp932String& name) override {
+        if (!HasProperty(name)) {
+            props_.push_back(name);
+        }
+        return true;
+    }
+    void RemoveProperty(const text::Cp932String& name) override { std::erase(props_, name); }
+    bool HasProperty(const text::Cp932String& name) const override {
+        return std::find(props_.begin(), props_.end(), name) != props_.end();
+    }
+
+    // There is no notification area: the icon is only kept.
+    bool AddTrayIcon(const TrayIconData& icon) override {
+        DeleteTrayIcon(icon.id);
+        icons_.push_back(icon.id);
+        return false;
+    }
+    bool DeleteTrayIcon(unsigned id) override { return std::erase(icons_, id) != 0; }
+    bool HasTrayIcon(unsigned id) const override { return std::find(icons_.begin(), icons_.end(), id) != icons_.end(); }
+
+    CPoint CursorPos() const override { return {}; }
+    void SetForeground() override {}
+    void BringLastActivePopupForward() override {}
+
+    void TrackPopupMenu(const res::PopupTemplate& popup, CPoint) override {
+        std::vector<ShownMenuItem> items;
+        for (const res::MenuItemTemplate& item : popup.items) {
+            ShownMenuItem shown;
+            shown.id = item.id;
+            shown.text = text::LiteralToCp932(item.text);
+            shown.enabled = item.id != 0 && frame_.IsCommandEnabled(item.id);
+            items.push_back(std::move(shown));
+        }
+        const PopupMenuHook& hook = CurrentPopupMenuHook();
+        const unsigned chosen = hook ? hook(items) : 0;
+        const auto it = std::find_if(items.begin(), items.end(),
+                                     [chosen](const ShownMenuItem& item) { return item.id == chosen; });
+        if (chosen != 0 && it != items.end() && it->enabled) {
+            frame_.WindowProc(WM_COMMAND, chosen, 0);
+        }
+    }
+
+    // Nothing of the program's own handles a posted window message here.
+    void Post(unsigned, std::uintptr_t, std::intptr_t) override {}
+
+private:
+    CFrameWnd& frame_;
+    bool exists_ = false;
+    bool visible_ = false;
+    std::uint32_t exStyle_ = 0;
+    CPoint size_;
+    std::vector<text::Cp932String> props_;
+    std::vector<unsigned> icons_;
+};
+
+}  // namespace
+
+std::unique_ptr<FramePeer> MakeFramePeer(CFrameWnd& frame) { return std::make_unique<HeadlessFrame>(frame); }
+
+bool AfxOleInit() { return true; }
+
+// No other process's windows can be seen without a window system.
+bool BringWindowWithPropForward(const text::Cp932String&) { return false; }
+
+}  // namespace molvar::framework
