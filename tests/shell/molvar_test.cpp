@@ -8,6 +8,7 @@
 #ifdef _WIN32
 #include <windows.h>
 
+#include "platform/login_link.h"
 #include "platform/win32/handle.h"
 #include "res/resource.h"
 #else
@@ -59,20 +60,38 @@ int ExitStatus(const Process& process) {
     return static_cast<int>(code);
 }
 
-// What the tray menu's quit does: the command, posted to the copy's message
-// window.
-void Quit(const Process& process) {
-    HWND window = nullptr;
-    while ((window = ::FindWindowExW(HWND_MESSAGE, window, L"MolvarMessageLoop", nullptr)) != nullptr) {
-        DWORD owner = 0;
-        ::GetWindowThreadProcessId(window, &owner);
-        if (owner == ::GetProcessId(process.get())) {
-            EXPECT_TRUE(::PostMessageW(window, WM_COMMAND, res::ID_TRAY_EXIT, 0));
-            return;
-        }
-    }
-    ADD_FAILURE() << "no message window of the copy";
+// The copy's hidden main window, found as a second copy finds it: by the
+// property named after the executable. Waits until the copy's message loop
+// runs.
+HWND MainWindowOf(const Process& process) {
+    EXPECT_EQ(::WaitForInputIdle(process.get(), 20000), 0u) << "the copy never became idle";
+    struct Search {
+        DWORD processId;
+        HWND found = nullptr;
+    } search{::GetProcessId(process.get())};
+    ::EnumWindows(
+        [](HWND window, LPARAM context) -> BOOL {
+            auto& search = *reinterpret_cast<Search*>(context);
+            DWORD owner = 0;
+            ::GetWindowThreadProcessId(window, &owner);
+            if (owner == search.processId && ::GetPropW(window, L"Molvar3") != nullptr) {
+                search.found = window;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    EXPECT_NE(search.found, nullptr) << "no window marked Molvar3";
+    return search.found;
 }
+
+// A command of the tray menu, as choosing it sends it to the main window.
+void Command(const Process& process, unsigned id) {
+    EXPECT_TRUE(::PostMessageW(MainWindowOf(process), WM_COMMAND, id, 0));
+}
+
+// What the tray menu's quit does.
+void Quit(const Process& process) { Command(process, res::ID_TRAY_EXIT); }
 #else
 using Process = pid_t;
 const fs::path kAbandoned = ".molvar-2147483647-a1B2c3";
@@ -191,6 +210,108 @@ TEST_F(MolvarTest, WatchesRunsTheProgramForEachFileQuitsAndStartsAgain) {
     Quit(second);
     EXPECT_EQ(ExitStatus(second), 0);
 }
+
+#ifdef _WIN32
+// Another process's windows give nothing to wait on: they are looked at
+// every 50 ms until `done` holds.
+template <class Done>
+bool LookUntil(Done done) {
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > giveUp) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return true;
+}
+
+// A dialog of the copy with this caption, once it is there.
+HWND DialogOf(const Process& process, const wchar_t* caption) {
+    HWND found = nullptr;
+    EXPECT_TRUE(LookUntil([&] {
+        for (HWND window = nullptr; (window = ::FindWindowExW(nullptr, window, L"#32770", caption)) != nullptr;) {
+            DWORD owner = 0;
+            ::GetWindowThreadProcessId(window, &owner);
+            if (owner == ::GetProcessId(process.get())) {
+                found = window;
+                return true;
+            }
+        }
+        return false;
+    })) << "the dialog never opened";
+    return found;
+}
+
+std::wstring TextOf(HWND window) {
+    wchar_t text[256] = {};
+    ::GetWindowTextW(window, text, 256);
+    return text;
+}
+
+// The profile key Molvar3's values are kept under.
+const wchar_t kProfileKey[] = L"Software\\アプリケーション ウィザードで生成されたローカル アプリケーション\\Molvar3";
+
+// The whole program through real messages: the hidden frame as a second copy
+// finds it, the tray menu's commands posted to it, the list dialog driven as
+// the user clicks it, and what its Save leaves on disk, in the registry and
+// in the Startup folder.
+TEST_F(MolvarTest, TheTrayFrameOpensTheListDialogWhoseSaveWritesSettingsProfileAndShortcut) {
+    const auto linkPath = platform::LoginLinkPath(text::Cp932String::FromBytes("Molvar"));
+    ASSERT_TRUE(linkPath);
+    const fs::path link = test::Utf8Path(text::ToUtf8ForDisplay(*linkPath));
+    if (fs::exists(link)) {
+        GTEST_SKIP() << "this user starts Molvar with Windows; the link is left alone";
+    }
+    const std::vector<std::uint8_t> settings = test::ReadBytes(dataFolder_ / "obsdat" / "dirinfo.dat");
+    const Process copy = Start();
+    const HWND frame = MainWindowOf(copy);
+    ASSERT_NE(frame, nullptr);
+    const LONG_PTR toolAndTopmost = WS_EX_TOOLWINDOW | WS_EX_TOPMOST;
+    EXPECT_EQ(::GetWindowLongPtrW(frame, GWL_EXSTYLE) & toolAndTopmost, toolAndTopmost);
+    RECT rect{};
+    ::GetWindowRect(frame, &rect);
+    EXPECT_EQ(rect.right - rect.left, 0);
+    EXPECT_EQ(rect.bottom - rect.top, 0);
+    EXPECT_FALSE(::IsWindowVisible(frame));
+
+    Command(copy, res::ID_WATCH_SETTINGS);
+    const HWND list = DialogOf(copy, L"監視フォルダ一覧");
+    ASSERT_NE(list, nullptr);
+    EXPECT_EQ(::GetLastActivePopup(frame), list);
+    const HWND lines = ::GetDlgItem(list, res::IDC_ENTRY_LIST);
+    EXPECT_EQ(::SendMessageW(lines, LB_GETCOUNT, 0, 0), 1);
+    // A second copy ends at once, and the first one's dialog stays.
+    EXPECT_EQ(ExitStatus(Start()), 0);
+    EXPECT_TRUE(::IsWindow(list));
+
+    // The line picked, switched to stopped, the start with Windows ticked, saved.
+    ::SendMessageW(lines, LB_SETCURSEL, 0, 0);
+    ::SendMessageW(list, WM_COMMAND, MAKEWPARAM(res::IDC_ENTRY_LIST, LBN_SELCHANGE), reinterpret_cast<LPARAM>(lines));
+    ::SendMessageW(::GetDlgItem(list, res::IDC_SWITCH_ENTRY), BM_CLICK, 0, 0);
+    EXPECT_EQ(TextOf(::GetDlgItem(list, res::IDC_SWITCH_ENTRY)), L"停  止  中");
+    ::SendMessageW(::GetDlgItem(list, res::IDC_START_WITH_LOGIN), BM_CLICK, 0, 0);
+    ::SendMessageW(::GetDlgItem(list, IDOK), BM_CLICK, 0, 0);
+    EXPECT_TRUE(LookUntil([list] { return !::IsWindow(list); })) << "the dialog stayed";
+
+    std::vector<std::uint8_t> stopped = settings;
+    stopped[0] = stopped[1] = 0;  // the running flag
+    EXPECT_EQ(test::ReadBytes(dataFolder_ / "obsdat" / "dirinfo.dat"), stopped);
+    DWORD start = 0;
+    DWORD size = sizeof start;
+    const std::wstring section = std::wstring(kProfileKey) + L"\\Molvar";
+    EXPECT_EQ(::RegGetValueW(HKEY_CURRENT_USER, section.c_str(), L"nStart", RRF_RT_REG_DWORD, nullptr, &start, &size),
+              ERROR_SUCCESS);
+    EXPECT_EQ(start, 1u);
+    EXPECT_TRUE(fs::exists(link));  // its content: the login link test
+
+    Quit(copy);
+    EXPECT_EQ(ExitStatus(copy), 0);
+    std::error_code ignored;
+    fs::remove(link, ignored);
+    ::RegDeleteTreeW(HKEY_CURRENT_USER, kProfileKey);
+}
+#endif
 
 }  // namespace
 }  // namespace molvar
