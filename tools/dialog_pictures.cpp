@@ -1,5 +1,8 @@
-// dialog_pictures <folder>: the dialogs with sample values, one after the
-// other, for scripts/screenshots. For each picture it writes
+// dialog_pictures <folder>: the program's windows with sample settings, one
+// after the other, for scripts/screenshots: the settings dialog's pages, the
+// open tray menu, the list of watched folders and the about box. The whole
+// program runs here (in the pictures' own Wine prefix), so each window is
+// opened the way the user opens it. For each picture it writes
 // "<name>.request" into <folder>, holding the window's rectangle on the
 // screen ("left top width height"), and goes on once the script has taken
 // the picture and removed the file. Exits with 1 when a picture was not
@@ -19,11 +22,17 @@
 #include <utility>
 #include <vector>
 
+#include "config/watch_record.h"
 #include "dialogs/set_env_dlg.h"
 #include "framework/dialog_user.h"
+#include "framework/message_loop.h"
 #include "framework/window_backend.h"
+#include "platform/session.h"
 #include "res/resource.h"
+#include "shell/main_frame.h"
+#include "shell/molvar_app.h"
 #include "text/convert.h"
+#include "text/win32/wide.h"
 
 namespace {
 
@@ -88,10 +97,10 @@ private:
 
 using Step = std::function<void(DialogUser&)>;
 
-// Shows `dialog` and plays `steps` on it, one per idle turn of its modal
-// loop; the loop cancels the dialog once they are done. False when the
-// dialog could not be shown or closed before its last step.
-bool Show(CDialog& dialog, std::vector<Step> steps) {
+// Plays `steps` on the modal dialog that `open` runs, one per idle turn of
+// its modal loop; the loop cancels the dialog once they are done. False when
+// the dialog closed before its last step.
+bool ShowThrough(const std::function<void()>& open, std::vector<Step> steps) {
     const std::unique_ptr<DialogUser> user = molvar::framework::MakeDialogUser();
     std::size_t next = 0;
     molvar::framework::SetModalIdleHook([&] {
@@ -101,33 +110,11 @@ bool Show(CDialog& dialog, std::vector<Step> steps) {
         steps[next++](*user);
         return true;
     });
-    // Gone however the loop ends: the hook refers to this frame.
     const std::unique_ptr<void, void (*)(void*)> unhook(&next, [](void*) {
         molvar::framework::SetModalIdleHook(nullptr);
     });
-    const int result = dialog.DoModal();
-    return result != -1 && next == steps.size();
-}
-
-struct IconDestroyer {
-    void operator()(HICON icon) const { ::DestroyIcon(icon); }
-};
-using IconPtr = std::unique_ptr<std::remove_pointer_t<HICON>, IconDestroyer>;
-
-// The program's own icon, from the program beside this one: this one has
-// no resources.
-IconPtr ProgramIcon() {
-    std::array<wchar_t, MAX_PATH> self{};
-    ::GetModuleFileNameW(nullptr, self.data(), static_cast<DWORD>(self.size()));
-    const std::filesystem::path program = std::filesystem::path(self.data()).replace_filename(MOLVAR_EXECUTABLE_NAME);
-    const std::unique_ptr<std::remove_pointer_t<HMODULE>, decltype(&::FreeLibrary)> module(
-        ::LoadLibraryExW(program.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE),
-        ::FreeLibrary);
-    if (!module) {
-        return nullptr;
-    }
-    return IconPtr(static_cast<HICON>(
-        ::LoadImageW(module.get(), MAKEINTRESOURCEW(res::IDR_MAINFRAME), IMAGE_ICON, 32, 32, 0)));
+    open();
+    return next == steps.size();
 }
 
 bool SettingsDialog(Pictures& pictures) {
@@ -150,33 +137,73 @@ bool SettingsDialog(Pictures& pictures) {
             pictures.Take(HandleOf(&settings), name);
         });
     }
-    return Show(settings, std::move(steps));
+    return ShowThrough([&] { settings.DoModal(); }, std::move(steps));
 }
 
-bool ListDialog(Pictures& pictures) {
-    CDialog list(res::IDD_DIRLIST);
-    return Show(list, {[&](DialogUser&) {
-                    molvar::framework::WindowPeer& peer = *list.Peer();
-                    for (const std::u8string_view line :
-                         {u8"ダウンロード", u8"スキャナの取り込み", u8"夜間のバックアップ"}) {
-                        peer.ListInsert(res::IDC_ENTRY_LIST, -1, LiteralToCp932(line));
-                    }
-                    peer.ListSelect(res::IDC_ENTRY_LIST, 0);
-                    peer.SetText(res::IDC_SHOWN_FOLDER, LiteralToCp932(u8"C:\\Users\\Public\\Downloads"));
-                    peer.SetText(res::IDC_SHOWN_PROGRAM, LiteralToCp932(u8"C:\\Windows\\notepad.exe"));
-                    peer.SetCheck(res::IDC_START_WITH_LOGIN, BST_CHECKED);
-                    pictures.Take(HandleOf(&list), "list-dialog");
-                }});
+// Sample settings in the data folder, before the program starts: folders
+// that exist in every Wine prefix.
+void WriteSampleSettings() {
+    const auto appData = molvar::platform::ApplicationDataFolder();
+    if (!appData) {
+        return;
+    }
+    const std::filesystem::path obsdat =
+        std::filesystem::path(molvar::text::ToWideForDisplay(*appData)) / L"TORVEL" / L"Molvar3" / L"obsdat";
+    std::filesystem::create_directories(obsdat);
+    struct Sample {
+        std::int16_t running;
+        std::u8string_view title;
+        std::u8string_view folder;
+        std::u8string_view program;
+    };
+    const Sample samples[] = {
+        {1, u8"ダウンロード", u8"C:\\users\\Public\\Downloads", u8"C:\\windows\\notepad.exe"},
+        {1, u8"スキャナの取り込み", u8"C:\\users\\Public\\Pictures", u8""},
+        {0, u8"夜間のバックアップ", u8"C:\\users\\Public\\Documents", u8"C:\\windows\\system32\\xcopy.exe"},
+    };
+    std::vector<std::uint8_t> bytes;
+    for (const Sample& sample : samples) {
+        molvar::config::WatchFileRecord record;
+        record.running = sample.running;
+        molvar::text::StoreField(record.entry.title, LiteralToCp932(sample.title), 56);
+        molvar::text::StoreField(record.entry.folder, LiteralToCp932(sample.folder), 126);
+        molvar::text::StoreField(record.entry.program, LiteralToCp932(sample.program), 126);
+        std::array<std::uint8_t, molvar::config::WatchFileRecord::kSize> recordBytes{};
+        record.ToBytes(recordBytes);
+        bytes.insert(bytes.end(), recordBytes.begin(), recordBytes.end());
+    }
+    std::ofstream(obsdat / L"dirinfo.dat", std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
-bool AboutBox(Pictures& pictures, HICON icon) {
-    CDialog about(res::IDD_ABOUTBOX);
-    return Show(about, {[&](DialogUser&) {
-                    const HWND window = HandleOf(&about);
-                    // The icon is the box's first control.
-                    ::SendMessageW(::GetWindow(window, GW_CHILD), STM_SETICON, reinterpret_cast<WPARAM>(icon), 0);
-                    pictures.Take(window, "about-box");
-                }});
+// The window of the innermost modal dialog.
+HWND ModalWindow() { return HandleOf(molvar::framework::ActiveModalDialog()); }
+
+bool TrayMenu(Pictures& pictures, molvar::framework::CFrameWnd& frame) {
+    bool taken = false;
+    molvar::framework::SetPopupMenuHook([&](const std::vector<molvar::framework::ShownMenuItem>&) {
+        if (const HWND menu = ::FindWindowW(L"#32768", nullptr)) {
+            pictures.Take(menu, "tray-menu");
+            taken = true;
+        }
+        return 0u;  // closed without a command
+    });
+    // Where a right click on an icon at the foot of the screen would be.
+    ::SetCursorPos(600, 500);
+    frame.WindowProc(molvar::shell::WM_TRAYNOTIFY, molvar::shell::kTrayIconId, WM_RBUTTONUP);
+    molvar::framework::SetPopupMenuHook({});
+    return taken;
+}
+
+bool ListDialog(Pictures& pictures, molvar::framework::CFrameWnd& frame) {
+    return ShowThrough([&] { frame.WindowProc(WM_COMMAND, res::ID_WATCH_SETTINGS, 0); },
+                       {[&](DialogUser& user) { user.PickListLine({res::IDD_DIRLIST, res::IDC_ENTRY_LIST}, 0); },
+                        [&](DialogUser&) { pictures.Take(ModalWindow(), "list-dialog"); }});
+}
+
+bool AboutBox(Pictures& pictures, molvar::framework::CFrameWnd& frame) {
+    return ShowThrough([&] { frame.WindowProc(WM_COMMAND, res::ID_APP_ABOUT, 0); },
+                       {[&](DialogUser&) { pictures.Take(ModalWindow(), "about-box"); }});
 }
 
 }  // namespace
@@ -187,20 +214,25 @@ int wmain(int argc, wchar_t** argv) {
         return 2;
     }
     try {
-        const IconPtr icon = ProgramIcon();
-        if (!icon) {
-            std::fprintf(stderr, "dialog_pictures: no icon: is %ls beside this program?\n", MOLVAR_EXECUTABLE_NAME);
+        WriteSampleSettings();
+        molvar::framework::PrepareMessageLoop();
+        molvar::shell::CMolvarApp app;
+        if (!app.InitInstance()) {
+            std::fprintf(stderr, "dialog_pictures: the program did not start\n");
             return 1;
         }
+        molvar::framework::CFrameWnd& frame = *app.m_pMainWnd;
         Pictures pictures{std::filesystem::path(argv[1])};
-        // Each dialog even when one before it failed: the others' pictures
+        // Each window even when one before it failed: the others' pictures
         // are still worth having.
         bool shown = SettingsDialog(pictures);
-        shown = ListDialog(pictures) && shown;
-        shown = AboutBox(pictures, icon.get()) && shown;
+        shown = TrayMenu(pictures, frame) && shown;
+        shown = ListDialog(pictures, frame) && shown;
+        shown = AboutBox(pictures, frame) && shown;
         if (!shown) {
-            std::fprintf(stderr, "dialog_pictures: a dialog could not be shown or closed early\n");
+            std::fprintf(stderr, "dialog_pictures: a window could not be shown or closed early\n");
         }
+        app.ExitInstance(0);
         return shown && pictures.AllTaken() ? 0 : 1;
     } catch (const std::exception& error) {
         std::fprintf(stderr, "dialog_pictures: %s\n", error.what());

@@ -26,7 +26,9 @@ constexpr std::u8string_view kCancel = u8"ｷｬﾝｾﾙ";
 
 constexpr std::array kAboutControls{
     ControlTemplate{IDC_STATIC, K::Icon, kGroup, {14, 14, 20, 20}, u8"128"},
-    ControlTemplate{IDC_STATIC, K::Static, 0, {42, 14, 114, 8}, u8"フォルダ監視 Molvar Version 3.01.4.22"},
+    // Two lines high: where the font is wider than the one the box was laid
+    // out for, the version wraps onto the second line rather than vanishing.
+    ControlTemplate{IDC_STATIC, K::Static, 0, {42, 14, 114, 16}, u8"フォルダ監視 Molvar Version 3.01.4.22"},
     ControlTemplate{kIdOk, K::DefPushButton, kButtonStyle, {96, 40, 50, 14}, u8"OK"},
 };
 
