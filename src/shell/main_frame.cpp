@@ -43,15 +43,11 @@ const text::Cp932String& PropertyName() {
 
 }  // namespace
 
-text::Cp932String HelpPagePath() {
-    const auto executable = platform::RunningExecutablePath();
-    if (!executable) {
-        return {};
-    }
+text::Cp932String HelpPageOf(const text::Cp932String& executable) {
     // The extension begins at the last dot after the last separator. A
     // separator byte may also be the second byte of a double-byte
     // character, so the walk steps over those.
-    const std::string_view bytes = executable->bytes();
+    const std::string_view bytes = executable.bytes();
     std::size_t nameStart = 0;
     std::size_t dot = std::string_view::npos;
     for (std::size_t i = 0; i < bytes.size(); ++i) {
@@ -67,6 +63,11 @@ text::Cp932String HelpPagePath() {
     }
     const std::size_t stem = dot != std::string_view::npos && dot > nameStart ? dot : bytes.size();
     return text::Cp932String::FromBytes(std::string(bytes.substr(0, stem)) + ".html");
+}
+
+text::Cp932String HelpPagePath() {
+    const auto executable = platform::RunningExecutablePath();
+    return executable ? HelpPageOf(*executable) : text::Cp932String();
 }
 
 CMainFrame::~CMainFrame() { CMainFrame::DestroyWindow(); }

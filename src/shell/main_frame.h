@@ -34,8 +34,10 @@ protected:
     bool OnFrameCommand(unsigned id, int code, framework::CCmdUI* ui) override;
 };
 
-// The help page beside the executable: its file name with the extension
-// ".html" ("Molvar3.html"); empty when the executable cannot be told.
+// The help page of an executable: beside it, its name with the extension
+// ".html" ("C:\\Molvar\\Molvar3.exe" has "C:\\Molvar\\Molvar3.html").
+text::Cp932String HelpPageOf(const text::Cp932String& executable);
+// The running executable's help page; empty when the executable cannot be told.
 text::Cp932String HelpPagePath();
 
 }  // namespace molvar::shell

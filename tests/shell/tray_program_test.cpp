@@ -14,6 +14,7 @@
 #include "framework/executable_name.h"
 #include "framework/message_loop.h"
 #include "platform/files.h"
+#include "platform/paths.h"
 #include "platform/session.h"
 #include "res/resource.h"
 #include "res/templates.h"
@@ -255,6 +256,31 @@ TEST_F(TrayProgramTest, QuitFromTheMenuEndsTheLoopStopsTheWatchAndTakesTheIconAn
     platform::SingleInstanceLock::Outcome outcome{};
     const auto lock = platform::SingleInstanceLock::Acquire(framework::ExecutableName(), config::g_baseFolder, outcome);
     EXPECT_EQ(outcome, platform::SingleInstanceLock::Outcome::Acquired);
+}
+
+TEST(HelpPageTest, LiesBesideTheExecutableUnderItsNameWithTheExtensionHtml) {
+    const struct {
+        std::u8string_view executable;
+        std::u8string_view page;
+    } cases[] = {
+        {u8"C:\\Program Files\\Molvar\\Molvar3.exe", u8"C:\\Program Files\\Molvar\\Molvar3.html"},
+        // The second bytes of ソ and 表 are the separator's: neither ends a
+        // folder, so the extension "表" is the one replaced.
+        {u8"C:\\ソフト\\Molvar3.exe", u8"C:\\ソフト\\Molvar3.html"},
+        {u8"C:\\dir\\Molvar3.表", u8"C:\\dir\\Molvar3.html"},
+        {u8"C:\\v1.2\\Molvar3", u8"C:\\v1.2\\Molvar3.html"},
+        {u8"\\usr\\bin\\molvar", u8"\\usr\\bin\\molvar.html"},
+        {u8"\\opt\\.molvar", u8"\\opt\\.molvar.html"},
+    };
+    // Each path with this platform's separator.
+    const auto native = [](std::u8string_view path) {
+        std::string utf8 = test::U8(path);
+        std::replace(utf8.begin(), utf8.end(), '\\', platform::kPathSeparator);
+        return test::Cp(utf8);
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(shell::HelpPageOf(native(c.executable)), native(c.page)) << test::U8(c.executable);
+    }
 }
 
 }  // namespace
