@@ -4,6 +4,7 @@
 #include <system_error>
 
 #include "config/snapshot.h"
+#include "dialogs/dir_list_dlg.h"
 #include "engine/monitor_thread.h"
 #include "framework/message_box.h"
 #include "framework/message_loop.h"
@@ -20,6 +21,7 @@ constexpr framework::MessageMapEntry<CMolvarDoc> kMessageMap[] = {
     OnCommand(res::ID_WATCH_START, &CMolvarDoc::StartWatching),
     OnCommand(res::ID_WATCH_STOP, &CMolvarDoc::StopWatching),
     OnCommand(res::ID_TRAY_EXIT, &CMolvarDoc::OnTrayExit),
+    OnCommand(res::ID_WATCH_SETTINGS, &CMolvarDoc::OnWatchSettings),
     OnUpdateCommandUI(res::ID_WATCH_START, &CMolvarDoc::OnUpdateWatchStart),
     OnUpdateCommandUI(res::ID_WATCH_STOP, &CMolvarDoc::OnUpdateWatchStop),
 };
@@ -110,6 +112,13 @@ bool CMolvarDoc::StopForExit() {
 void CMolvarDoc::OnTrayExit() {
     StopWatching();
     AfxPostCommand(framework::ID_APP_EXIT);
+}
+
+void CMolvarDoc::OnWatchSettings() {
+    StopWatching();
+    dialogs::CDirListDlg dlg;
+    dlg.DoModal();
+    StartWatching();
 }
 
 void CMolvarDoc::OnUpdateWatchStart(framework::CCmdUI* ui) { ui->Enable(g_bWatching != 1); }

@@ -49,6 +49,10 @@ public:
     bool StopForExit();
     // Stops the watch and closes the application.
     void OnTrayExit();
+    // The list of watched folders, opened with the watch stopped (a save
+    // may replace the settings and listings the threads use); the watch
+    // starts again from the settings file, however the list was closed.
+    void OnWatchSettings();
     void OnUpdateWatchStart(framework::CCmdUI* ui);
     void OnUpdateWatchStop(framework::CCmdUI* ui);
 
