@@ -1,0 +1,124 @@
+// The login link as a shell link "<name>.lnk" in the user's Startup folder.
+#include <windows.h>
+#include <objbase.h>
+#include <shlobj.h>
+
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "platform/login_link.h"
+#include "platform/win32/wide_path.h"
+#include "text/win32/wide.h"
+
+namespace molvar::platform {
+namespace {
+
+struct ComRelease {
+    void operator()(IUnknown* object) const { object->Release(); }
+};
+// A COM interface pointer that releases its reference when it goes out of scope.
+template <class Interface>
+using ComOwner = std::unique_ptr<Interface, ComRelease>;
+
+// COM for this thread while the object lives. A thread that has COM in
+// another apartment model already can still use the in-process shell link;
+// only a successful initialisation (S_FALSE too) is balanced.
+class ComScope {
+public:
+    ComScope() : result_(::CoInitialize(nullptr)) {}
+    ~ComScope() {
+        if (SUCCEEDED(result_)) {
+            ::CoUninitialize();
+        }
+    }
+    ComScope(const ComScope&) = delete;
+    ComScope& operator=(const ComScope&) = delete;
+
+private:
+    HRESULT result_;
+};
+
+std::optional<std::wstring> LinkPath(const text::Cp932String& name) {
+    const auto wideName = text::ToWide(name);
+    if (!wideName || wideName->empty() || wideName->find_first_of(std::wstring(L"\\/:\0", 4)) != std::wstring::npos) {
+        return std::nullopt;
+    }
+    wchar_t folder[MAX_PATH] = {};
+    if (!::SHGetSpecialFolderPathW(nullptr, folder, CSIDL_STARTUP, TRUE) || folder[0] == L'\0') {
+        return std::nullopt;
+    }
+    std::wstring path = folder;
+    if (path.back() != L'\\') {
+        path += L'\\';
+    }
+    path += *wideName + L".lnk";
+    // IPersistFile::Save and DeleteFileW take classic paths only.
+    if (path.size() >= win32::kMaxPathUnits) {
+        return std::nullopt;
+    }
+    return path;
+}
+
+}  // namespace
+
+std::optional<text::Cp932String> LoginLinkPath(const text::Cp932String& name) {
+    const auto path = LinkPath(name);
+    return path ? text::FromWide(*path) : std::nullopt;
+}
+
+bool CreateLoginLink(const text::Cp932String& name, const text::Cp932String& target,
+                     const text::Cp932String& description) {
+    const auto path = LinkPath(name);
+    const auto wideTarget = win32::OsPath(target);
+    const auto wideDescription = text::ToWide(description);
+    if (!path || !wideTarget || !wideDescription) {
+        return false;
+    }
+    const ComScope com;
+    IShellLinkW* rawLink = nullptr;
+    if (FAILED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                  reinterpret_cast<void**>(&rawLink)))) {
+        return false;
+    }
+    const ComOwner<IShellLinkW> link(rawLink);
+    if (FAILED(link->SetPath(wideTarget->c_str())) || FAILED(link->SetDescription(wideDescription->c_str())) ||
+        FAILED(link->SetArguments(L"")) || FAILED(link->SetWorkingDirectory(L"")) ||
+        FAILED(link->SetIconLocation(L"", 0)) || FAILED(link->SetShowCmd(SW_SHOWNORMAL))) {
+        return false;
+    }
+    IPersistFile* rawFile = nullptr;
+    if (FAILED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&rawFile)))) {
+        return false;
+    }
+    const ComOwner<IPersistFile> file(rawFile);
+    return SUCCEEDED(file->Save(path->c_str(), TRUE));
+}
+
+bool DeleteLoginLink(const text::Cp932String& name) {
+    const auto path = LinkPath(name);
+    if (!path) {
+        return false;
+    }
+    if (::DeleteFileW(path->c_str())) {
+        return true;
+    }
+    const DWORD error = ::GetLastError();
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+}
+
+std::optional<text::Cp932String> RunningExecutablePath() {
+    std::wstring path(MAX_PATH, L'\0');
+    DWORD length = 0;
+    // A path that does not fit fills the buffer exactly: try a larger one.
+    while ((length = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()))) == path.size()) {
+        path.resize(path.size() * 2);
+    }
+    if (length == 0) {
+        return std::nullopt;
+    }
+    path.resize(length);
+    return text::FromWide(path);
+}
+
+}  // namespace molvar::platform
