@@ -40,10 +40,14 @@ using Process = platform::win32::UniqueHandle;
 // Of a copy killed while saving.
 const fs::path kAbandoned = "~mvfffffffc-0a1b.tmp";
 
-// The executable, copied beside the test programs by the build.
-Process Start() {
+// The executable, copied beside the test programs by the build; with an
+// argument when one is given.
+Process Start(const fs::path& argument = {}) {
     const fs::path executable = test::RecordArgsProgram().parent_path() / MOLVAR_EXECUTABLE_NAME;
     std::wstring commandLine = L"\"" + executable.wstring() + L"\"";
+    if (!argument.empty()) {
+        commandLine += L" \"" + argument.wstring() + L"\"";
+    }
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
@@ -96,9 +100,10 @@ void Quit(const Process& process) { Command(process, res::ID_TRAY_EXIT); }
 using Process = pid_t;
 const fs::path kAbandoned = ".molvar-2147483647-a1B2c3";
 
-Process Start() {
+Process Start(const fs::path& argument = {}) {
     pid_t pid = 0;
-    char* argv[] = {const_cast<char*>(MOLVAR_EXECUTABLE), nullptr};
+    std::string given = argument.string();
+    char* argv[] = {const_cast<char*>(MOLVAR_EXECUTABLE), argument.empty() ? nullptr : given.data(), nullptr};
     EXPECT_EQ(::posix_spawn(&pid, MOLVAR_EXECUTABLE, nullptr, nullptr, argv, environ), 0);
     return pid;
 }
@@ -178,8 +183,10 @@ TEST_F(MolvarTest, WatchesRunsTheProgramForEachFileQuitsAndStartsAgain) {
         test::WriteText(root_.path() / "hold", "");
         const test::ScopedEnv hold("MOLVAR_ARGS_HOLD", Utf8(root_.path() / "hold"));
         test::ArriveByCopy(watched_ / "a.csv", "0");
-        const Process first = Start();
+        // The program has no options: an argument opens and makes nothing.
+        const Process first = Start(root_.path() / "opened.dat");
         WaitUntilListed("a.csv");
+        EXPECT_FALSE(fs::exists(root_.path() / "opened.dat"));
         EXPECT_FALSE(fs::exists(dataFolder_ / "obsdat" / kAbandoned));
 
         // A second copy of the same name ends at once and leaves the files alone.
