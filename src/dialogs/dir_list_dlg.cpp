@@ -234,10 +234,10 @@ void CDirListDlg::OnOK() {
     if (!config::SaveRecordList(m_records, m_nCount)) {
         return;
     }
-    // Any stored value other than 0 means on: the box shows it ticked, and
-    // saving it ticked changes nothing.
+    // Compared with the value as stored: a stored 2 shows ticked, and saving
+    // it ticked writes 1 and makes the link again.
     const int startOption = m_bStartWithWindows != 0 ? 1 : 0;
-    if (startOption != (m_nStartStored != 0 ? 1 : 0)) {
+    if (startOption != m_nStartStored) {
         if (framework::CWinApp* app = framework::AfxGetApp()) {
             app->WriteProfileInt(ProfileSection(), StartEntry(), startOption);
         }

@@ -353,7 +353,8 @@ TEST_F(DirListDialogTest, TheLoginOptionIsAppliedOnlyWhenTheBoxChanged) {
         bool linkAfter;
     };
     const Case cases[] = {
-        {2, false, false, true, 2, false},               // ticked and kept: no link made
+        {2, false, false, true, 1, true},                // shown ticked, saved as 1: the link made again
+        {1, false, false, true, 1, false},               // ticked and kept: no link made
         {2, true, true, true, 0, false},                 // unticked: 0, link removed
         {std::nullopt, false, true, false, 1, true},     // ticked: 1, link made
         {0, true, false, false, 0, true},                // unticked and kept: the link stays
