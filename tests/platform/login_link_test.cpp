@@ -228,18 +228,6 @@ TEST_F(LoginLinkTest, ControlCharactersAreEscapedInTheCommentAndRefusedInExec) {
     }
     EXPECT_EQ(LinkedProgram(), "/opt/molvar");  // the earlier link stays
 }
-
-// Only an absolute $XDG_CONFIG_HOME counts; otherwise the link is in the
-// home folder's .config.
-TEST(LoginLinkPathTest, FollowsXdgConfigHomeElseHome) {
-    const test::ScopedEnv home("HOME", "/home/someone");
-    for (const char* config : {"", "relative/config"}) {
-        const test::ScopedEnv configHome("XDG_CONFIG_HOME", config);
-        EXPECT_EQ(LoginLinkPath("Molvar"_cp), "/home/someone/.config/autostart/Molvar.desktop"_cp) << config;
-    }
-    const test::ScopedEnv configHome("XDG_CONFIG_HOME", "/srv/config");
-    EXPECT_EQ(LoginLinkPath("Molvar"_cp), "/srv/config/autostart/Molvar.desktop"_cp);
-}
 #endif
 
 }  // namespace
