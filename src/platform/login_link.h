@@ -13,7 +13,7 @@ namespace molvar::platform {
 
 // Makes or replaces the link `name` that starts `target` without arguments
 // (shown normally; on POSIX Exec holds the path, quoted and escaped as the
-// specification requires). False when it could not be made; an older link
+// Desktop Entry rules require). False when it could not be made; an older link
 // of that name may then stay.
 bool CreateLoginLink(const text::Cp932String& name, const text::Cp932String& target,
                      const text::Cp932String& description);

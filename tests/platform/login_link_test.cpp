@@ -1,14 +1,14 @@
 // The login link as the desktop reads it: on POSIX the desktop entry is
-// parsed back by the specification's rules, on Windows the shell link is
+// parsed back by the Desktop Entry rules, on Windows the shell link is
 // loaded through the shell.
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>
 
 #ifdef _WIN32
-#include <windows.h>
-#include <objbase.h>
 #include <shlobj.h>
+
+#include "platform/win32/com.h"
 #endif
 
 #include <map>
@@ -34,24 +34,8 @@ using test::SjPath;
 using namespace text;
 
 #ifdef _WIN32
-struct ComRelease {
-    void operator()(IUnknown* object) const { object->Release(); }
-};
-
-class ComScope {
-public:
-    ComScope() : result_(::CoInitialize(nullptr)) {}
-    ~ComScope() {
-        if (SUCCEEDED(result_)) {
-            ::CoUninitialize();
-        }
-    }
-    ComScope(const ComScope&) = delete;
-    ComScope& operator=(const ComScope&) = delete;
-
-private:
-    HRESULT result_;
-};
+using win32::ComApartment;
+using win32::ComOwner;
 
 // The link of the program itself, read back through the shell; a real
 // Windows user's own link is never touched.
@@ -66,14 +50,14 @@ TEST(LoginLinkTest, TheStartupShortcutStartsTheRunningProgramShownNormally) {
     dialogs::CreateStartupShortcut();
     ASSERT_TRUE(fs::exists(link));
     {
-        const ComScope com;
+        const ComApartment com;
         IShellLinkW* rawLink = nullptr;
         ASSERT_HRESULT_SUCCEEDED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
                                                     reinterpret_cast<void**>(&rawLink)));
-        const std::unique_ptr<IShellLinkW, ComRelease> shellLink(rawLink);
+        const ComOwner<IShellLinkW> shellLink(rawLink);
         IPersistFile* rawFile = nullptr;
         ASSERT_HRESULT_SUCCEEDED(shellLink->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&rawFile)));
-        const std::unique_ptr<IPersistFile, ComRelease> file(rawFile);
+        const ComOwner<IPersistFile> file(rawFile);
         ASSERT_HRESULT_SUCCEEDED(file->Load(link.c_str(), STGM_READ));
 
         wchar_t text[1024] = {};
@@ -93,7 +77,7 @@ TEST(LoginLinkTest, TheStartupShortcutStartsTheRunningProgramShownNormally) {
 }
 #else
 // A desktop entry string value with its escapes undone; empty on an escape
-// the specification does not have.
+// the Desktop Entry rules do not have.
 std::optional<std::string> UnescapeString(std::string_view value) {
     std::string text;
     for (std::size_t k = 0; k < value.size(); ++k) {

@@ -2,6 +2,7 @@
 // dialog that asks. Paths come back in code page 932, or not at all.
 #include "framework/choosers.h"
 #include "framework/win32/win32_window.h"
+#include "platform/win32/com.h"
 
 #include <commdlg.h>
 #include <objbase.h>
@@ -15,23 +16,8 @@
 namespace molvar::framework {
 namespace {
 
-// COM on this thread for as long as a chooser is open: the shell's dialogs
-// need an apartment.
-class ComApartment {
-public:
-    ComApartment() : result_(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE)) {}
-    ~ComApartment() {
-        // Also S_FALSE: COM was there already, and the count goes back.
-        if (SUCCEEDED(result_)) {
-            ::CoUninitialize();
-        }
-    }
-    ComApartment(const ComApartment&) = delete;
-    ComApartment& operator=(const ComApartment&) = delete;
-
-private:
-    HRESULT result_;
-};
+// The shell's dialogs need an apartment for as long as a chooser is open.
+using platform::win32::ComApartment;
 
 struct CoTaskMemFreer {
     void operator()(void* memory) const { ::CoTaskMemFree(memory); }

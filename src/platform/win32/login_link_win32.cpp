@@ -8,36 +8,15 @@
 #include <string>
 
 #include "platform/login_link.h"
+#include "platform/win32/com.h"
 #include "platform/win32/wide_path.h"
 #include "text/win32/wide.h"
 
 namespace molvar::platform {
 namespace {
 
-struct ComRelease {
-    void operator()(IUnknown* object) const { object->Release(); }
-};
-// A COM interface pointer that releases its reference when it goes out of scope.
-template <class Interface>
-using ComOwner = std::unique_ptr<Interface, ComRelease>;
-
-// COM for this thread while the object lives. A thread that has COM in
-// another apartment model already can still use the in-process shell link;
-// only a successful initialisation (S_FALSE too) is balanced.
-class ComScope {
-public:
-    ComScope() : result_(::CoInitialize(nullptr)) {}
-    ~ComScope() {
-        if (SUCCEEDED(result_)) {
-            ::CoUninitialize();
-        }
-    }
-    ComScope(const ComScope&) = delete;
-    ComScope& operator=(const ComScope&) = delete;
-
-private:
-    HRESULT result_;
-};
+using win32::ComApartment;
+using win32::ComOwner;
 
 std::optional<std::wstring> LinkPath(const text::Cp932String& name) {
     const auto wideName = text::ToWide(name);
@@ -75,7 +54,7 @@ bool CreateLoginLink(const text::Cp932String& name, const text::Cp932String& tar
     if (!path || !wideTarget || !wideDescription) {
         return false;
     }
-    const ComScope com;
+    const ComApartment com;
     IShellLinkW* rawLink = nullptr;
     if (FAILED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
                                   reinterpret_cast<void**>(&rawLink)))) {

@@ -3,6 +3,7 @@
 #include <shellapi.h>
 
 #include "platform/process.h"
+#include "platform/win32/com.h"
 #include "platform/win32/handle.h"
 #include "platform/win32/wide_path.h"
 #include "text/win32/wide.h"
@@ -34,24 +35,8 @@ std::wstring QuotedArgument(const std::wstring& argument) {
 
 // The shell may hand the start to COM-based extensions, so the calling
 // thread is in a single-threaded apartment for the duration of the call.
-class ComApartment {
-public:
-    ComApartment()
-        : initialized_(SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE))) {}
-    ~ComApartment() {
-        if (initialized_) {
-            ::CoUninitialize();
-        }
-    }
-    ComApartment(const ComApartment&) = delete;
-    ComApartment& operator=(const ComApartment&) = delete;
-
-private:
-    bool initialized_;
-};
-
 void ShellOpen(const std::wstring& file, const std::wstring* parameters) {
-    const ComApartment apartment;
+    const win32::ComApartment apartment;
     ::ShellExecuteW(nullptr, L"open", file.c_str(), parameters ? parameters->c_str() : nullptr, nullptr,
                     SW_SHOW);
 }
