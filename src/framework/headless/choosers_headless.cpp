@@ -1,5 +1,6 @@
 // Without a window system there is nothing to choose from: every chooser
 // comes back cancelled (tests install their own).
+#include "framework/posix/backend_choice.h"
 #include "framework/choosers.h"
 
 namespace molvar::framework {
@@ -13,7 +14,7 @@ public:
 
 }  // namespace
 
-Choosers& BackendChoosers() {
+Choosers& headless::FileChoosers() {
     static NoChoosers choosers;
     return choosers;
 }

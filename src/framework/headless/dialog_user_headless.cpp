@@ -3,6 +3,7 @@
 // as from real controls.
 #include <string>
 
+#include "framework/posix/backend_choice.h"
 #include "framework/dialog_user.h"
 #include "framework/headless/headless_window.h"
 #include "text/convert.h"
@@ -191,6 +192,6 @@ private:
 
 }  // namespace
 
-std::unique_ptr<DialogUser> MakeDialogUser() { return std::make_unique<HeadlessUser>(); }
+std::unique_ptr<DialogUser> headless::MakeDialogUser() { return std::make_unique<HeadlessUser>(); }
 
 }  // namespace molvar::framework

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "framework/posix/backend_choice.h"
 #include "framework/frame.h"
 #include "res/templates.h"
 #include "text/convert.h"
@@ -104,11 +105,11 @@ private:
 
 }  // namespace
 
-std::unique_ptr<FramePeer> MakeFramePeer(CFrameWnd& frame) { return std::make_unique<HeadlessFrame>(frame); }
+std::unique_ptr<FramePeer> headless::MakeFramePeer(CFrameWnd& frame) { return std::make_unique<HeadlessFrame>(frame); }
 
 bool AfxOleInit() { return true; }
 
 // No other process's windows can be seen without a window system.
-bool BringWindowWithPropForward(const text::Cp932String&) { return false; }
+bool headless::BringWindowWithPropForward(const text::Cp932String&) { return false; }
 
 }  // namespace molvar::framework

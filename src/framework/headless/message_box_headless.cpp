@@ -4,6 +4,7 @@
 #include <mutex>
 #include <string>
 
+#include "framework/posix/backend_choice.h"
 #include "framework/message_box.h"
 #include "text/convert.h"
 
@@ -34,7 +35,7 @@ private:
 
 }  // namespace
 
-MessageBoxPresenter& BackendMessageBoxPresenter() {
+MessageBoxPresenter& headless::MessageBoxes() {
     static StderrPresenter presenter;
     return presenter;
 }

@@ -2,6 +2,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "framework/posix/backend_choice.h"
 #include "framework/headless/headless_window.h"
 #include "text/convert.h"
 
@@ -233,7 +234,7 @@ public:
 
 }  // namespace
 
-WindowBackend& PlatformBackend() {
+WindowBackend& headless::Backend() {
     static HeadlessBackend backend;
     return backend;
 }

@@ -5,6 +5,7 @@
 // handler turns Ctrl+C, Ctrl+Break and closing the console into a request
 // to end the program.
 #include "framework/message_loop.h"
+#include "framework/window_system.h"
 
 #include <windows.h>
 
@@ -101,6 +102,9 @@ BOOL WINAPI OnConsoleControl(DWORD event) {
 void EnsureMessageWindow() { static MessageWindow window; }
 
 }  // namespace
+
+WindowSystem StartWindowSystem(WindowSystemUse) { return WindowSystem::Windows; }
+void EndWindowSystem() {}
 
 void PrepareMessageLoop() {
     EnsureMessageWindow();

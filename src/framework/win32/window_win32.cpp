@@ -11,6 +11,7 @@
 #include <optional>
 #include <utility>
 
+#include "framework/edit_limit.h"
 #include "text/convert.h"
 #include "text/win32/wide.h"
 
@@ -49,12 +50,6 @@ std::wstring WindowText(HWND window) {
     return buffer;
 }
 
-// The number of UTF-16 units of the character at `at`: a surrogate pair is
-// one character.
-std::size_t CharacterUnits(std::wstring_view wide, std::size_t at) {
-    return at + 1 < wide.size() && IS_HIGH_SURROGATE(wide[at]) && IS_LOW_SURROGATE(wide[at + 1]) ? 2 : 1;
-}
-
 // Code page 932 of a control's text. The edits never hold a character
 // without a form there; should one come anyway (a label), it is left out
 // rather than turned into a look-alike.
@@ -73,54 +68,12 @@ text::Cp932String Narrow(std::wstring_view wide) {
     return converted;
 }
 
-// The text an edit keeps after a change from `before` to `now`: the change
-// as it is when the result fits `limit` bytes of code page 932, else as
-// much of the inserted text as fits (a paste is cut as EM_LIMITTEXT cuts
-// it), else `before` unchanged. `caret` is where the caret goes when the
-// text is not `now`.
-std::wstring FitEdit(const std::wstring& before, const std::wstring& now, std::size_t limit, std::size_t& caret) {
-    std::size_t prefix = 0;
-    while (prefix < before.size() && prefix < now.size() && before[prefix] == now[prefix]) {
-        ++prefix;
-    }
-    if (prefix > 0 && prefix < now.size() && IS_HIGH_SURROGATE(now[prefix - 1])) {
-        --prefix;  // the change starts inside a surrogate pair
-    }
-    std::size_t suffix = 0;
-    while (suffix < before.size() - prefix && suffix < now.size() - prefix &&
-           before[before.size() - 1 - suffix] == now[now.size() - 1 - suffix]) {
-        ++suffix;
-    }
-    if (suffix > 0 && suffix < now.size() - prefix && IS_LOW_SURROGATE(now[now.size() - suffix])) {
-        --suffix;
-    }
-    const std::wstring_view inserted = std::wstring_view(now).substr(prefix, now.size() - prefix - suffix);
-    const std::wstring kept = now.substr(0, prefix) + now.substr(now.size() - suffix);
-    const auto keptBytes = text::FromWide(kept);
-    std::size_t taken = 0;
-    if (keptBytes) {
-        // A text that the program made longer than the limit may still be
-        // shortened; nothing is added to it.
-        std::size_t budget = keptBytes->size() < limit ? limit - keptBytes->size() : 0;
-        while (taken < inserted.size()) {
-            const std::size_t units = CharacterUnits(inserted, taken);
-            const auto character = text::FromWide(inserted.substr(taken, units));
-            if (!character || character->size() > budget) {
-                break;
-            }
-            budget -= character->size();
-            taken += units;
-        }
-        if (taken == inserted.size()) {
-            return now;
-        }
-    }
-    if (taken == 0) {
-        caret = before.size() - std::min(suffix, before.size());
-        return before;
-    }
-    caret = prefix + taken;
-    return now.substr(0, prefix + taken) + now.substr(now.size() - suffix);
+// The change as it fits the edit's limit (see FitEdit).
+std::wstring FitWideEdit(const std::wstring& before, const std::wstring& now, std::size_t limit, std::size_t& caret) {
+    return FitEdit(before, now, limit, caret, [](std::wstring_view units) -> std::optional<std::size_t> {
+        const auto bytes = text::FromWide(units);
+        return bytes ? std::optional<std::size_t>(bytes->size()) : std::nullopt;
+    });
 }
 
 // A dialog template in memory: WORDs, with the DWORD alignment of the items
@@ -471,7 +424,7 @@ void Win32Window::CheckEdit(int id, EditState& state) {
         return;
     }
     std::size_t caret = 0;
-    std::wstring kept = FitEdit(state.accepted, now, state.limit, caret);
+    std::wstring kept = FitWideEdit(state.accepted, now, state.limit, caret);
     if (kept != now) {
         state.fixing = true;
         ::SetWindowTextW(edit, kept.c_str());

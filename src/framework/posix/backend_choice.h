@@ -1,0 +1,39 @@
+// On Linux one program has two window systems: the headless backend, and the
+// Qt desktop when one is there (see framework/window_system.h). Each names
+// its parts here; the public functions of the framework ask the one chosen
+// at start-up.
+#pragma once
+
+#include <memory>
+
+#include "framework/choosers.h"
+#include "framework/dialog_user.h"
+#include "framework/frame.h"
+#include "framework/message_box.h"
+#include "framework/window_backend.h"
+
+namespace molvar::framework {
+
+namespace headless {
+WindowBackend& Backend();
+std::unique_ptr<DialogUser> MakeDialogUser();
+MessageBoxPresenter& MessageBoxes();
+Choosers& FileChoosers();
+std::unique_ptr<FramePeer> MakeFramePeer(CFrameWnd& frame);
+bool BringWindowWithPropForward(const text::Cp932String& name);
+int RunMessageLoop(CCmdTarget& target, unsigned quitCommand);
+}  // namespace headless
+
+namespace qt {
+// Whether the program shows its windows through Qt.
+bool Active();
+WindowBackend& Backend();
+std::unique_ptr<DialogUser> MakeDialogUser();
+MessageBoxPresenter& MessageBoxes();
+Choosers& FileChoosers();
+std::unique_ptr<FramePeer> MakeFramePeer(CFrameWnd& frame);
+bool BringWindowWithPropForward(const text::Cp932String& name);
+int RunMessageLoop(CCmdTarget& target, unsigned quitCommand);
+}  // namespace qt
+
+}  // namespace molvar::framework

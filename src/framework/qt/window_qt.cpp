@@ -1,0 +1,807 @@
+// The Qt backend: every dialog is made of Qt widgets from its template, each
+// control at its rectangle in the dialog font's units, and modal dialogs run
+// in the framework's own loop.
+#include <QAbstractEventDispatcher>
+#include <QApplication>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QFont>
+#include <QFontDatabase>
+#include <QFontMetrics>
+#include <QFrame>
+#include <QGroupBox>
+#include <QIcon>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QSignalBlocker>
+#include <QTabBar>
+#include <QWindow>
+
+#include <algorithm>
+#include <charconv>
+#include <cstdint>
+#include <string>
+
+#include "framework/edit_limit.h"
+#include "framework/posix/backend_choice.h"
+#include "framework/qt/qt_app.h"
+#include "framework/qt/qt_window.h"
+#include "text/convert.h"
+
+namespace molvar::framework::qt {
+namespace {
+
+using res::ControlKind;
+namespace style = res::style;
+
+std::vector<QtWindow*>& Registry() {
+    static std::vector<QtWindow*> windows;
+    return windows;
+}
+
+// Windows' MulDiv: the product divided with rounding, half away from zero.
+int MulDiv(int value, int numerator, int denominator) {
+    const std::int64_t product = std::int64_t{value} * numerator;
+    const std::int64_t half = denominator / 2;
+    return static_cast<int>(product >= 0 ? (product + half) / denominator : (product - half) / denominator);
+}
+
+// A label's text as shown: "&" marks the mnemonic, "&&" is an ampersand.
+QString WithoutMnemonic(const QString& text) {
+    QString shown;
+    for (qsizetype at = 0; at < text.size(); ++at) {
+        if (text[at] == u'&' && at + 1 < text.size()) {
+            ++at;
+        }
+        shown += text[at];
+    }
+    return shown;
+}
+
+std::optional<std::size_t> Cp932Bytes(std::u16string_view units) {
+    const auto converted = ToCp932(QString::fromUtf16(units.data(), static_cast<qsizetype>(units.size())));
+    return converted ? std::optional<std::size_t>(converted->size()) : std::nullopt;
+}
+
+// The close box cancels, as Escape does; the window itself stays until the
+// dialog ends.
+class CloseAsCancel final : public QObject {
+public:
+    explicit CloseAsCancel(CDialog& dialog) : dialog_(dialog) {}
+
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() != QEvent::Close) {
+            return false;
+        }
+        event->ignore();
+        dialog_.OnCommand(IDCANCEL, BN_CLICKED);
+        return true;
+    }
+
+private:
+    CDialog& dialog_;
+};
+
+unsigned VirtualKeyOf(int key) {
+    switch (key) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        return VK_RETURN;
+    case Qt::Key_Escape:
+        return VK_ESCAPE;
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab:
+        return VK_TAB;
+    default:
+        // Letters and digits have the same codes in both.
+        return (key >= Qt::Key_0 && key <= Qt::Key_9) || (key >= Qt::Key_A && key <= Qt::Key_Z)
+                   ? static_cast<unsigned>(key)
+                   : 0;
+    }
+}
+
+// The top-level window of `window`'s dialog (a page's is its parent's).
+QtWindow* DialogWindowOf(QtWindow& window) {
+    CWnd* at = &window.Dialog();
+    while (WindowOf(at) != nullptr && WindowOf(at)->Template().kind == res::DialogKind::Page &&
+           at->GetParent() != nullptr) {
+        at = at->GetParent();
+    }
+    return WindowOf(at);
+}
+
+// Key presses in the backend's windows, before the widgets see them: what
+// PreTranslateMessage and the Windows dialog manager do with a key.
+class DialogManager final : public QObject {
+public:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() != QEvent::KeyPress || !watched->isWidgetType()) {
+            return false;
+        }
+        auto* widget = static_cast<QWidget*>(watched);
+        // A key that the widget leaves goes on to its parents, each of
+        // which comes past this filter again: only the first one counts.
+        if (event == current_ && widget != first_ && first_ != nullptr && widget->isAncestorOf(first_)) {
+            return false;
+        }
+        current_ = event;
+        first_ = widget;
+        QtWindow* holder = WindowHolding(widget);
+        if (holder == nullptr || !InActiveModalDialog(holder->Dialog())) {
+            return false;
+        }
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const unsigned virtualKey = VirtualKeyOf(key->key());
+        if (virtualKey != 0) {
+            Message message{WM_KEYDOWN, virtualKey, &holder->Dialog()};
+            if (PreTranslateThroughParents(message)) {
+                return true;
+            }
+        }
+        QtWindow* top = DialogWindowOf(*holder);
+        if (top == nullptr) {
+            return false;
+        }
+        if (virtualKey == VK_ESCAPE) {
+            top->Dialog().OnCommand(IDCANCEL, BN_CLICKED);
+            return true;
+        }
+        if (virtualKey == VK_RETURN) {
+            if (auto* button = qobject_cast<QPushButton*>(widget); button != nullptr && holder->ControlIdOf(button) > 0) {
+                button->click();
+                return true;
+            }
+            const int defaultId = top->DefaultButtonId();
+            const QWidget* defaultButton = defaultId != 0 ? top->Control(defaultId) : nullptr;
+            if (defaultButton == nullptr) {
+                top->Dialog().OnCommand(IDOK, BN_CLICKED);
+            } else if (defaultButton->isEnabled()) {
+                top->Dialog().OnCommand(defaultId, BN_CLICKED);
+            }
+            return true;
+        }
+        return false;
+    }
+
+private:
+    const QEvent* current_ = nullptr;
+    const QWidget* first_ = nullptr;
+};
+
+}  // namespace
+
+QString ToQString(const text::Cp932String& value) {
+    const std::string utf8 = text::ToUtf8(value).value_or(text::ToUtf8ForDisplay(value));
+    return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
+}
+
+QString FromLiteral(std::u8string_view literal) {
+    return QString::fromUtf8(reinterpret_cast<const char*>(literal.data()), static_cast<qsizetype>(literal.size()));
+}
+
+std::optional<text::Cp932String> ToCp932(const QString& value) { return text::FromUtf8(value.toStdString()); }
+
+text::Cp932String Narrow(const QString& value) {
+    if (auto whole = ToCp932(value)) {
+        return *whole;
+    }
+    const std::u16string units = value.toStdU16String();
+    text::Cp932String converted;
+    for (std::size_t at = 0; at < units.size();) {
+        const std::size_t length = CharacterUnits(std::u16string_view(units), at);
+        if (auto character = ToCp932(QString::fromStdU16String(units.substr(at, length)))) {
+            converted += *character;
+        }
+        at += length;
+    }
+    return converted;
+}
+
+QFont DialogFont(const res::DialogTemplate& source) {
+    const QString face = FromLiteral(source.font);
+    // Proportional faces for the proportional UI fonts, the fixed one for
+    // the fixed one; Noto Sans CJK where IPA Gothic is not installed.
+    const bool fixed = face == QStringLiteral("ＭＳ ゴシック");
+    QFont font(fixed ? QStringLiteral("IPAGothic") : QStringLiteral("IPAPGothic"));
+    font.setFamilies({font.family(), QStringLiteral("Noto Sans CJK JP"), face});
+    font.setPointSize(source.pointSize);
+    return font;
+}
+
+QRect DialogUnits::ToPixels(const res::DluRect& rect) const {
+    return QRect(MulDiv(rect.x, baseX, 4), MulDiv(rect.y, baseY, 8), MulDiv(rect.cx, baseX, 4),
+                 MulDiv(rect.cy, baseY, 8));
+}
+
+DialogUnits DialogUnitsOf(const QFont& font) {
+    const QFontMetrics metrics(font);
+    const int width = metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
+    return {(width / 26 + 1) / 2, metrics.height()};
+}
+
+QtWindow::QtWindow(const res::DialogTemplate& source, CDialog& dialog)
+    : source_(source), dialog_(dialog), units_(DialogUnitsOf(DialogFont(source))) {}
+
+QtWindow::~QtWindow() {
+    std::erase(Registry(), this);
+    if (!widget_) {
+        static_cast<void>(owned_.release());  // Qt deleted it with its parent
+    }
+}
+
+void QtWindow::Create(QtWindow* parent) {
+    const bool page = source_.kind == res::DialogKind::Page;
+    if (page) {
+        widget_ = MakeChild<QWidget>(*parent->Widget());
+        widget_->move(parent->Units().ToPixels({source_.rect.x, source_.rect.y, 0, 0}).topLeft());
+    } else {
+        owned_ = std::make_unique<QWidget>(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                                                        Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+        widget_ = owned_.get();
+        widget_->setWindowTitle(FromLiteral(source_.caption));
+        widget_->installEventFilter(MakeChild<CloseAsCancel>(*widget_, dialog_));
+        if (parent != nullptr && parent->Widget() != nullptr) {
+            // Above its owner, without being its child: a disabled owner
+            // must not disable it.
+            widget_->winId();
+            if (QWindow* owner = parent->Widget()->window()->windowHandle()) {
+                widget_->windowHandle()->setTransientParent(owner);
+            }
+        }
+    }
+    widget_->setFont(DialogFont(source_));
+    widget_->setFixedSize(units_.ToPixels({0, 0, source_.rect.cx, source_.rect.cy}).size());
+    QButtonGroup* radios = nullptr;
+    for (const res::ControlTemplate& control : source_.controls) {
+        QWidget* made = MakeControl(control, *widget_);
+        if ((control.styles & style::kGroup) != 0) {
+            radios = nullptr;
+        }
+        if (auto* radio = qobject_cast<QRadioButton*>(made)) {
+            if (radios == nullptr) {
+                radios = MakeChild<QButtonGroup>(*widget_);
+            }
+            radios->addButton(radio);
+        }
+        if (control.id != res::IDC_STATIC) {
+            controls_[control.id] = made;
+        }
+    }
+    Registry().push_back(this);
+    ready_ = true;
+}
+
+QWidget* QtWindow::MakeControl(const res::ControlTemplate& control, QWidget& parent) {
+    const QRect at = units_.ToPixels(control.rect);
+    const QString label = FromLiteral(control.text);
+    const int id = control.id;
+    QWidget* made = nullptr;
+    switch (control.kind) {
+    case ControlKind::PushButton:
+    case ControlKind::DefPushButton: {
+        auto* button = MakeChild<QPushButton>(parent, label);
+        button->setAutoDefault(false);
+        button->setDefault(control.kind == ControlKind::DefPushButton);
+        made = button;
+        break;
+    }
+    case ControlKind::CheckBox:
+        made = MakeChild<QCheckBox>(parent, label);
+        break;
+    case ControlKind::RadioButton: {
+        auto* radio = MakeChild<QRadioButton>(parent, label);
+        radio->setAutoExclusive(false);  // its group in the template decides
+        made = radio;
+        break;
+    }
+    case ControlKind::GroupBox:
+        made = MakeChild<QGroupBox>(parent, WithoutMnemonic(label));
+        break;
+    case ControlKind::Edit: {
+        auto* edit = MakeChild<QLineEdit>(parent);
+        edit->setFrame((control.styles & style::kBorder) != 0);
+        edits_[id];
+        QObject::connect(edit, &QLineEdit::textChanged, edit, [this, id] { OnEditChanged(id); });
+        made = edit;
+        break;
+    }
+    case ControlKind::Static: {
+        auto* text = MakeChild<QLabel>(parent, WithoutMnemonic(label));
+        text->setProperty("templateText", label);
+        text->setWordWrap(true);
+        text->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        made = text;
+        break;
+    }
+    case ControlKind::Icon: {
+        auto* icon = MakeChild<QLabel>(parent);
+        unsigned iconId = 0;
+        const auto* first = reinterpret_cast<const char*>(control.text.data());
+        std::from_chars(first, first + control.text.size(), iconId);
+        const QString file = iconId == res::IDI_TRAY ? QStringLiteral(":/icons/tray.ico") : QStringLiteral(":/icons/app-48.png");
+        icon->setPixmap(QIcon(file).pixmap(32, 32));
+        icon->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        made = icon;
+        break;
+    }
+    case ControlKind::BlackFrame:
+    case ControlKind::GrayRect: {
+        auto* frame = MakeChild<QFrame>(parent);
+        frame->setFrameStyle(QFrame::Box | ((control.styles & style::kSunken) != 0 ? QFrame::Sunken : QFrame::Plain));
+        made = frame;
+        break;
+    }
+    case ControlKind::ListBox: {
+        auto* list = MakeChild<QListWidget>(parent);
+        list->setSortingEnabled(false);
+        list->setSelectionMode(QAbstractItemView::SingleSelection);
+        if ((control.styles & style::kNotify) != 0) {
+            // The selection, not the current line: a list that takes the
+            // focus makes its first line current without selecting it.
+            QObject::connect(list, &QListWidget::itemSelectionChanged, list, [this, id] {
+                if (ready_) dialog_.OnCommand(id, LBN_SELCHANGE);
+            });
+        }
+        made = list;
+        break;
+    }
+    case ControlKind::TabControl: {
+        // The tabs along the top of a panel; the pages are windows of their
+        // own, placed over the panel by their templates.
+        auto* panel = MakeChild<QFrame>(parent);
+        panel->setFrameStyle(QFrame::StyledPanel | QFrame::Raised);
+        panel->setGeometry(at);
+        panel->lower();
+        auto* tabs = MakeChild<QTabBar>(parent);
+        tabs->setDrawBase(false);
+        tabs->setExpanding(false);
+        tabs->setFocusPolicy(Qt::TabFocus);
+        tabs->move(at.topLeft());
+        tabs->setFixedWidth(at.width());
+        QObject::connect(tabs, &QTabBar::currentChanged, tabs, [this, id] {
+            long result = 0;
+            if (ready_) dialog_.OnNotify(id, TCN_SELCHANGE, &result);
+        });
+        panel->setGeometry(at.adjusted(0, tabs->sizeHint().height() - 2, 0, 0));
+        panel->setVisible((control.styles & style::kHidden) == 0);
+        tabs->setVisible((control.styles & style::kHidden) == 0);
+        return tabs;
+    }
+    }
+    made->setGeometry(at);
+    if (control.kind == ControlKind::GroupBox || control.kind == ControlKind::BlackFrame ||
+        control.kind == ControlKind::GrayRect) {
+        made->lower();  // frames lie under the controls they surround
+    }
+    if (auto* button = qobject_cast<QAbstractButton*>(made)) {
+        QObject::connect(button, &QAbstractButton::clicked, button, [this, id] {
+            if (ready_) dialog_.OnCommand(id, BN_CLICKED);
+        });
+    }
+    const bool takesTab = (control.styles & style::kTabStop) != 0;
+    if (control.kind != ControlKind::Static && control.kind != ControlKind::Icon) {
+        made->setFocusPolicy(takesTab ? Qt::StrongFocus : Qt::ClickFocus);
+    }
+    made->setVisible((control.styles & style::kHidden) == 0);
+    return made;
+}
+
+void QtWindow::OnEditChanged(int id) {
+    auto* edit = qobject_cast<QLineEdit*>(Control(id));
+    EditState& state = edits_[id];
+    if (edit == nullptr) {
+        return;
+    }
+    std::u16string now = edit->text().toStdU16String();
+    if (!state.programmatic) {
+        std::size_t caret = 0;
+        std::u16string kept = FitEdit(state.accepted, now, state.limit, caret, Cp932Bytes);
+        if (kept != now) {
+            const QSignalBlocker quiet(edit);
+            edit->setText(QString::fromStdU16String(kept));
+            edit->setCursorPosition(static_cast<int>(caret));
+        }
+        if (kept == state.accepted) {
+            return;  // refused: nothing changed
+        }
+        now = std::move(kept);
+    }
+    state.accepted = std::move(now);
+    if (ready_) {
+        dialog_.OnCommand(id, EN_CHANGE);
+    }
+}
+
+QWidget* QtWindow::Control(int id) const {
+    if (id == 0) {
+        return widget_.data();
+    }
+    const auto found = controls_.find(id);
+    return found == controls_.end() ? nullptr : found->second.data();
+}
+
+int QtWindow::ControlIdOf(const QWidget* widget) const {
+    for (const QWidget* at = widget; at != nullptr; at = at->parentWidget()) {
+        if (at == widget_) {
+            return 0;
+        }
+        for (const auto& [id, control] : controls_) {
+            if (control == at) {
+                return id;
+            }
+        }
+        if (at->isWindow()) {
+            break;
+        }
+    }
+    return -2;
+}
+
+QRect QtWindow::TemplateRect(int id) const {
+    for (const res::ControlTemplate& control : source_.controls) {
+        if (control.id == id) {
+            return units_.ToPixels(control.rect);
+        }
+    }
+    return {};
+}
+
+int QtWindow::DefaultButtonId() const {
+    for (const res::ControlTemplate& control : source_.controls) {
+        if (control.kind == ControlKind::DefPushButton) {
+            return control.id;
+        }
+    }
+    return 0;
+}
+
+void QtWindow::SetText(int id, const text::Cp932String& value) {
+    QWidget* control = Control(id);
+    const QString shown = ToQString(value);
+    if (id == 0 && widget_) {
+        widget_->setWindowTitle(shown);
+    } else if (auto* edit = qobject_cast<QLineEdit*>(control)) {
+        // The program's own text is taken as it is, also past the limit,
+        // and reported as every change is, also when it is the same.
+        EditState& state = edits_[id];
+        const bool same = edit->text() == shown;
+        state.programmatic = true;
+        edit->setText(shown);
+        state.programmatic = false;
+        if (same) {
+            state.accepted = shown.toStdU16String();
+            if (ready_) {
+                dialog_.OnCommand(id, EN_CHANGE);
+            }
+        }
+    } else if (auto* button = qobject_cast<QAbstractButton*>(control)) {
+        button->setText(shown);
+    } else if (auto* label = qobject_cast<QLabel*>(control)) {
+        label->setProperty("templateText", shown);
+        label->setText(WithoutMnemonic(shown));
+    } else if (auto* group = qobject_cast<QGroupBox*>(control)) {
+        group->setTitle(WithoutMnemonic(shown));
+    }
+}
+
+text::Cp932String QtWindow::GetText(int id) const {
+    const QWidget* control = Control(id);
+    if (control == nullptr) {
+        return {};
+    }
+    if (id == 0) {
+        return Narrow(control->windowTitle());
+    }
+    if (const auto* edit = qobject_cast<const QLineEdit*>(control)) {
+        return Narrow(edit->text());
+    }
+    if (const auto* button = qobject_cast<const QAbstractButton*>(control)) {
+        return Narrow(button->text());
+    }
+    if (const auto* label = qobject_cast<const QLabel*>(control)) {
+        return Narrow(label->property("templateText").toString());
+    }
+    if (const auto* group = qobject_cast<const QGroupBox*>(control)) {
+        return Narrow(group->title());
+    }
+    return {};
+}
+
+void QtWindow::SetLimit(int id, std::size_t bytes) {
+    const auto edit = edits_.find(id);
+    if (edit != edits_.end()) {
+        edit->second.limit = bytes;
+    }
+}
+
+void QtWindow::SetCheck(int id, int state) {
+    if (auto* button = qobject_cast<QAbstractButton*>(Control(id))) {
+        button->setChecked(state == BST_CHECKED);
+    }
+}
+
+int QtWindow::GetCheck(int id) const {
+    const auto* button = qobject_cast<const QAbstractButton*>(Control(id));
+    return button != nullptr && button->isChecked() ? BST_CHECKED : BST_UNCHECKED;
+}
+
+void QtWindow::Enable(int id, bool on) {
+    if (QWidget* control = Control(id)) {
+        control->setEnabled(on);
+    }
+}
+
+bool QtWindow::IsEnabled(int id) const {
+    const QWidget* control = Control(id);
+    // The control's own state, as Windows keeps it, whatever its window's.
+    return control != nullptr && !control->testAttribute(Qt::WA_ForceDisabled);
+}
+
+void QtWindow::Show(int id, bool on) {
+    if (QWidget* control = Control(id)) {
+        control->setVisible(on);
+    }
+}
+
+bool QtWindow::IsVisible(int id) const {
+    const QWidget* control = Control(id);
+    return control != nullptr && control->isVisible();
+}
+
+void QtWindow::SetFocus(int id) {
+    QWidget* control = Control(id);
+    if (control == nullptr) {
+        return;
+    }
+    if (auto* edit = qobject_cast<QLineEdit*>(control)) {
+        edit->selectAll();  // as the dialog manager puts the focus in an edit
+    }
+    control->setFocus(Qt::OtherFocusReason);
+}
+
+void QtWindow::FocusFirstTabStop() {
+    for (const res::ControlTemplate& control : source_.controls) {
+        QWidget* widget = Control(control.id);
+        const bool takesTab = (control.styles & style::kTabStop) != 0 || control.kind == ControlKind::TabControl;
+        if (widget != nullptr && takesTab && widget->isEnabled() && !widget->isHidden()) {
+            SetFocus(control.id);
+            return;
+        }
+    }
+}
+
+int QtWindow::ListInsert(int id, int index, const text::Cp932String& line) {
+    auto* list = qobject_cast<QListWidget*>(Control(id));
+    if (list == nullptr) {
+        return LB_ERR;
+    }
+    const QSignalBlocker quiet(list);
+    if (index < 0 || index > list->count()) {
+        index = list->count();
+    }
+    list->insertItem(index, ToQString(line));
+    return index;
+}
+
+void QtWindow::ListDelete(int id, int index) {
+    auto* list = qobject_cast<QListWidget*>(Control(id));
+    if (list == nullptr || index < 0 || index >= list->count()) {
+        return;
+    }
+    const int selected = ListSelection(id);
+    {
+        const QSignalBlocker quiet(list);
+        std::unique_ptr<QListWidgetItem> gone(list->takeItem(index));
+    }
+    // The selection goes with its line, as in a Windows list box.
+    ListSelect(id, selected == index ? -1 : (selected > index ? selected - 1 : selected));
+}
+
+void QtWindow::ListReset(int id) {
+    if (auto* list = qobject_cast<QListWidget*>(Control(id))) {
+        const QSignalBlocker quiet(list);
+        list->clear();
+    }
+}
+
+int QtWindow::ListCount(int id) const {
+    const auto* list = qobject_cast<const QListWidget*>(Control(id));
+    return list != nullptr ? list->count() : 0;
+}
+
+text::Cp932String QtWindow::ListText(int id, int index) const {
+    const auto* list = qobject_cast<const QListWidget*>(Control(id));
+    const QListWidgetItem* item = list != nullptr ? list->item(index) : nullptr;
+    return item != nullptr ? Narrow(item->text()) : text::Cp932String();
+}
+
+void QtWindow::ListSelect(int id, int index) {
+    if (auto* list = qobject_cast<QListWidget*>(Control(id))) {
+        const QSignalBlocker quiet(list);
+        const QSignalBlocker quietSelection(list->selectionModel());
+        if (index >= 0 && index < list->count()) {
+            list->setCurrentRow(index);
+        } else {
+            list->clearSelection();
+            list->setCurrentRow(-1);
+        }
+        list->viewport()->update();
+    }
+}
+
+int QtWindow::ListSelection(int id) const {
+    const auto* list = qobject_cast<const QListWidget*>(Control(id));
+    if (list == nullptr) {
+        return LB_ERR;
+    }
+    const QList<QListWidgetItem*> selected = list->selectedItems();
+    return selected.isEmpty() ? LB_ERR : list->row(selected.front());
+}
+
+void QtWindow::TabReset(int id) {
+    if (auto* tabs = qobject_cast<QTabBar*>(Control(id))) {
+        const QSignalBlocker quiet(tabs);
+        while (tabs->count() > 0) {
+            tabs->removeTab(0);
+        }
+    }
+}
+
+void QtWindow::TabInsert(int id, int index, const text::Cp932String& label) {
+    if (auto* tabs = qobject_cast<QTabBar*>(Control(id))) {
+        const QSignalBlocker quiet(tabs);
+        tabs->insertTab(index, ToQString(label));
+    }
+}
+
+void QtWindow::TabSelect(int id, int index) {
+    if (auto* tabs = qobject_cast<QTabBar*>(Control(id))) {
+        const QSignalBlocker quiet(tabs);
+        tabs->setCurrentIndex(index);
+    }
+}
+
+int QtWindow::TabSelection(int id) const {
+    const auto* tabs = qobject_cast<const QTabBar*>(Control(id));
+    return tabs != nullptr ? tabs->currentIndex() : -1;
+}
+
+int QtWindow::TabCount(int id) const {
+    const auto* tabs = qobject_cast<const QTabBar*>(Control(id));
+    return tabs != nullptr ? tabs->count() : 0;
+}
+
+void QtWindow::ShowWindow() {
+    if (!widget_) {
+        return;
+    }
+    if (source_.kind == res::DialogKind::Page) {
+        widget_->show();
+        return;
+    }
+    // In the middle of its owner, else of the screen, as DS_CENTER puts it.
+    const QWindow* owner = widget_->windowHandle() != nullptr ? widget_->windowHandle()->transientParent() : nullptr;
+    const QRect around = owner != nullptr ? owner->geometry()
+                         : widget_->screen() != nullptr ? widget_->screen()->availableGeometry()
+                                                        : QRect();
+    if (around.isValid()) {
+        widget_->move(around.center() - widget_->rect().center());
+    }
+    QWidget* focus = widget_->focusWidget();
+    BringForward(*widget_);
+    if (focus != nullptr) {
+        focus->setFocus(Qt::OtherFocusReason);
+    }
+}
+
+const std::vector<QtWindow*>& AllWindows() { return Registry(); }
+
+QtWindow* WindowHolding(const QWidget* widget) {
+    for (QtWindow* window : Registry()) {
+        if (window->ControlIdOf(widget) != -2) {
+            // A page's widgets are inside its parent's too: the innermost.
+            QtWindow* inner = window;
+            for (QtWindow* other : Registry()) {
+                if (other != window && other->ControlIdOf(widget) != -2 && window->Widget() != nullptr &&
+                    window->Widget()->isAncestorOf(other->Widget())) {
+                    inner = other;
+                }
+            }
+            return inner;
+        }
+    }
+    return nullptr;
+}
+
+QtWindow* WindowOf(const CWnd* window) {
+    return window != nullptr ? dynamic_cast<QtWindow*>(window->Peer()) : nullptr;
+}
+
+QWidget* WidgetOf(const CWnd* window) {
+    const QtWindow* peer = WindowOf(window);
+    return peer != nullptr ? peer->Widget() : nullptr;
+}
+
+QWidget* ActiveModalWidget() { return WidgetOf(ActiveModalDialog()); }
+
+void BringForward(QWidget& window) {
+    window.show();
+    window.raise();
+    window.activateWindow();
+}
+
+void InstallDialogManager() {
+    static DialogManager manager;
+    qApp->installEventFilter(&manager);
+}
+
+namespace {
+
+class QtBackend final : public WindowBackend {
+public:
+    std::unique_ptr<WindowPeer> CreateDialogWindow(const res::DialogTemplate& source, CDialog& dialog,
+                                                   CWnd* parent) override {
+        QtWindow* parentWindow = WindowOf(parent);
+        if (source.kind == res::DialogKind::Page && (parentWindow == nullptr || parentWindow->Widget() == nullptr)) {
+            return nullptr;  // a page lives inside a window
+        }
+        auto window = std::make_unique<QtWindow>(source, dialog);
+        window->Create(parentWindow);
+        return window;
+    }
+
+    void RunModalLoop(CDialog& dialog, CWnd* owner) override {
+        QWidget* ownerWindow = WidgetOf(owner);
+        ownerWindow = ownerWindow != nullptr ? ownerWindow->window() : nullptr;
+        const bool disabledOwner = ownerWindow != nullptr && ownerWindow->isEnabled();
+        if (disabledOwner) {
+            ownerWindow->setEnabled(false);
+        }
+        const QPointer<QWidget> window = WidgetOf(&dialog);
+        while (dialog.ContinueModal()) {
+            if (window == nullptr || QuitRequested()) {
+                dialog.EndDialog(IDCANCEL);
+                break;
+            }
+            if (!HasModalIdleHook()) {
+                QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+                continue;
+            }
+            // A test acts as the user once what is pending has been handled.
+            QCoreApplication::processEvents();
+            if (dialog.ContinueModal() && !RunModalIdleHook() && dialog.ContinueModal()) {
+                dialog.EndDialog(IDCANCEL);
+            }
+        }
+        if (disabledOwner) {
+            ownerWindow->setEnabled(true);
+        }
+        if (window != nullptr) {
+            window->hide();
+        }
+        if (disabledOwner) {
+            ownerWindow->activateWindow();
+        }
+    }
+
+    void WakeModalLoop() override {
+        if (QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance(qApp->thread())) {
+            dispatcher->wakeUp();
+        }
+    }
+};
+
+}  // namespace
+
+WindowBackend& Backend() {
+    static QtBackend backend;
+    return backend;
+}
+
+}  // namespace molvar::framework::qt
