@@ -1,13 +1,101 @@
-#include "framework/posix/backend_choice.h"
-#include "framework/qt/qt_app.h"
+// The Qt loop: Qt's event loop, with the command queue's descriptor and a
+// signalfd for the requests to end the program among its sources, so that
+// commands are also routed while a dialog, a message box or the tray menu
+// runs a loop of its own.
+#include <QApplication>
+#include <QEventLoop>
+#include <QMessageBox>
+#include <QSocketNotifier>
 
-namespace molvar::framework {
-namespace qt {
+#include <sys/signalfd.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+
+#include "framework/posix/backend_choice.h"
+#include "framework/posix/command_queue.h"
+#include "framework/qt/qt_app.h"
+#include "platform/posix/os_path.h"
+
+namespace molvar::framework::qt {
 namespace {
-bool g_quit = false;
+
+// Read and written on the user-interface thread only; atomic for the
+// message boxes that other threads ask for.
+std::atomic<bool> g_quit{false};
+
+// The open message boxes answer "not confirmed" once the program quits:
+// an end request must not wait for somebody to click.
+void CloseMessageBoxes() {
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (auto* box = qobject_cast<QMessageBox*>(window); box != nullptr && box->isVisible()) {
+            box->reject();
+        }
+    }
 }
+
+}  // namespace
+
 bool QuitRequested() { return g_quit; }
 void RequestQuit() { g_quit = true; }
-}  // namespace qt
-int qt::RunMessageLoop(CCmdTarget& target, unsigned quitCommand) { return headless::RunMessageLoop(target, quitCommand); }
-}  // namespace molvar::framework
+
+int RunMessageLoop(CCmdTarget& target, unsigned quitCommand) {
+    g_quit = false;
+    const sigset_t endSignals = posix::EndRequests();
+    const platform::posix::UniqueFd signalFd{::signalfd(-1, &endSignals, SFD_NONBLOCK | SFD_CLOEXEC)};
+    QEventLoop loop;
+
+    // One command per turn of whichever loop runs, the next one asked for
+    // before this one is routed: a command that opens a dialog leaves the
+    // rest to the dialog's loop. A notifier is never activated again while
+    // its own handler runs, so no command is routed inside one.
+    std::function<void()> routeNext;
+    const auto askForNext = [&] { QMetaObject::invokeMethod(&loop, routeNext, Qt::QueuedConnection); };
+    routeNext = [&] {
+        unsigned id = 0;
+        if (QuitRequested() || !posix::TakeCommand(id)) {
+            return;
+        }
+        askForNext();
+        if (id == ID_APP_EXIT) {
+            // The modal loops inside this one end their dialogs as
+            // cancelled; the rest of the queue waits, as the headless loop
+            // leaves it.
+            RequestQuit();
+            CloseMessageBoxes();
+            loop.exit(0);
+            return;
+        }
+        target.OnCmdMsg(id, CN_COMMAND, nullptr);
+    };
+
+    QSocketNotifier commands(posix::CommandWakeFd(), QSocketNotifier::Read);
+    QObject::connect(&commands, &QSocketNotifier::activated, &loop, [&] {
+        posix::DrainCommandWake();
+        askForNext();
+    });
+
+    std::unique_ptr<QSocketNotifier> endRequests;
+    if (signalFd.get() >= 0) {
+        endRequests = std::make_unique<QSocketNotifier>(signalFd.get(), QSocketNotifier::Read);
+        QObject::connect(endRequests.get(), &QSocketNotifier::activated, &loop,
+                         [&] { posix::PostQuitForEndRequests(signalFd.get(), quitCommand); });
+    }
+
+    // What was posted before the loop ran.
+    askForNext();
+    const int status = loop.exec();
+    // The notifiers go before the descriptor they watch.
+    endRequests.reset();
+    commands.setEnabled(false);
+    // Every loop inside this one has ended by now.
+    g_quit = false;
+    // A second request may now end the program at once, for instance while
+    // the end waits for a program that a scan runs.
+    ::pthread_sigmask(SIG_UNBLOCK, &endSignals, nullptr);
+    return status;
+}
+
+}  // namespace molvar::framework::qt
