@@ -1,7 +1,10 @@
 // What the parts of the Qt backend share about the running application.
 #pragma once
 
+#include <QStringList>
 #include <QWidget>
+
+#include "framework/choosers.h"
 
 namespace molvar::framework::qt {
 
@@ -15,5 +18,10 @@ void RequestQuit();
 QWidget* ActiveModalWidget();
 // Brings `window` to the front of the desktop and gives it the focus.
 void BringForward(QWidget& window);
+
+// The file-open dialog's name filters for Qt: "description (patterns)", the
+// patterns as Linux needs them (an upper-case pattern also in lower case,
+// "*.*" as "*").
+QStringList NameFiltersOf(const OpenFileRequest& request);
 
 }  // namespace molvar::framework::qt
