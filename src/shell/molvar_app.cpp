@@ -56,6 +56,9 @@ bool CMolvarApp::InitInstance() {
         return false;
     }
     config::g_baseFolder = platform::JoinPath(platform::JoinPath(*appData, "TORVEL"_cp), "Molvar3"_cp);
+    // Known to a second copy too: off Windows the running copy is reached
+    // through the data folder.
+    m_profileFolder = config::g_baseFolder;
     // "obsdat" with any missing parent: without an installer (Linux, a copy
     // run where it was not installed) the settings could not be saved.
     platform::MakeFolderTree(config::DataSubfolderPath());
@@ -72,7 +75,6 @@ bool CMolvarApp::InitInstance() {
 
     SetRegistryKey(RegistryKey());
     m_pszProfileName = text::LiteralToCp932(*res::FindString(res::AFX_IDS_APP_TITLE));
-    m_profileFolder = config::g_baseFolder;
     LoadStdProfileSettings(4);
 
     AddDocTemplate(std::make_unique<framework::CSingleDocTemplate>(
