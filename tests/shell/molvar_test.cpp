@@ -19,7 +19,9 @@
 extern char** environ;
 #endif
 
+#include <algorithm>
 #include <filesystem>
+#include <string_view>
 #include <thread>
 
 #include "config/watch_record.h"
@@ -105,6 +107,29 @@ Process Start(const fs::path& argument = {}) {
     std::string given = argument.string();
     char* argv[] = {const_cast<char*>(MOLVAR_EXECUTABLE), argument.empty() ? nullptr : given.data(), nullptr};
     EXPECT_EQ(::posix_spawn(&pid, MOLVAR_EXECUTABLE, nullptr, nullptr, argv, environ), 0);
+    return pid;
+}
+
+// Started with this environment's variables but for `unset`, and with
+// `added` ("NAME=value").
+Process StartWith(const std::vector<std::string>& unset, const std::vector<std::string>& added) {
+    std::vector<std::string> variables;
+    for (char** variable = environ; *variable != nullptr; ++variable) {
+        const std::string_view entry(*variable);
+        const std::string_view name = entry.substr(0, entry.find('='));
+        if (std::find(unset.begin(), unset.end(), name) == unset.end()) {
+            variables.emplace_back(entry);
+        }
+    }
+    variables.insert(variables.end(), added.begin(), added.end());
+    std::vector<char*> envp;
+    for (std::string& variable : variables) {
+        envp.push_back(variable.data());
+    }
+    envp.push_back(nullptr);
+    pid_t pid = 0;
+    char* argv[] = {const_cast<char*>(MOLVAR_EXECUTABLE), nullptr};
+    EXPECT_EQ(::posix_spawn(&pid, MOLVAR_EXECUTABLE, nullptr, nullptr, argv, envp.data()), 0);
     return pid;
 }
 
@@ -217,6 +242,18 @@ TEST_F(MolvarTest, WatchesRunsTheProgramForEachFileQuitsAndStartsAgain) {
     Quit(second);
     EXPECT_EQ(ExitStatus(second), 0);
 }
+
+#ifndef _WIN32
+// A display that cannot be opened (gone, or never there) is no reason not
+// to watch: the copy runs without a tray and quits on a request as ever.
+TEST_F(MolvarTest, WithADisplayThatCannotBeOpenedRunsWithoutATrayAndQuitsOnRequest) {
+    test::ArriveByCopy(watched_ / "a.csv", "0");
+    const Process copy = StartWith({"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}, {"DISPLAY=:9999"});
+    WaitUntilListed("a.csv");  // it watches
+    Quit(copy);
+    EXPECT_EQ(ExitStatus(copy), 0);
+}
+#endif
 
 #ifdef _WIN32
 // Another process's windows give nothing to wait on: they are looked at
