@@ -141,8 +141,7 @@ public:
         return std::find(props_.begin(), props_.end(), name) != props_.end();
     }
 
-    // The icon is kept also where the desktop has no tray: it shows when
-    // one comes.
+    // The icon is kept also where the desktop has no tray.
     bool AddTrayIcon(const TrayIconData& data) override {
         DeleteTrayIcon(data.id);
         TrayIcon& icon = icons_.emplace_back();
@@ -158,8 +157,13 @@ public:
                 Post(callback, id, static_cast<std::intptr_t>(*mouse));
             }
         });
+        // The program starts on Qt only where the desktop has a tray; Qt puts
+        // a shown icon in again when the tray is made anew.
+        if (!QSystemTrayIcon::isSystemTrayAvailable()) {
+            return false;
+        }
         icon.shown->show();
-        return QSystemTrayIcon::isSystemTrayAvailable() && icon.shown->isVisible();
+        return icon.shown->isVisible();
     }
 
     bool DeleteTrayIcon(unsigned id) override {
