@@ -19,6 +19,7 @@
 #include "framework/window_backend.h"
 #include "res/templates.h"
 
+class QAbstractButton;
 class QFont;
 
 namespace molvar::framework::qt {
@@ -104,6 +105,7 @@ private:
     };
 
     QWidget* MakeControl(const res::ControlTemplate& control, QWidget& parent);
+    void SetButtonText(QAbstractButton& button, const res::ControlTemplate& control, const QString& text);
     void OnEditChanged(int id);
 
     const res::DialogTemplate& source_;

@@ -64,6 +64,34 @@ QString WithoutMnemonic(const QString& text) {
     return shown;
 }
 
+// A button's text broken into lines that fit `width` pixels, as a
+// multi-line Windows button wraps it: at spaces where there are some, else
+// between any two characters (Japanese has no spaces).
+QString WrapToWidth(const QString& text, const QFont& font, int width) {
+    const QFontMetrics metrics(font);
+    QString wrapped;
+    QString line;
+    for (const QString& word : text.split(u' ')) {
+        const QString candidate = line.isEmpty() ? word : line + u' ' + word;
+        if (metrics.horizontalAdvance(WithoutMnemonic(candidate)) <= width) {
+            line = candidate;
+            continue;
+        }
+        if (!line.isEmpty()) {
+            wrapped += line + u'\n';
+            line.clear();
+        }
+        for (const QChar character : word) {
+            if (!line.isEmpty() && metrics.horizontalAdvance(WithoutMnemonic(line + character)) > width) {
+                wrapped += line + u'\n';
+                line.clear();
+            }
+            line += character;
+        }
+    }
+    return wrapped + line;
+}
+
 std::optional<std::size_t> Cp932Bytes(std::u16string_view units) {
     const auto converted = ToCp932(QString::fromUtf16(units.data(), static_cast<qsizetype>(units.size())));
     return converted ? std::optional<std::size_t>(converted->size()) : std::nullopt;
@@ -126,12 +154,12 @@ public:
         }
         auto* widget = static_cast<QWidget*>(watched);
         // A key that the widget leaves goes on to its parents, each of
-        // which comes past this filter again: only the first one counts.
-        if (event == current_ && widget != first_ && first_ != nullptr && widget->isAncestorOf(first_)) {
+        // which comes past this filter again: only the first one, the
+        // widget with the focus, counts.
+        const QWidget* focus = widget->window()->focusWidget();
+        if (focus != nullptr ? widget != focus : !widget->isWindow()) {
             return false;
         }
-        current_ = event;
-        first_ = widget;
         QtWindow* holder = WindowHolding(widget);
         if (holder == nullptr || !InActiveModalDialog(holder->Dialog())) {
             return false;
@@ -168,10 +196,6 @@ public:
         }
         return false;
     }
-
-private:
-    const QEvent* current_ = nullptr;
-    const QWidget* first_ = nullptr;
 };
 
 }  // namespace
@@ -380,6 +404,7 @@ QWidget* QtWindow::MakeControl(const res::ControlTemplate& control, QWidget& par
         made->lower();  // frames lie under the controls they surround
     }
     if (auto* button = qobject_cast<QAbstractButton*>(made)) {
+        SetButtonText(*button, control, label);
         QObject::connect(button, &QAbstractButton::clicked, button, [this, id] {
             if (ready_) dialog_.OnCommand(id, BN_CLICKED);
         });
@@ -390,6 +415,20 @@ QWidget* QtWindow::MakeControl(const res::ControlTemplate& control, QWidget& par
     }
     made->setVisible((control.styles & style::kHidden) == 0);
     return made;
+}
+
+void QtWindow::SetButtonText(QAbstractButton& button, const res::ControlTemplate& control, const QString& text) {
+    button.setProperty("templateText", text);
+    if ((control.styles & style::kMultiLine) == 0) {
+        button.setText(text);
+        return;
+    }
+    // The room beside the box of a check box or an option button.
+    int room = button.width() - 8;
+    if (qobject_cast<QCheckBox*>(&button) != nullptr || qobject_cast<QRadioButton*>(&button) != nullptr) {
+        room = button.width() - button.sizeHint().width() + button.fontMetrics().horizontalAdvance(WithoutMnemonic(button.text()));
+    }
+    button.setText(WrapToWidth(text, widget_->font(), room));
 }
 
 void QtWindow::OnEditChanged(int id) {
@@ -481,7 +520,11 @@ void QtWindow::SetText(int id, const text::Cp932String& value) {
             }
         }
     } else if (auto* button = qobject_cast<QAbstractButton*>(control)) {
-        button->setText(shown);
+        for (const res::ControlTemplate& item : source_.controls) {
+            if (item.id == id) {
+                SetButtonText(*button, item, shown);
+            }
+        }
     } else if (auto* label = qobject_cast<QLabel*>(control)) {
         label->setProperty("templateText", shown);
         label->setText(WithoutMnemonic(shown));
@@ -501,11 +544,8 @@ text::Cp932String QtWindow::GetText(int id) const {
     if (const auto* edit = qobject_cast<const QLineEdit*>(control)) {
         return Narrow(edit->text());
     }
-    if (const auto* button = qobject_cast<const QAbstractButton*>(control)) {
-        return Narrow(button->text());
-    }
-    if (const auto* label = qobject_cast<const QLabel*>(control)) {
-        return Narrow(label->property("templateText").toString());
+    if (qobject_cast<const QAbstractButton*>(control) != nullptr || qobject_cast<const QLabel*>(control) != nullptr) {
+        return Narrow(control->property("templateText").toString());
     }
     if (const auto* group = qobject_cast<const QGroupBox*>(control)) {
         return Narrow(group->title());
