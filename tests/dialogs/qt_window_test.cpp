@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include "dialogs/set_env_dlg.h"
 #include "framework/dialog.h"
 #include "framework/qt/qt_window.h"
 #include "res/resource.h"
@@ -64,6 +65,7 @@ void ExpectLaidOut(const QtWindow& window) {
         if (control.kind == res::ControlKind::TabControl) {
             EXPECT_EQ(widget->pos(), expected.topLeft());
             EXPECT_EQ(widget->width(), expected.width());
+            EXPECT_GE(widget->height(), widget->sizeHint().height()) << "tabs cut off";
             continue;
         }
         EXPECT_EQ(widget->geometry(), expected);
@@ -122,6 +124,30 @@ TEST(QtLayoutTest, PagesStandOverTheTabControlAtTheirPositions) {
         pages.clear();
         dialog.EndDialog(IDCANCEL);
     });
+    dialog.DoModal();
+}
+
+// A page that is left goes with its widgets: only the page of the picked tab
+// shows over the tab control.
+TEST(QtLayoutTest, OnlyThePickedPageShows) {
+    dialogs::CSetEnvDlg dialog;
+    DialogScript script;
+    const auto pagesShown = [&] {
+        int shown = 0;
+        for (const QObject* child : framework::qt::WindowOf(&dialog)->Widget()->children()) {
+            const auto* widget = qobject_cast<const QWidget*>(child);
+            shown += widget != nullptr && widget->metaObject() == &QWidget::staticMetaObject && widget->isVisible();
+        }
+        return shown;
+    };
+    for (const int tab : {1, 2, 0}) {
+        script.Then([&, tab](DialogUser& user) {
+            user.PickTab({res::IDD_SETENV, res::IDC_PAGE_TABS}, tab);
+            EXPECT_EQ(user.TabSelection({res::IDD_SETENV, res::IDC_PAGE_TABS}), tab);
+            EXPECT_EQ(pagesShown(), 1);
+        });
+    }
+    script.Then([&](DialogUser&) { dialog.EndDialog(IDCANCEL); });
     dialog.DoModal();
 }
 

@@ -198,10 +198,13 @@ public:
             const unsigned id = item.id;
             QObject::connect(action, &QAction::triggered, menu.get(), [&chosen, id] { chosen = id; });
         }
+        const QPoint where = at.x == 0 && at.y == 0 ? QCursor::pos() : QPoint(at.x, at.y);
         if (const PopupMenuHook& hook = CurrentPopupMenuHook()) {
+            // Open while the hook looks, as the user would see it.
+            menu->popup(where);
             RunHook(hook, *menu);
         } else {
-            menu->exec(at.x == 0 && at.y == 0 ? QCursor::pos() : QPoint(at.x, at.y));
+            menu->exec(where);
         }
         // As a click on the item does: the command comes once the menu is closed.
         menu->hide();

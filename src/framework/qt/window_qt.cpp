@@ -262,7 +262,11 @@ QtWindow::~QtWindow() {
 void QtWindow::Create(QtWindow* parent) {
     const bool page = source_.kind == res::DialogKind::Page;
     if (page) {
-        widget_ = MakeChild<QWidget>(*parent->Widget());
+        // Owned here as well: a page that goes before its dialog takes its
+        // widgets along.
+        owned_ = std::make_unique<QWidget>();
+        owned_->setParent(parent->Widget());
+        widget_ = owned_.get();
         widget_->move(parent->Units().ToPixels({source_.rect.x, source_.rect.y, 0, 0}).topLeft());
     } else {
         owned_ = std::make_unique<QWidget>(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -386,13 +390,16 @@ QWidget* QtWindow::MakeControl(const res::ControlTemplate& control, QWidget& par
         tabs->setDrawBase(false);
         tabs->setExpanding(false);
         tabs->setFocusPolicy(Qt::TabFocus);
-        tabs->move(at.topLeft());
-        tabs->setFixedWidth(at.width());
+        // The bar is as high as one tab, tabs or not.
+        tabs->addTab(QStringLiteral("X"));
+        const int barHeight = tabs->sizeHint().height();
+        tabs->removeTab(0);
+        tabs->setGeometry(at.x(), at.y(), at.width(), barHeight);
         QObject::connect(tabs, &QTabBar::currentChanged, tabs, [this, id] {
             long result = 0;
             if (ready_) dialog_.OnNotify(id, TCN_SELCHANGE, &result);
         });
-        panel->setGeometry(at.adjusted(0, tabs->sizeHint().height() - 2, 0, 0));
+        panel->setGeometry(at.adjusted(0, barHeight - 2, 0, 0));
         panel->setVisible((control.styles & style::kHidden) == 0);
         tabs->setVisible((control.styles & style::kHidden) == 0);
         return tabs;
