@@ -1,7 +1,7 @@
 // On Linux one program has two window systems: the headless backend, and the
-// Qt desktop when one is there (see framework/window_system.h). Each names
-// its parts here; the public functions of the framework ask the one chosen
-// at start-up.
+// Qt desktop when one is there (see framework/window_system.h and
+// desktop_module.h). Each names its parts here; the public functions of the
+// framework ask the one chosen at start-up.
 #pragma once
 
 #include <memory>
@@ -11,6 +11,7 @@
 #include "framework/frame.h"
 #include "framework/message_box.h"
 #include "framework/window_backend.h"
+#include "framework/window_system.h"
 
 namespace molvar::framework {
 
@@ -25,6 +26,8 @@ int RunMessageLoop(CCmdTarget& target, unsigned quitCommand);
 }  // namespace headless
 
 namespace qt {
+WindowSystem Start(WindowSystemUse use);
+void End();
 // Whether the program shows its windows through Qt.
 bool Active();
 WindowBackend& Backend();

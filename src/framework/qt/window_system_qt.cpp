@@ -11,7 +11,7 @@
 #include <string>
 #include <thread>
 
-#include "framework/posix/backend_choice.h"
+#include "framework/posix/desktop_module.h"
 #include "framework/qt/qt_window.h"
 #include "framework/window_system.h"
 
@@ -59,30 +59,28 @@ bool TrayAppears() {
 
 bool Active() { return TheApplication().chosen == WindowSystem::Qt; }
 
-}  // namespace qt
-
-WindowSystem StartWindowSystem(WindowSystemUse use) {
-    qt::Application& state = qt::TheApplication();
+WindowSystem Start(WindowSystemUse use) {
+    Application& state = qt::TheApplication();
     if (state.chosen) {
         return *state.chosen;
     }
     state.chosen = WindowSystem::Headless;
-    const bool platformNamed = qt::Named("QT_QPA_PLATFORM");
-    if (!platformNamed && !qt::Named("DISPLAY") && !qt::Named("WAYLAND_DISPLAY")) {
+    const bool platformNamed = Named("QT_QPA_PLATFORM");
+    if (!platformNamed && !Named("DISPLAY") && !Named("WAYLAND_DISPLAY")) {
         return WindowSystem::Headless;
     }
     if (!platformNamed) {
         // A display that cannot be opened (gone, or refused) must not end
         // the program: Qt then falls back to drawing nowhere, and the
         // program runs headless.
-        ::setenv("QT_QPA_PLATFORM", qt::Named("WAYLAND_DISPLAY") ? "wayland;xcb;offscreen" : "xcb;offscreen", 1);
+        ::setenv("QT_QPA_PLATFORM", Named("WAYLAND_DISPLAY") ? "wayland;xcb;offscreen" : "xcb;offscreen", 1);
     }
     state.app = std::make_unique<QApplication>(state.argc, state.argv);
     if (!platformNamed) {
         ::unsetenv("QT_QPA_PLATFORM");  // not passed on to the programs Molvar starts
     }
     const bool drawsNowhere = QGuiApplication::platformName() == QStringLiteral("offscreen") && !platformNamed;
-    if (drawsNowhere || (use == WindowSystemUse::Tray && !qt::TrayAppears())) {
+    if (drawsNowhere || (use == WindowSystemUse::Tray && !TrayAppears())) {
         state.app.reset();
         return WindowSystem::Headless;
     }
@@ -90,18 +88,29 @@ WindowSystem StartWindowSystem(WindowSystemUse use) {
     // ends the program.
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setApplicationName(QStringLiteral("Molvar3"));
-    QApplication::setFont(qt::DialogFont(*res::FindDialogTemplate(res::IDD_SETENV)));
-    qt::InstallDialogManager();
+    QApplication::setFont(DialogFont(*res::FindDialogTemplate(res::IDD_SETENV)));
+    InstallDialogManager();
     state.chosen = WindowSystem::Qt;
     return WindowSystem::Qt;
 }
 
-void EndWindowSystem() {
-    qt::Application& state = qt::TheApplication();
+void End() {
+    Application& state = TheApplication();
     if (state.chosen == WindowSystem::Qt) {
         state.chosen = WindowSystem::Headless;
         state.app.reset();
     }
 }
 
+}  // namespace qt
 }  // namespace molvar::framework
+
+const molvar::framework::DesktopModule* MolvarDesktopModule() {
+    namespace qt = molvar::framework::qt;
+    static const molvar::framework::DesktopModule module{
+        qt::Start,          qt::End,          qt::Backend,
+        qt::MakeDialogUser, qt::MessageBoxes, qt::FileChoosers,
+        qt::MakeFramePeer,  qt::BringWindowWithPropForward, qt::RunMessageLoop,
+    };
+    return &module;
+}
