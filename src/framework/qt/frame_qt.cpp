@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "framework/app.h"
+#include "framework/kept_frame.h"
 #include "framework/posix/backend_choice.h"
 #include "framework/qt/qt_app.h"
 #include "framework/qt/qt_window.h"
@@ -81,49 +82,20 @@ std::optional<unsigned> MouseMessageOf(QSystemTrayIcon::ActivationReason reason)
     }
 }
 
-class QtFrame final : public FramePeer {
+class QtFrame final : public KeptFrame {
 public:
-    explicit QtFrame(CFrameWnd& frame) : frame_(frame) {}
-    ~QtFrame() override = default;
+    explicit QtFrame(CFrameWnd& frame) : KeptFrame(frame) {}
     QtFrame(const QtFrame&) = delete;
     QtFrame& operator=(const QtFrame&) = delete;
 
-    bool Create(const CREATESTRUCTA& params) override {
-        exists_ = true;
-        exStyle_ = params.dwExStyle;
-        size_ = {params.cx == CW_USEDEFAULT ? 0 : params.cx, params.cy == CW_USEDEFAULT ? 0 : params.cy};
-        visible_ = true;
-        if (frame_.WindowProc(WM_CREATE, 0, 0).value_or(0) == -1) {
-            Destroy();
-            return false;
-        }
-        return true;
-    }
-
     void Destroy() override {
-        if (!exists_) {
-            return;
-        }
-        frame_.WindowProc(WM_DESTROY, 0, 0);
-        exists_ = false;
+        KeptFrame::Destroy();
         servers_.clear();
-        props_.clear();
         icons_.clear();
     }
 
-    bool Exists() const override { return exists_; }
-    void Show(int command) override { visible_ = command != SW_HIDE; }
-    bool IsVisible() const override { return exists_ && visible_; }
-    std::uint32_t ExStyle() const override { return exStyle_; }
-    void SetTopmost(bool on) override {
-        exStyle_ = on ? (exStyle_ | WS_EX_TOPMOST) : (exStyle_ & ~WS_EX_TOPMOST);
-    }
-    CPoint Size() const override { return size_; }
-
     bool SetProperty(const text::Cp932String& name) override {
-        if (!HasProperty(name)) {
-            props_.push_back(name);
-        }
+        KeptFrame::SetProperty(name);
         if (servers_.find(name) == servers_.end()) {
             if (auto server = ListenFor(name)) {
                 servers_.emplace(name, std::move(server));
@@ -133,12 +105,8 @@ public:
     }
 
     void RemoveProperty(const text::Cp932String& name) override {
-        std::erase(props_, name);
+        KeptFrame::RemoveProperty(name);
         servers_.erase(name);  // closing it removes its socket
-    }
-
-    bool HasProperty(const text::Cp932String& name) const override {
-        return std::find(props_.begin(), props_.end(), name) != props_.end();
     }
 
     // The icon is kept also where the desktop has no tray.
@@ -288,12 +256,6 @@ private:
         return server;
     }
 
-    CFrameWnd& frame_;
-    bool exists_ = false;
-    bool visible_ = false;
-    std::uint32_t exStyle_ = 0;
-    CPoint size_;
-    std::vector<text::Cp932String> props_;
     std::map<text::Cp932String, std::unique_ptr<QLocalServer>> servers_;
     std::vector<TrayIcon> icons_;
     // Posted messages and icon clicks are delivered through it; they go
