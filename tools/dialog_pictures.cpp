@@ -22,9 +22,9 @@
 #include <utility>
 #include <vector>
 
-#include "config/watch_record.h"
 #include "dialogs/set_env_dlg.h"
 #include "framework/dialog_user.h"
+#include "picture_support.h"
 #include "framework/message_loop.h"
 #include "framework/window_backend.h"
 #include "platform/session.h"
@@ -95,27 +95,8 @@ private:
     bool missing_ = false;
 };
 
-using Step = std::function<void(DialogUser&)>;
-
-// Plays `steps` on the modal dialog that `open` runs, one per idle turn of
-// its modal loop; the loop cancels the dialog once they are done. False when
-// the dialog closed before its last step.
-bool ShowThrough(const std::function<void()>& open, std::vector<Step> steps) {
-    const std::unique_ptr<DialogUser> user = molvar::framework::MakeDialogUser();
-    std::size_t next = 0;
-    molvar::framework::SetModalIdleHook([&] {
-        if (next == steps.size()) {
-            return false;
-        }
-        steps[next++](*user);
-        return true;
-    });
-    const std::unique_ptr<void, void (*)(void*)> unhook(&next, [](void*) {
-        molvar::framework::SetModalIdleHook(nullptr);
-    });
-    open();
-    return next == steps.size();
-}
+using molvar::pictures::ShowThrough;
+using molvar::pictures::Step;
 
 bool SettingsDialog(Pictures& pictures) {
     molvar::dialogs::CSetEnvDlg settings;
@@ -150,28 +131,12 @@ void WriteSampleSettings() {
     const std::filesystem::path obsdat =
         std::filesystem::path(molvar::text::ToWideForDisplay(*appData)) / L"TORVEL" / L"Molvar3" / L"obsdat";
     std::filesystem::create_directories(obsdat);
-    struct Sample {
-        std::int16_t running;
-        std::u8string_view title;
-        std::u8string_view folder;
-        std::u8string_view program;
-    };
-    const Sample samples[] = {
+    const molvar::pictures::SampleSetting samples[] = {
         {1, u8"ダウンロード", u8"C:\\users\\Public\\Downloads", u8"C:\\windows\\notepad.exe"},
         {1, u8"スキャナの取り込み", u8"C:\\users\\Public\\Pictures", u8""},
         {0, u8"夜間のバックアップ", u8"C:\\users\\Public\\Documents", u8"C:\\windows\\system32\\xcopy.exe"},
     };
-    std::vector<std::uint8_t> bytes;
-    for (const Sample& sample : samples) {
-        molvar::config::WatchFileRecord record;
-        record.running = sample.running;
-        molvar::text::StoreField(record.entry.title, LiteralToCp932(sample.title), 56);
-        molvar::text::StoreField(record.entry.folder, LiteralToCp932(sample.folder), 126);
-        molvar::text::StoreField(record.entry.program, LiteralToCp932(sample.program), 126);
-        std::array<std::uint8_t, molvar::config::WatchFileRecord::kSize> recordBytes{};
-        record.ToBytes(recordBytes);
-        bytes.insert(bytes.end(), recordBytes.begin(), recordBytes.end());
-    }
+    const std::vector<std::uint8_t> bytes = molvar::pictures::SettingsFileBytes(samples);
     std::ofstream(obsdat / L"dirinfo.dat", std::ios::binary)
         .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }

@@ -19,9 +19,9 @@
 #include <string>
 #include <vector>
 
-#include "config/watch_record.h"
 #include "dialogs/set_env_dlg.h"
 #include "framework/dialog_user.h"
+#include "picture_support.h"
 #include "framework/message_loop.h"
 #include "framework/qt/qt_app.h"
 #include "framework/window_backend.h"
@@ -65,24 +65,8 @@ private:
     bool missing_ = false;
 };
 
-using Step = std::function<void(DialogUser&)>;
-
-// Plays `steps` on the modal dialog that `open` runs, one per idle turn of
-// its modal loop; the loop cancels the dialog once they are done.
-bool ShowThrough(const std::function<void()>& open, std::vector<Step> steps) {
-    const std::unique_ptr<DialogUser> user = molvar::framework::MakeDialogUser();
-    std::size_t next = 0;
-    molvar::framework::SetModalIdleHook([&] {
-        if (next == steps.size()) {
-            return false;
-        }
-        steps[next++](*user);
-        return true;
-    });
-    open();
-    molvar::framework::SetModalIdleHook(nullptr);
-    return next == steps.size();
-}
+using molvar::pictures::ShowThrough;
+using molvar::pictures::Step;
 
 bool SettingsDialog(Pictures& pictures) {
     molvar::dialogs::CSetEnvDlg settings;
@@ -115,28 +99,12 @@ void WriteSampleSettings() {
     const std::filesystem::path obsdat =
         std::filesystem::path(molvar::text::ToUtf8ForDisplay(*configHome)) / "TORVEL" / "Molvar3" / "obsdat";
     std::filesystem::create_directories(obsdat);
-    struct Sample {
-        std::int16_t running;
-        std::u8string_view title;
-        std::u8string_view folder;
-        std::u8string_view program;
-    };
-    const Sample samples[] = {
+    const molvar::pictures::SampleSetting samples[] = {
         {1, u8"ダウンロード", u8"/home/user/ダウンロード", u8"/usr/bin/mousepad"},
         {1, u8"スキャナの取り込み", u8"/srv/scans", u8""},
         {0, u8"夜間のバックアップ", u8"/home/user/文書", u8"/usr/local/bin/backup"},
     };
-    std::vector<std::uint8_t> bytes;
-    for (const Sample& sample : samples) {
-        molvar::config::WatchFileRecord record;
-        record.running = sample.running;
-        molvar::text::StoreField(record.entry.title, LiteralToCp932(sample.title), 56);
-        molvar::text::StoreField(record.entry.folder, LiteralToCp932(sample.folder), 126);
-        molvar::text::StoreField(record.entry.program, LiteralToCp932(sample.program), 126);
-        std::array<std::uint8_t, molvar::config::WatchFileRecord::kSize> recordBytes{};
-        record.ToBytes(recordBytes);
-        bytes.insert(bytes.end(), recordBytes.begin(), recordBytes.end());
-    }
+    const std::vector<std::uint8_t> bytes = molvar::pictures::SettingsFileBytes(samples);
     std::ofstream(obsdat / "dirinfo.dat", std::ios::binary)
         .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
