@@ -20,7 +20,8 @@ enum class WindowSystemUse {
 // Call once on the main thread before any window is made; later calls
 // return the first answer. On Linux it picks Qt where a display is named
 // (DISPLAY or WAYLAND_DISPLAY, or QT_QPA_PLATFORM names a platform) and Qt
-// can open it, and, for `Tray`, the desktop has a system tray.
+// can open it, and, for `Tray`, the desktop has a system tray (else it says
+// on standard error that it runs without a tray icon).
 WindowSystem StartWindowSystem(WindowSystemUse use = WindowSystemUse::Tray);
 
 // Ends what StartWindowSystem started, once every window is gone; call it

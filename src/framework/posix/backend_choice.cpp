@@ -81,6 +81,10 @@ WindowSystem StartWindowSystem(WindowSystemUse use) {
     if (desktop != nullptr && desktop->start(use) == WindowSystem::Qt) {
         choice.desktop = desktop;
         choice.system = WindowSystem::Qt;
+    } else if (use == WindowSystemUse::Tray) {
+        // A user who started Molvar on a desktop would otherwise wonder
+        // where its icon went; without a display nothing is said.
+        std::fputs("molvar: no system tray was found; Molvar runs without a tray icon\n", stderr);
     }
     return choice.system;
 }

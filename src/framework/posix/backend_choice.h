@@ -1,7 +1,8 @@
 // On Linux one program has two window systems: the headless backend, and the
 // Qt desktop when one is there (see framework/window_system.h and
-// desktop_module.h). Each names its parts here; the public functions of the
-// framework ask the one chosen at start-up.
+// desktop_module.h). The headless backend names its parts here (the Qt
+// module in framework/qt/qt_app.h); the public functions of the framework
+// ask the one chosen at start-up.
 #pragma once
 
 #include <memory>
@@ -24,19 +25,5 @@ std::unique_ptr<FramePeer> MakeFramePeer(CFrameWnd& frame);
 bool BringWindowWithPropForward(const text::Cp932String& name);
 int RunMessageLoop(CCmdTarget& target, unsigned quitCommand);
 }  // namespace headless
-
-namespace qt {
-WindowSystem Start(WindowSystemUse use);
-void End();
-// Whether the program shows its windows through Qt.
-bool Active();
-WindowBackend& Backend();
-std::unique_ptr<DialogUser> MakeDialogUser();
-MessageBoxPresenter& MessageBoxes();
-Choosers& FileChoosers();
-std::unique_ptr<FramePeer> MakeFramePeer(CFrameWnd& frame);
-bool BringWindowWithPropForward(const text::Cp932String& name);
-int RunMessageLoop(CCmdTarget& target, unsigned quitCommand);
-}  // namespace qt
 
 }  // namespace molvar::framework

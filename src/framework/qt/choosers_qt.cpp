@@ -3,7 +3,6 @@
 #include <QFileDialog>
 #include <QStringList>
 
-#include "framework/posix/backend_choice.h"
 #include "framework/qt/qt_app.h"
 #include "framework/qt/qt_window.h"
 

@@ -14,7 +14,6 @@
 #include <QStyleOptionButton>
 #include <QTabBar>
 
-#include "framework/posix/backend_choice.h"
 #include "framework/qt/qt_app.h"
 #include "framework/qt/qt_window.h"
 

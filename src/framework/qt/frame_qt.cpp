@@ -20,7 +20,6 @@
 
 #include "framework/app.h"
 #include "framework/kept_frame.h"
-#include "framework/posix/backend_choice.h"
 #include "framework/qt/qt_app.h"
 #include "framework/qt/qt_window.h"
 #include "res/templates.h"

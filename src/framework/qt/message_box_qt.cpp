@@ -6,7 +6,6 @@
 #include <QPointer>
 #include <QThread>
 
-#include "framework/posix/backend_choice.h"
 #include "framework/qt/qt_app.h"
 #include "framework/qt/qt_window.h"
 
@@ -31,7 +30,6 @@ int Show(const text::Cp932String& message, unsigned type) {
                     ToQString(message), yesNo ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok);
     box.setDefaultButton(yesNo ? QMessageBox::Yes : QMessageBox::Ok);
     box.setWindowModality(Qt::ApplicationModal);
-    box.show();
     BringForward(box);
     const int answer = box.exec();
     if (QuitRequested()) {

@@ -14,7 +14,6 @@
 #include <functional>
 #include <memory>
 
-#include "framework/posix/backend_choice.h"
 #include "framework/posix/command_queue.h"
 #include "framework/qt/qt_app.h"
 #include "platform/posix/os_path.h"

@@ -5,8 +5,22 @@
 #include <QWidget>
 
 #include "framework/choosers.h"
+#include "framework/posix/backend_choice.h"
 
 namespace molvar::framework::qt {
+
+// The module's parts of the backend (see framework/posix/desktop_module.h).
+WindowSystem Start(WindowSystemUse use);
+void End();
+// Whether the program shows its windows through Qt.
+bool Active();
+WindowBackend& Backend();
+std::unique_ptr<DialogUser> MakeDialogUser();
+MessageBoxPresenter& MessageBoxes();
+Choosers& FileChoosers();
+std::unique_ptr<FramePeer> MakeFramePeer(CFrameWnd& frame);
+bool BringWindowWithPropForward(const text::Cp932String& name);
+int RunMessageLoop(CCmdTarget& target, unsigned quitCommand);
 
 // The program's quit: set by the message loop when the framework's exit
 // command comes; every modal loop then ends its dialog as cancelled, and

@@ -29,7 +29,6 @@
 #include <string>
 
 #include "framework/edit_limit.h"
-#include "framework/posix/backend_choice.h"
 #include "framework/qt/qt_app.h"
 #include "framework/qt/qt_window.h"
 #include "text/convert.h"

@@ -1,5 +1,5 @@
-// The choice of the window system on Linux, and the Qt application when it
-// is Qt: made once, on the main thread, before any window.
+// The Qt application, when the program (framework/posix/backend_choice.cpp)
+// found a display named: made once, on the main thread, before any window.
 #include <QApplication>
 #include <QFont>
 #include <QSystemTrayIcon>
@@ -7,11 +7,11 @@
 #include <chrono>
 #include <cstdlib>
 #include <memory>
-#include <optional>
 #include <string>
 #include <thread>
 
 #include "framework/posix/desktop_module.h"
+#include "framework/qt/qt_app.h"
 #include "framework/qt/qt_window.h"
 #include "framework/window_system.h"
 
@@ -27,7 +27,7 @@ struct Application {
     char name[7] = "molvar";
     char* argv[2] = {name, nullptr};
     std::unique_ptr<QApplication> app;
-    std::optional<WindowSystem> chosen;
+    bool active = false;
 };
 
 Application& TheApplication() {
@@ -57,18 +57,11 @@ bool TrayAppears() {
 
 }  // namespace
 
-bool Active() { return TheApplication().chosen == WindowSystem::Qt; }
+bool Active() { return TheApplication().active; }
 
 WindowSystem Start(WindowSystemUse use) {
-    Application& state = qt::TheApplication();
-    if (state.chosen) {
-        return *state.chosen;
-    }
-    state.chosen = WindowSystem::Headless;
+    Application& state = TheApplication();
     const bool platformNamed = Named("QT_QPA_PLATFORM");
-    if (!platformNamed && !Named("DISPLAY") && !Named("WAYLAND_DISPLAY")) {
-        return WindowSystem::Headless;
-    }
     if (!platformNamed) {
         // A display that cannot be opened (gone, or refused) must not end
         // the program: Qt then falls back to drawing nowhere, and the
@@ -90,16 +83,14 @@ WindowSystem Start(WindowSystemUse use) {
     QApplication::setApplicationName(QStringLiteral("Molvar3"));
     QApplication::setFont(DialogFont(*res::FindDialogTemplate(res::IDD_SETENV)));
     InstallDialogManager();
-    state.chosen = WindowSystem::Qt;
+    state.active = true;
     return WindowSystem::Qt;
 }
 
 void End() {
     Application& state = TheApplication();
-    if (state.chosen == WindowSystem::Qt) {
-        state.chosen = WindowSystem::Headless;
-        state.app.reset();
-    }
+    state.active = false;
+    state.app.reset();
 }
 
 }  // namespace qt
