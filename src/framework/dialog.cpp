@@ -13,8 +13,10 @@
 namespace molvar::framework {
 namespace {
 
-// The user-interface thread's modal dialogs, innermost last.
-std::vector<CDialog*> g_modalDialogs;
+// This thread's modal dialogs, innermost last. Only the user-interface
+// thread runs dialogs: on any other thread (a watch's) the stack is empty,
+// so a message box asked there has no owner.
+thread_local std::vector<CDialog*> g_modalDialogs;
 IdleHook g_idleHook;
 
 // The framework's prompt when a text is longer than its field.

@@ -124,7 +124,9 @@ private:
     std::atomic<int> modalResult_{IDCANCEL};
 };
 
-// The modal dialog that is active on this thread (the innermost), or none.
+// The modal dialog that is active on this thread (the innermost), or none:
+// always none on a thread that runs no dialog. A message box asked while it
+// is active is owned by it, so the dialog takes no input until answered.
 CDialog* ActiveModalDialog();
 // Whether `window` is that dialog or a window inside it (one of its pages).
 bool InActiveModalDialog(const CWnd& window);

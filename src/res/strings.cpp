@@ -13,6 +13,7 @@ namespace molvar::res {
         return text;                                                            \
     }
 
+MOLVAR_FIXED_TEXT(ApplicationTitle, u8"Molvar3")
 MOLVAR_FIXED_TEXT(WriteFileOpenError, u8"書込みファイルオープンエラー")
 MOLVAR_FIXED_TEXT(NowRunningSuffix, u8"を実行します。")
 
@@ -42,6 +43,10 @@ MOLVAR_FIXED_TEXT(NoWatchFolder, u8"監視するフォルダの入力がござ�
 MOLVAR_FIXED_TEXT(CreateWatchFolderQuestion,
                   u8"指定された監視フォルダは存在しません。このフォルダを作成しますか？「はい／いいえ」を選んでください。")
 MOLVAR_FIXED_TEXT(WatchFolderNotCreated, u8"指定された監視フォルダは作成できませんでした。")
+MOLVAR_FIXED_TEXT(WatchFolderInDataFolder,
+                  u8"指定された監視フォルダはMolvarのデータフォルダです。データフォルダとその中のフォルダは監視できません。")
+MOLVAR_FIXED_TEXT(MoveFolderIsWatchFolder,
+                  u8"指定された移動先フォルダは監視フォルダと同じです。監視フォルダ以外のフォルダを指定してください。")
 
 MOLVAR_FIXED_TEXT(ProgramFileFilter, u8"プログラムファイル (*.EXE)|*.EXE|全てのファイル (*.*)|*.*||")
 MOLVAR_FIXED_TEXT(WaveFileFilter, u8"プログラムファイル (*.WAV)|*.WAV|全てのファイル (*.*)|*.*||")

@@ -8,6 +8,9 @@
 
 namespace molvar::res {
 
+// "Molvar3": the caption of every message box.
+const text::Cp932String& ApplicationTitle();
+
 // "書込みファイルオープンエラー": the settings file cannot be written.
 const text::Cp932String& WriteFileOpenError();
 
@@ -35,6 +38,10 @@ const text::Cp932String& NoTitle();
 const text::Cp932String& NoWatchFolder();
 const text::Cp932String& CreateWatchFolderQuestion();
 const text::Cp932String& WatchFolderNotCreated();
+// Settings that would feed themselves: a watched folder in the program's data
+// folder (its listings change at every scan), a move back into the watched folder.
+const text::Cp932String& WatchFolderInDataFolder();
+const text::Cp932String& MoveFolderIsWatchFolder();
 
 // The file-open dialogs of the program and WAVE browses: filters in the
 // framework's "description|pattern|...||" form, and their common title.

@@ -4,7 +4,6 @@
 // runs a loop of its own.
 #include <QApplication>
 #include <QEventLoop>
-#include <QMessageBox>
 #include <QSocketNotifier>
 
 #include <sys/signalfd.h>
@@ -24,16 +23,6 @@ namespace {
 // Read and written on the user-interface thread only; atomic for the
 // message boxes that other threads ask for.
 std::atomic<bool> g_quit{false};
-
-// The open message boxes answer "not confirmed" once the program quits:
-// an end request must not wait for somebody to click.
-void CloseMessageBoxes() {
-    for (QWidget* window : QApplication::topLevelWidgets()) {
-        if (auto* box = qobject_cast<QMessageBox*>(window); box != nullptr && box->isVisible()) {
-            box->reject();
-        }
-    }
-}
 
 }  // namespace
 

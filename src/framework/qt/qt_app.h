@@ -27,6 +27,9 @@ int RunMessageLoop(CCmdTarget& target, unsigned quitCommand);
 // the main loop ends once they are closed.
 bool QuitRequested();
 void RequestQuit();
+// The open message boxes answer "not confirmed" once the program quits: an
+// end request must not wait for somebody to click.
+void CloseMessageBoxes();
 
 // The window of the innermost modal dialog, or null.
 QWidget* ActiveModalWidget();
