@@ -60,11 +60,19 @@ void ScanFolder(int entryIndex, const config::WatchEntry& entry, const platform:
             NotifyUser(entry, services);
             toldOfChangedFiles = true;
         }
+        // The program's end wins over what the scan still meant to do; its
+        // listing stays as it was.
+        if (run.Ending()) {
+            return;
+        }
         const auto name = text::Cp932String::FromBytes(scanned->Name());
         if (hasProgram) {
             RunProgram(name, entry, services);
         } else if (entry.openTarget != 0) {
             OpenTargetFile(name, entry, services);
+        }
+        if (run.Ending()) {
+            return;
         }
         AfterProcess(name, entry, services);
     }
@@ -81,6 +89,9 @@ void ScanFolder(int entryIndex, const config::WatchEntry& entry, const platform:
             if (!toldOfVanishedFiles) {
                 NotifyUser(entry, services);
                 toldOfVanishedFiles = true;
+            }
+            if (run.Ending()) {
+                return;
             }
             if (hasProgram) {
                 RunProgram(std::nullopt, entry, services);

@@ -44,6 +44,12 @@ private:
 struct ScanRun {
     ListingGate* gate = nullptr;
     std::uint64_t run = 0;
+    // Set once the program is ending: from then on the scan starts no
+    // reaction (no program, no open, no move), even when a message box it
+    // showed has just been answered. May be null.
+    const std::atomic<bool>* ending = nullptr;
+
+    bool Ending() const { return ending != nullptr && ending->load(); }
 };
 
 // How long a folder must have been quiet after a change report before it is

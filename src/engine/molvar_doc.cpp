@@ -49,6 +49,10 @@ CMolvarDoc::~CMolvarDoc() {
 }
 
 void CMolvarDoc::StartWatching() {
+    // A dialog that the end closed returns to a start: nothing starts now.
+    if (ending_) {
+        return;
+    }
     // Only one run at a time: a start while the watch is on begins a new run.
     if (currentRun_) {
         StopWatching();
@@ -69,8 +73,12 @@ void CMolvarDoc::StartWatching() {
             std::lock_guard lock(listingGate_.LockOf(index));
             config::WriteSnapshot(index, entry);
         }
-        MonitorContext context{entry,      std::move(change), &run->stop, ScanRun{&listingGate_, run->number},
-                               &services_, &scans_};
+        MonitorContext context{entry,
+                               std::move(change),
+                               &run->stop,
+                               ScanRun{&listingGate_, run->number, &ending_},
+                               &services_,
+                               &scans_};
         WatchRun& owner = *run;
         ++owner.runningThreads;
         auto thread = startThread_([index, context, &owner] {
@@ -97,6 +105,7 @@ void CMolvarDoc::StopWatching() {
 }
 
 bool CMolvarDoc::StopForExit() {
+    ending_ = true;
     StopWatching();
     // A scan that is only finishing (writing its listing) ends in a moment,
     // and the program then ends the ordinary way; one that waits in a
@@ -110,6 +119,7 @@ bool CMolvarDoc::StopForExit() {
 }
 
 void CMolvarDoc::OnTrayExit() {
+    ending_ = true;
     StopWatching();
     AfxPostCommand(framework::ID_APP_EXIT);
 }

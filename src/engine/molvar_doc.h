@@ -47,7 +47,8 @@ public:
     // moment: it waits in a reaction (a message box, a program) for as long
     // as the user or the program takes, and the program ends without it.
     bool StopForExit();
-    // Stops the watch and closes the application.
+    // Stops the watch and closes the application. From here on no scan
+    // starts a reaction, also one whose message box is open now.
     void OnTrayExit();
     // The list of watched folders, opened with the watch stopped (a save
     // may replace the settings and listings the threads use); the watch
@@ -81,6 +82,9 @@ private:
     const platform::Services& services_;
     ThreadStarter startThread_;
     ListingGate listingGate_;
+    // The program is ending (quit, end signal, end of the session): no scan
+    // of any run starts another reaction.
+    std::atomic<bool> ending_{false};
     std::uint64_t lastRunNumber_ = 0;
     std::unique_ptr<WatchRun> currentRun_;
     std::vector<std::unique_ptr<WatchRun>> stoppedRuns_;

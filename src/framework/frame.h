@@ -22,6 +22,7 @@ struct PopupTemplate;
 inline constexpr unsigned WM_CREATE = 0x0001;
 inline constexpr unsigned WM_DESTROY = 0x0002;
 inline constexpr unsigned WM_CLOSE = 0x0010;
+inline constexpr unsigned WM_ENDSESSION = 0x0016;
 inline constexpr unsigned WM_COMMAND = 0x0111;
 inline constexpr unsigned WM_LBUTTONDOWN = 0x0201;
 inline constexpr unsigned WM_LBUTTONUP = 0x0202;

@@ -3,12 +3,14 @@
 #include <array>
 #include <string>
 
+#include "engine/molvar_doc.h"
 #include "framework/app.h"
 #include "framework/dialog.h"
 #include "platform/files.h"
 #include "platform/login_link.h"
 #include "platform/paths.h"
 #include "platform/services.h"
+#include "res/resource.h"
 #include "res/strings.h"
 #include "res/templates.h"
 
@@ -32,6 +34,7 @@ constexpr framework::MessageMapEntry<CMainFrame> kCommands[] = {
 
 constexpr framework::FrameMessageEntry<CMainFrame> kMessages[] = {
     {WM_TRAYNOTIFY, &CMainFrame::OnTrayNotify},
+    {WM_ENDSESSION, &CMainFrame::OnEndSession},
 };
 
 // The property that marks the window: the executable's name.
@@ -122,6 +125,20 @@ std::intptr_t CMainFrame::OnTrayNotify(std::uintptr_t iconId, std::intptr_t mous
     }
     if (mouseMessage == WM_RBUTTONUP) {
         ShowTrayMenu();
+    }
+    return 0;
+}
+
+std::intptr_t CMainFrame::OnEndSession(std::uintptr_t ending, std::intptr_t) {
+    if (ending == 0) {
+        return 0;
+    }
+    // The quit command stops the watch, and no scan starts a reaction after
+    // it; the writes in progress finish before the process goes.
+    OnCmdMsg(res::ID_TRAY_EXIT, framework::CN_COMMAND, nullptr);
+    auto* document = dynamic_cast<engine::CMolvarDoc*>(GetActiveDocument());
+    if (document != nullptr && !document->StopForExit()) {
+        platform::EndProcessAfterFileWrites(0);
     }
     return 0;
 }

@@ -18,6 +18,9 @@ public:
     ~CMainFrame() override;
 
     std::intptr_t OnTrayNotify(std::uintptr_t iconId, std::intptr_t mouseMessage);
+    // The Windows session ends (logoff, shutdown): the quit's way, at once,
+    // since the process may be ended as soon as this returns.
+    std::intptr_t OnEndSession(std::uintptr_t ending, std::intptr_t);
     void ShowTrayMenu();
     // The help commands: the program's help page, opened by the shell.
     void OnHelpFinder();

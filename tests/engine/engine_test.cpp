@@ -412,21 +412,29 @@ TEST_F(EngineTest, RunningSettingsGetDenseIndicesAndBaselinesAtEachStartBeforeTh
     EXPECT_EQ(effects_.events(), Changed({"after.txt"}, d));
 }
 
-TEST_F(EngineTest, AScanInAMessageBoxOutlivesTheStopAndTheEndDoesNotWaitForIt) {
+TEST_F(EngineTest, AScanInAMessageBoxFinishesAfterAStopButStartsNothingOnceTheProgramEnds) {
+    entry_.afterAction = config::MoveTarget;
     WriteSettings({Setting(watched_)});
-    HeldMessageBox box;
-    framework::ScopedMessageBoxPresenter held(box);
-    auto doc = Open();
-    EXPECT_TRUE(doc->StopForExit());  // waiting threads end at once
-
-    doc->StartWatching();
-    test::ArriveByCopy(watched_ / "a.txt", "a");
-    ASSERT_TRUE(box.WaitUntilShown());
-    doc->StopWatching();  // returns while the box is open
-    EXPECT_FALSE(doc->StopForExit());
-    box.Close();
-    doc.reset();  // the scan ends without re-arming
-    const Events reported = Changed({"a.txt"});
+    EXPECT_TRUE(Open()->StopForExit());  // waiting threads end at once
+    for (const bool ending : {false, true}) {
+        SCOPED_TRACE(ending);
+        HeldMessageBox box;
+        framework::ScopedMessageBoxPresenter held(box);
+        auto doc = Open();
+        const fs::path arrived = watched_ / (ending ? "ending.txt" : "stopped.txt");
+        test::ArriveByCopy(arrived, "a");
+        ASSERT_TRUE(box.WaitUntilShown());
+        doc->StopWatching();  // returns while the box is open
+        // The end does not wait for the box, and once it has been asked for,
+        // the answer starts neither the program nor the move.
+        if (ending) {
+            EXPECT_FALSE(doc->StopForExit());
+        }
+        box.Close();
+        doc.reset();
+        EXPECT_EQ(fs::exists(arrived), ending);
+    }
+    const Events reported = Changed({"stopped.txt"});
     EXPECT_EQ(effects_.events(), Events(reported.begin() + 1, reported.end()));
 }
 
