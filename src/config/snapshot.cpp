@@ -111,11 +111,27 @@ text::Cp932String SearchPatternOf(const WatchEntry& entry) {
     return pattern;
 }
 
-FolderFiles::FolderFiles(const WatchEntry& entry) : search_(FieldText(entry.folder), SearchPatternOf(entry)) {}
+namespace {
+
+// A listing ("<index>.dir") or a temporary file of a write in progress.
+bool IsProgramFile(std::string_view name) {
+    if (platform::IsTemporaryFileName(name)) {
+        return true;
+    }
+    const std::size_t dot = name.find('.');
+    return dot != 0 && dot != std::string_view::npos && name.substr(dot) == ".dir" &&
+           name.substr(0, dot).find_first_not_of("0123456789") == std::string_view::npos;
+}
+
+}  // namespace
+
+FolderFiles::FolderFiles(const WatchEntry& entry)
+    : search_(FieldText(entry.folder), SearchPatternOf(entry)),
+      skipsProgramFiles_(platform::IsSameFile(FieldText(entry.folder), DataSubfolderPath())) {}
 
 std::optional<SnapshotRecord> FolderFiles::Next() {
     while (auto item = search_.Next()) {
-        if (item->isDirectory) {
+        if (item->isDirectory || (skipsProgramFiles_ && IsProgramFile(item->name.bytes()))) {
             continue;
         }
         if (auto record = MakeSnapshotRecord(*item)) {

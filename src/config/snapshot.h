@@ -71,6 +71,9 @@ public:
 
 private:
     platform::DirectorySearch search_;
+    // The folder holds the listings themselves: they are no files of the
+    // setting (they change at every scan, and it would feed on them).
+    bool skipsProgramFiles_;
 };
 
 enum class SnapshotMatch : std::int16_t {

@@ -1,5 +1,6 @@
 #include "dialogs/set_env_dlg.h"
 
+#include "config/data_folder.h"
 #include "framework/choosers.h"
 #include "platform/files.h"
 #include "res/resource.h"
@@ -118,6 +119,10 @@ void CSetEnvDlg::OnSelchangePages(long* result) {
     if (!CollectShownPage()) {
         return;
     }
+    ShowPage(index);
+}
+
+void CSetEnvDlg::ShowPage(int index) {
     if (PageOf(index) == nullptr) {
         if (framework::CDialog* page = CreatePage(index)) {
             page->UpdateData(false);
@@ -141,9 +146,16 @@ void CSetEnvDlg::OnOK() {
         FocusControl(*this, IDC_WATCH_FOLDER);
         return;
     }
+    if (platform::IsSameOrInsideFolder(CutToBytes(folder, kFolderBytes), config::g_baseFolder)) {
+        AfxMessageBox(WatchFolderInDataFolder());
+        FocusControl(*this, IDC_WATCH_FOLDER);
+        return;
+    }
     switch (EnsureFolder(CutToBytes(folder, kFolderBytes), CreateWatchFolderQuestion(), WatchFolderNotCreated())) {
     case FolderOffer::Present:
-        CDialog::OnOK();
+        if (!RefusedAsFeedingItself()) {
+            CDialog::OnOK();
+        }
         return;
     case FolderOffer::Declined:
         FocusControl(*this, IDC_WATCH_FOLDER);
@@ -151,6 +163,22 @@ void CSetEnvDlg::OnOK() {
     case FolderOffer::NotCreated:
         return;
     }
+}
+
+// The data folder's listings change at every scan, and a file moved into the
+// watched folder itself would be found again: the engine leaves it in place,
+// so the setting would silently do nothing. Both are said at once instead.
+bool CSetEnvDlg::RefusedAsFeedingItself() {
+    if (afterAction != 2 || !platform::IsSameFile(CutToBytes(folder, kFolderBytes), moveFolder)) {
+        return false;
+    }
+    AfxMessageBox(MoveFolderIsWatchFolder());
+    tabControl.SetCurSel(2);
+    ShowPage(2);
+    if (afterPage) {
+        FocusControl(*afterPage, IDC_MOVE_FOLDER);
+    }
+    return true;
 }
 
 void CSetEnvDlg::OnBrowseFolder() {

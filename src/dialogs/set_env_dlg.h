@@ -50,6 +50,10 @@ private:
     framework::CDialog* PageOf(int index) const;
     // Takes the shown page's values; false when a check refused them.
     bool CollectShownPage();
+    // Shows page `index` in place of the shown one, as a click on its tab does.
+    void ShowPage(int index);
+    // Refuses a setting that would react to its own output for ever.
+    bool RefusedAsFeedingItself();
     bool CollectMoveFolder();
     void DestroyPagesOtherThan(int index);
 };

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <string_view>
 #include <vector>
 
 #include "text/cp932.h"
@@ -60,6 +61,16 @@ bool DeleteFileAt(const text::Cp932String& path);
 // Both paths name one existing file (the same path written twice, or two
 // names of one file).
 bool IsSameFile(const text::Cp932String& first, const text::Cp932String& second);
+
+// `path` is `folder` or lies inside it, as the file system sees it: each
+// existing folder on the way up from `path` (made absolute, "." and ".."
+// resolved) is compared with `folder` by identity, so letter case, a
+// trailing separator and links to it do not hide it. `path` need not exist.
+bool IsSameOrInsideFolder(const text::Cp932String& path, const text::Cp932String& folder);
+
+// The name of a temporary file that ReplaceFileAtomically or MoveFileTo makes
+// while it writes.
+bool IsTemporaryFileName(std::string_view name);
 
 // Removes the temporary files that ReplaceFileAtomically and MoveFileTo
 // leave in `folder` when their process is killed in the middle of a write.

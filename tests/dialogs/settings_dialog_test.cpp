@@ -48,6 +48,10 @@ const Shown kNoFolder = Say(u8"監視するフォルダの入力がございま�
 const Shown kCreateFolder =
     Ask(u8"指定された監視フォルダは存在しません。このフォルダを作成しますか？「はい／いいえ」を選んでください。");
 const Shown kFolderNotCreated = Say(u8"指定された監視フォルダは作成できませんでした。");
+const Shown kFolderInDataFolder =
+    Say(u8"指定された監視フォルダはMolvarのデータフォルダです。データフォルダとその中のフォルダは監視できません。");
+const Shown kMoveIntoWatched =
+    Say(u8"指定された移動先フォルダは監視フォルダと同じです。監視フォルダ以外のフォルダを指定してください。");
 const std::vector<Shown> kNone;
 
 std::pair<unsigned, int> Where(ControlRef control) { return {control.templateId, control.id}; }
@@ -225,11 +229,52 @@ TEST_F(SettingsDialogTest, RefusalsComeInOrderWithTheirMessagesAndFocus) {
     EXPECT_TRUE(fs::is_directory(temp.path() / u8"監視"));
 }
 
+// Settings that would feed on their own output: a folder in the data folder
+// (also missing, or written with "." and ".."), and a destination that is the
+// watched folder under another spelling. The destination's refusal shows its page.
+TEST_F(SettingsDialogTest, SettingsThatWouldFeedOnThemselvesAreRefusedWithTheFieldToChange) {
+    const ScopedDataFolder data(temp.path() / "data");
+    fs::create_directories(temp.path() / "w");
+    fs::create_directories(temp.path() / "done");
+    MakeValid();
+    dlg.afterAction = 2;
+    dlg.moveFolder = Cp(In(u8"w") + "/.");
+    const struct {
+        std::string folder;
+        Shown message;
+        ControlRef focus;
+    } refused[] = {
+        {In(u8"data"), kFolderInDataFolder, kFolder},
+        {In(u8"data/obsdat/"), kFolderInDataFolder, kFolder},
+        {In(u8"w/../data/obsdat/new"), kFolderInDataFolder, kFolder},
+        {In(u8"w"), kMoveIntoWatched, kDestination},
+    };
+    script.Then([&](DialogUser& u) {
+        for (const auto& c : refused) {
+            SCOPED_TRACE(c.folder);
+            u.PickTab(kTabs, 0);
+            u.Type(kFolder, c.folder);
+            script.Answer(IDOK);
+            u.Click(kOk);
+            EXPECT_EQ(Messages(), std::vector<Shown>{c.message});
+            EXPECT_EQ(Where(u.Focus()), Where(c.focus));
+            EXPECT_EQ(u.TabSelection(kTabs), c.focus.templateId == IDD_AFTERPROC ? 2 : 0);
+        }
+        u.Type(kDestination, In(u8"done"));
+        u.Click(kOk);
+    });
+    EXPECT_EQ(dlg.DoModal(), IDOK);
+    EXPECT_EQ(Messages(), kNone);
+    EXPECT_FALSE(fs::exists(temp.path() / "data" / "obsdat" / "new"));
+}
+
 // A file of the name passes the existence checks of both folders.
 TEST_F(SettingsDialogTest, PagesAreMadeWhenEnteredAndARefusedSwitchKeepsTheOldPage) {
     WriteText(temp.path() / "file", "x");
+    WriteText(temp.path() / "file2", "x");
     dlg.title = "t"_cp;
-    dlg.folder = dlg.moveFolder = SjPath(temp.path() / "file");
+    dlg.folder = SjPath(temp.path() / "file");
+    dlg.moveFolder = SjPath(temp.path() / "file2");
     dlg.targetKind = 1;
     dlg.afterAction = 2;
     script.Answer(IDOK).Then([&](DialogUser& u) {
@@ -288,7 +333,9 @@ INSTANTIATE_TEST_SUITE_P(SettingsDialog, KeyTest,
 
 TEST_F(SettingsDialogTest, BrowsesFillTheirFieldAndKeepWhatWasTyped) {
     const std::string folder = Utf8(temp.path()), program = In(u8"ツール.exe"), wave = In(u8"音.wav");
-    script.Choose(folder).Choose(program).Choose(wave).Choose(folder);
+    const std::string destination = In(u8"済み");
+    fs::create_directory(Utf8Path(destination));
+    script.Choose(folder).Choose(program).Choose(wave).Choose(destination);
     script.Then([&](DialogUser& u) {
         u.Type(kTitle, "t");
         u.Click(Dlg(IDC_OPEN_TARGET));
@@ -307,7 +354,7 @@ TEST_F(SettingsDialogTest, BrowsesFillTheirFieldAndKeepWhatWasTyped) {
         u.Click(AfterPage(IDC_MOVE_TARGET));
         u.Type(kDestination, "dest");
         u.Click(AfterPage(IDC_BROWSE_MOVE));
-        EXPECT_EQ(u.Text(kDestination), folder);
+        EXPECT_EQ(u.Text(kDestination), destination);
         u.Click(kOk);
     });
     ASSERT_EQ(dlg.DoModal(), IDOK);
@@ -321,7 +368,7 @@ TEST_F(SettingsDialogTest, BrowsesFillTheirFieldAndKeepWhatWasTyped) {
     EXPECT_EQ(script.fileRequests[1].filters, (Filters{{Sj(u8"プログラムファイル (*.WAV)"), "*.WAV"_cp}, allFiles}));
     for (const auto& request : script.fileRequests) EXPECT_EQ(request.title, Sj(u8"プログラムファイル指定"));
     EXPECT_EQ(std::tie(dlg.folder, dlg.program, dlg.soundFile, dlg.moveFolder),
-              std::tuple(Cp(folder), Cp(program), Cp(wave), Cp(folder)));
+              std::tuple(Cp(folder), Cp(program), Cp(wave), Cp(destination)));
     EXPECT_EQ(std::tie(dlg.title, dlg.openTarget, dlg.showMessage, dlg.soundKind), std::tuple("t"_cp, 1, 1, 2));
 }
 

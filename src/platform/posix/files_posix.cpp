@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <charconv>
 #include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string_view>
@@ -315,6 +316,33 @@ bool IsSameFile(const text::Cp932String& first, const text::Cp932String& second)
     struct stat a {}, b {};
     return osFirst && osSecond && ::stat(osFirst->c_str(), &a) == 0 && ::stat(osSecond->c_str(), &b) == 0 &&
            a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+bool IsTemporaryFileName(std::string_view name) { return TemporaryFileOwner(name).has_value(); }
+
+bool IsSameOrInsideFolder(const text::Cp932String& path, const text::Cp932String& folder) {
+    const auto osPath = OsPath(path);
+    const auto osFolder = OsPath(folder);
+    struct stat target {};
+    if (!osPath || !osFolder || osPath->empty() || ::stat(osFolder->c_str(), &target) != 0) {
+        return false;
+    }
+    std::error_code error;
+    std::filesystem::path at = std::filesystem::absolute(*osPath, error).lexically_normal();
+    if (error) {
+        return false;
+    }
+    for (;;) {
+        struct stat info {};
+        if (::stat(at.c_str(), &info) == 0 && info.st_dev == target.st_dev && info.st_ino == target.st_ino) {
+            return true;
+        }
+        if (!at.has_relative_path()) {
+            return false;  // the root
+        }
+        // "a/b/" names "a/b": its parent is "a".
+        at = at.has_filename() ? at.parent_path() : at.parent_path().parent_path();
+    }
 }
 
 void RemoveAbandonedTemporaryFiles(const text::Cp932String& folder) {

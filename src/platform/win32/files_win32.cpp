@@ -342,30 +342,71 @@ bool DeleteFileAt(const text::Cp932String& path) {
     return osPath && ::DeleteFileW(osPath->c_str());
 }
 
+namespace {
+
+struct FileIdentity {
+    DWORD volume;
+    DWORD indexHigh;
+    DWORD indexLow;
+    bool operator==(const FileIdentity&) const = default;
+};
+
+std::optional<FileIdentity> IdentityOf(const wchar_t* osPath) {
+    // Backup semantics let a folder open as well.
+    UniqueHandle file(::CreateFileW(osPath, FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!file.valid() || !::GetFileInformationByHandle(file.get(), &info)) {
+        return std::nullopt;
+    }
+    return FileIdentity{info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow};
+}
+
+std::optional<FileIdentity> IdentityOf(const text::Cp932String& path) {
+    const auto osPath = OsPath(path);
+    return osPath ? IdentityOf(osPath->c_str()) : std::nullopt;
+}
+
+}  // namespace
+
+bool IsTemporaryFileName(std::string_view name) {
+    // The names are ASCII: byte for byte the same as their wide form.
+    return TemporaryFileOwner(std::wstring(name.begin(), name.end())).has_value();
+}
+
 bool IsSameFile(const text::Cp932String& first, const text::Cp932String& second) {
-    struct Identity {
-        DWORD volume;
-        DWORD indexHigh;
-        DWORD indexLow;
-        bool operator==(const Identity&) const = default;
-    };
-    const auto identityOf = [](const text::Cp932String& path) -> std::optional<Identity> {
-        const auto osPath = OsPath(path);
-        if (!osPath) {
-            return std::nullopt;
-        }
-        // Backup semantics let a folder open as well.
-        UniqueHandle file(::CreateFileW(osPath->c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING,
-                                        FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-        BY_HANDLE_FILE_INFORMATION info;
-        if (!file.valid() || !::GetFileInformationByHandle(file.get(), &info)) {
-            return std::nullopt;
-        }
-        return Identity{info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow};
-    };
-    const auto a = identityOf(first);
-    const auto b = identityOf(second);
+    const auto a = IdentityOf(first);
+    const auto b = IdentityOf(second);
     return a && b && *a == *b;
+}
+
+bool IsSameOrInsideFolder(const text::Cp932String& path, const text::Cp932String& folder) {
+    const auto osPath = OsPath(path);
+    const auto target = IdentityOf(folder);
+    if (!osPath || osPath->empty() || !target) {
+        return false;
+    }
+    // The full path, "." and ".." resolved.
+    const DWORD needed = ::GetFullPathNameW(osPath->c_str(), 0, nullptr, nullptr);
+    std::wstring at(needed, L'\0');
+    const DWORD length = needed == 0 ? 0 : ::GetFullPathNameW(osPath->c_str(), needed, at.data(), nullptr);
+    if (length == 0 || length >= needed) {
+        return false;
+    }
+    at.resize(length);
+    for (;;) {
+        if (IdentityOf(at.c_str()) == target) {
+            return true;
+        }
+        while (!at.empty() && (at.back() == L'\\' || at.back() == L'/')) {
+            at.pop_back();
+        }
+        const std::size_t separator = at.find_last_of(L"\\/");
+        if (separator == std::wstring::npos) {
+            return false;
+        }
+        at.resize(separator + 1);  // "C:\" stays a path of the root
+    }
 }
 
 void RemoveAbandonedTemporaryFiles(const text::Cp932String& folder) {
