@@ -6,13 +6,25 @@
 #include <QCoreApplication>
 #include <QCursor>
 #include <QIcon>
-#include <QLocalServer>
 #include <QLocalSocket>
 #include <QMenu>
+#include <QMouseEvent>
+#include <QSocketNotifier>
 #include <QSystemTrayIcon>
 #include <QThread>
+#include <QTimer>
+
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <cerrno>
+#include <cstring>
 #include <map>
 #include <optional>
 #include <set>
@@ -22,6 +34,7 @@
 #include "framework/kept_frame.h"
 #include "framework/qt/qt_app.h"
 #include "framework/qt/qt_window.h"
+#include "platform/posix/os_path.h"
 #include "res/templates.h"
 #include "text/convert.h"
 
@@ -48,6 +61,147 @@ QString SocketPath(const text::Cp932String& name) {
     }
     return QString::fromStdString(*folder + '/' + *file + ".socket");
 }
+
+// How long a connection may stay without a whole request before it is
+// dropped, so that idle connections cannot pile up.
+std::atomic<int> g_silentConnectionLimitMs{5000};
+// How long accepting rests after the process ran out of descriptors: the
+// connections wait in the backlog meanwhile instead of waking the loop at once.
+constexpr int kAcceptRestMs = 500;
+
+// The running copy's end of the socket. It accepts the connections itself:
+// QLocalServer closes for good, and removes the socket, at the first accept
+// that fails, which running out of descriptors does.
+void BringModalForward();
+
+class ForwardServer final : public QObject {
+public:
+    static std::unique_ptr<ForwardServer> Listen(const QString& path);
+    ForwardServer(platform::posix::UniqueFd fd, QByteArray path) : fd_(std::move(fd)), path_(std::move(path)) {
+        notifier_ = std::make_unique<QSocketNotifier>(fd_.get(), QSocketNotifier::Read);
+        QObject::connect(notifier_.get(), &QSocketNotifier::activated, this, [this] { AcceptWaiting(); });
+        rest_.setSingleShot(true);
+        QObject::connect(&rest_, &QTimer::timeout, this, [this] {
+            notifier_->setEnabled(true);
+            AcceptWaiting();
+        });
+    }
+    ~ForwardServer() override {
+        notifier_.reset();
+        ::unlink(path_.constData());
+    }
+    ForwardServer(const ForwardServer&) = delete;
+    ForwardServer& operator=(const ForwardServer&) = delete;
+
+private:
+    void AcceptWaiting();
+    void Serve(int connected);
+
+    platform::posix::UniqueFd fd_;
+    QByteArray path_;
+    std::unique_ptr<QSocketNotifier> notifier_;
+    QTimer rest_;
+};
+
+std::unique_ptr<ForwardServer> ForwardServer::Listen(const QString& path) {
+    const QByteArray file = path.toLocal8Bit();
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    // A path longer than a socket address holds cannot be listened on: the
+    // second copy then ends without bringing anything forward.
+    if (file.isEmpty() || static_cast<std::size_t>(file.size()) >= sizeof address.sun_path) {
+        return nullptr;
+    }
+    std::memcpy(address.sun_path, file.constData(), static_cast<std::size_t>(file.size()));
+    platform::posix::UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+    // The single-instance lock is held, so a socket that is there already
+    // was left by a copy that died.
+    ::unlink(file.constData());
+    if (!fd.valid() || ::bind(fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+        return nullptr;
+    }
+    ::chmod(file.constData(), S_IRUSR | S_IWUSR);
+    if (::listen(fd.get(), SOMAXCONN) != 0) {
+        ::unlink(file.constData());
+        return nullptr;
+    }
+    return std::make_unique<ForwardServer>(std::move(fd), file);
+}
+
+void ForwardServer::AcceptWaiting() {
+    for (;;) {
+        const int connected = ::accept4(fd_.get(), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+        if (connected >= 0) {
+            Serve(connected);
+            continue;
+        }
+        switch (errno) {
+        case EINTR:
+        case ECONNABORTED:
+            continue;
+        case EMFILE:
+        case ENFILE:
+        case ENOBUFS:
+        case ENOMEM:
+            // Out of descriptors or memory: rest, still listening.
+            notifier_->setEnabled(false);
+            rest_.start(kAcceptRestMs);
+            return;
+        default:
+            return;  // nothing waits (EAGAIN), or the next wake tries again
+        }
+    }
+}
+
+void ForwardServer::Serve(int connected) {
+    auto owned = std::make_unique<QLocalSocket>();
+    if (!owned->setSocketDescriptor(connected)) {
+        ::close(connected);
+        return;
+    }
+    // From here the server owns it as its Qt parent; it goes when the peer does.
+    owned->setParent(this);
+    QLocalSocket* connection = owned.release();
+    QObject::connect(connection, &QLocalSocket::disconnected, connection, &QObject::deleteLater);
+    QTimer::singleShot(g_silentConnectionLimitMs.load(), connection, [connection] {
+        connection->abort();
+        connection->deleteLater();
+    });
+    QObject::connect(connection, &QLocalSocket::readyRead, connection, [connection] {
+        if (!connection->readAll().contains('\n')) {
+            return;  // the request is not complete yet
+        }
+        BringModalForward();
+        connection->write(kForwardAnswer);
+        connection->disconnectFromServer();
+    });
+}
+
+// Qt's icon on an X11 tray reports a right press that comes within the
+// double-click interval of the one before as nothing at all: it is taken
+// here as the press it is, so every right click opens the menu.
+class RightDoubleClickAsPress final : public QObject {
+public:
+    explicit RightDoubleClickAsPress(std::function<bool(const QObject*)> isTrayIcon)
+        : isTrayIcon_(std::move(isTrayIcon)) {}
+
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() != QEvent::MouseButtonDblClick || !isTrayIcon_(watched)) {
+            return false;
+        }
+        const auto* click = static_cast<QMouseEvent*>(event);
+        if (click->button() != Qt::RightButton) {
+            return false;  // a left double click stays one
+        }
+        QMouseEvent press(QEvent::MouseButtonPress, click->position(), click->scenePosition(),
+                          click->globalPosition(), click->button(), click->buttons(), click->modifiers());
+        QCoreApplication::sendEvent(watched, &press);
+        return true;
+    }
+
+private:
+    std::function<bool(const QObject*)> isTrayIcon_;
+};
 
 // The sockets this process listens on; touched on the user-interface
 // thread only.
@@ -83,7 +237,7 @@ std::optional<unsigned> MouseMessageOf(QSystemTrayIcon::ActivationReason reason)
 
 class QtFrame final : public KeptFrame {
 public:
-    explicit QtFrame(CFrameWnd& frame) : KeptFrame(frame) {}
+    explicit QtFrame(CFrameWnd& frame) : KeptFrame(frame) { qApp->installEventFilter(&rightClicks_); }
     QtFrame(const QtFrame&) = delete;
     QtFrame& operator=(const QtFrame&) = delete;
 
@@ -221,50 +375,37 @@ private:
     }
 
     // A server on the property's socket: a connection brings the open
-    // dialog forward. The single-instance lock is held, so a socket that is
-    // there already was left by a copy that died.
-    std::unique_ptr<QLocalServer> ListenFor(const text::Cp932String& name) {
+    // dialog forward.
+    static std::unique_ptr<ForwardServer> ListenFor(const text::Cp932String& name) {
         const QString path = SocketPath(name);
-        if (path.isEmpty()) {
-            return nullptr;
+        auto server = path.isEmpty() ? nullptr : ForwardServer::Listen(path);
+        if (server) {
+            OwnSockets().insert(path);
+            QObject::connect(server.get(), &QObject::destroyed, [path] { OwnSockets().erase(path); });
         }
-        QLocalServer::removeServer(path);
-        auto server = std::make_unique<QLocalServer>();
-        server->setSocketOptions(QLocalServer::UserAccessOption);
-        // A path longer than a socket address holds cannot be listened on:
-        // the second copy then ends without bringing anything forward.
-        if (!server->listen(path)) {
-            return nullptr;
-        }
-        QLocalServer* listening = server.get();
-        OwnSockets().insert(path);
-        QObject::connect(listening, &QObject::destroyed, [path] { OwnSockets().erase(path); });
-        QObject::connect(listening, &QLocalServer::newConnection, listening, [listening] {
-            while (QLocalSocket* connection = listening->nextPendingConnection()) {
-                QObject::connect(connection, &QLocalSocket::disconnected, connection, &QObject::deleteLater);
-                QObject::connect(connection, &QLocalSocket::readyRead, connection, [connection] {
-                    if (!connection->readAll().contains('\n')) {
-                        return;  // the request is not complete yet
-                    }
-                    BringModalForward();
-                    connection->write(kForwardAnswer);
-                    connection->disconnectFromServer();
-                });
-            }
-        });
         return server;
     }
 
-    std::map<text::Cp932String, std::unique_ptr<QLocalServer>> servers_;
+    std::map<text::Cp932String, std::unique_ptr<ForwardServer>> servers_;
     std::vector<TrayIcon> icons_;
     // Posted messages and icon clicks are delivered through it; they go
     // with the frame.
     QObject context_;
+    // Qt's own icon window on an X11 tray.
+    RightDoubleClickAsPress rightClicks_{[](const QObject* watched) { return watched->inherits("QSystemTrayIconSys"); }};
 };
 
 }  // namespace
 
 std::unique_ptr<FramePeer> MakeFramePeer(CFrameWnd& frame) { return std::make_unique<QtFrame>(frame); }
+
+void SetSilentConnectionLimit(std::chrono::milliseconds limit) {
+    g_silentConnectionLimitMs = static_cast<int>(limit.count());
+}
+
+std::unique_ptr<QObject> MakeRightDoubleClickAsPress(std::function<bool(const QObject*)> isTrayIcon) {
+    return std::make_unique<RightDoubleClickAsPress>(std::move(isTrayIcon));
+}
 
 bool BringWindowWithPropForward(const text::Cp932String& name) {
     const QString path = SocketPath(name);

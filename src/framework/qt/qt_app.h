@@ -1,8 +1,13 @@
 // What the parts of the Qt backend share about the running application.
 #pragma once
 
+#include <QObject>
 #include <QStringList>
 #include <QWidget>
+
+#include <chrono>
+#include <functional>
+#include <memory>
 
 #include "framework/choosers.h"
 #include "framework/posix/backend_choice.h"
@@ -30,6 +35,13 @@ void RequestQuit();
 // The open message boxes answer "not confirmed" once the program quits: an
 // end request must not wait for somebody to click.
 void CloseMessageBoxes();
+
+// How long the running copy's socket keeps a connection that sends no whole
+// request (a few seconds; shorter in tests).
+void SetSilentConnectionLimit(std::chrono::milliseconds limit);
+// The filter that makes a right double click on a tray icon (`isTrayIcon`)
+// the right press it is; the frame installs one for Qt's own icon window.
+std::unique_ptr<QObject> MakeRightDoubleClickAsPress(std::function<bool(const QObject*)> isTrayIcon);
 
 // The window of the innermost modal dialog, or null.
 QWidget* ActiveModalWidget();
