@@ -130,7 +130,7 @@ protected:
 
     TempFolder temp;
     ScopedEnv configHome{"XDG_CONFIG_HOME", Utf8(temp.path())};
-    ScopedDataFolder data{temp.path()};
+    ScopedDataFolder data{temp.path() / "data"};
     framework::CWinApp app;
     DialogScript script;
     dialogs::CDirListDlg dlg;

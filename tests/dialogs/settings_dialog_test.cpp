@@ -82,6 +82,8 @@ protected:
     std::vector<Shown> Messages() { return std::exchange(script.messages, {}); }
 
     TempFolder temp;
+    // As the program sets it at start-up.
+    ScopedDataFolder data{temp.path() / "data"};
     DialogScript script;
     dialogs::CSetEnvDlg dlg;
 };
@@ -233,7 +235,6 @@ TEST_F(SettingsDialogTest, RefusalsComeInOrderWithTheirMessagesAndFocus) {
 // (also missing, or written with "." and ".."), and a destination that is the
 // watched folder under another spelling. The destination's refusal shows its page.
 TEST_F(SettingsDialogTest, SettingsThatWouldFeedOnThemselvesAreRefusedWithTheFieldToChange) {
-    const ScopedDataFolder data(temp.path() / "data");
     fs::create_directories(temp.path() / "w");
     fs::create_directories(temp.path() / "done");
     MakeValid();

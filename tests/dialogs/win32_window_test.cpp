@@ -15,11 +15,17 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <functional>
 #include <optional>
+#include <set>
 #include <thread>
 #include <utility>
 #include <vector>
 
+#include "config/watch_record.h"
+#include "dialogs/dir_list_dlg.h"
+#include "dialogs/set_env_dlg.h"
+#include "framework/app.h"
 #include "res/resource.h"
 #include "support/dialog_script.h"
 #include "support/test_support.h"
@@ -321,6 +327,130 @@ TEST(Win32ModalLoopTest, EndDialogFromAnotherThreadClosesTheDialogAtOnce) {
     ender.join();
     EXPECT_EQ(result, IDOK);
     EXPECT_LT(elapsed, 3s);
+}
+
+// The program's real message boxes on this thread: once each is up, `look`
+// sees it (the user clicks around it), then it is answered with the next
+// of `answers`, as a click on that button does.
+class RealMessageBoxes {
+public:
+    RealMessageBoxes(std::function<void(HWND box)> look, std::vector<int> answers)
+        : look_(std::move(look)), answers_(std::move(answers)) {
+        current_ = this;
+        hook_ = ::SetWindowsHookExW(WH_CBT, OnCbt, nullptr, ::GetCurrentThreadId());
+    }
+    ~RealMessageBoxes() {
+        ::UnhookWindowsHookEx(hook_);
+        current_ = nullptr;
+        EXPECT_EQ(shown, answers_.size()) << "message boxes expected but never shown";
+    }
+    RealMessageBoxes(const RealMessageBoxes&) = delete;
+    RealMessageBoxes& operator=(const RealMessageBoxes&) = delete;
+
+    std::size_t shown = 0;
+
+private:
+    static LRESULT CALLBACK OnCbt(int code, WPARAM wParam, LPARAM lParam) {
+        const auto window = reinterpret_cast<HWND>(wParam);
+        wchar_t className[16] = {};
+        if (code == HCBT_ACTIVATE && current_ != nullptr && framework::win32::WindowHolding(window) == nullptr &&
+            ::GetClassNameW(window, className, 16) > 0 && std::wstring_view(className) == L"#32770" &&
+            current_->seen_.insert(window).second) {
+            // Looked at once the box's own loop runs.
+            ::SetTimer(window, 1, 0, OnShown);
+        }
+        return ::CallNextHookEx(nullptr, code, wParam, lParam);
+    }
+    static void CALLBACK OnShown(HWND box, UINT, UINT_PTR timer, DWORD) {
+        ::KillTimer(box, timer);
+        RealMessageBoxes& self = *current_;
+        self.look_(box);
+        const int answer = self.shown < self.answers_.size() ? self.answers_[self.shown] : IDOK;
+        ++self.shown;
+        ::PostMessageW(box, WM_COMMAND, static_cast<WPARAM>(answer), 0);
+    }
+
+    static inline RealMessageBoxes* current_ = nullptr;
+    HHOOK hook_ = nullptr;
+    std::function<void(HWND)> look_;
+    std::vector<int> answers_;
+    std::set<HWND> seen_;
+};
+
+// A dialog's question disables the dialog until it is answered: a click
+// underneath reaches nothing, so a handler cannot run again inside itself.
+TEST(Win32MessageBoxTest, TheListDialogsDeleteQuestionCannotBeEnteredTwice) {
+    TempFolder temp;
+    const ScopedDataFolder data(temp.path());
+    std::vector<config::WatchFileRecord> records(3);
+    for (std::size_t k = 0; k < records.size(); ++k) {
+        Store(records[k].entry.title, Cp(std::string(1, static_cast<char>('a' + k))));
+        Store(records[k].entry.folder, SjPath(temp.path()));
+    }
+    WriteBytes(data.Obsdat() / "dirinfo.dat", BytesOfRecords(records));
+    framework::CWinApp app;
+    dialogs::CDirListDlg dlg;
+    const std::unique_ptr<DialogUser> user = framework::MakeDialogUser();
+    constexpr ControlRef kLines{res::IDD_DIRLIST, res::IDC_ENTRY_LIST}, kDelete{res::IDD_DIRLIST, res::IDC_DELETE_ENTRY};
+    RealMessageBoxes boxes(
+        [&](HWND box) {
+            EXPECT_EQ(::GetWindow(box, GW_OWNER), HandleOf(&dlg));
+            EXPECT_FALSE(::IsWindowEnabled(HandleOf(&dlg)));
+            user->PickListLine(kLines, 2);
+            user->Click(kDelete);
+            user->Click({res::IDD_DIRLIST, IDOK});
+        },
+        {IDYES});
+    DialogScript script(false);
+    script
+        .Then([&](DialogUser& u) {
+            u.PickListLine(kLines, 0);
+            u.Click(kDelete);
+        })
+        .Then([&](DialogUser&) {
+            EXPECT_TRUE(::IsWindowEnabled(HandleOf(&dlg)));
+            EXPECT_EQ(boxes.shown, 1u);
+            EXPECT_EQ(dlg.m_lstSettings.GetCount(), 2);
+            EXPECT_NE(text::ToUtf8ForDisplay(dlg.m_lstSettings.GetText(1)).find('c'), std::string::npos);
+            dlg.EndDialog(IDCANCEL);
+        });
+    EXPECT_EQ(dlg.DoModal(), IDCANCEL);
+}
+
+// The settings dialog's question and refusal while the after-processing page
+// is left: a click on another tab meanwhile does nothing (it destroyed the
+// page under the first box before), and the focus goes where the refusal says.
+TEST(Win32MessageBoxTest, ALeftPagesQuestionAndRefusalHoldTheSettingsDialog) {
+    TempFolder temp;
+    const ScopedDataFolder data(temp.path() / "data");
+    dialogs::CSetEnvDlg dlg;
+    dlg.afterAction = 2;
+    dlg.moveFolder = SjPath(temp.path() / "missing");
+    const std::unique_ptr<DialogUser> user = framework::MakeDialogUser();
+    constexpr ControlRef kTabs{res::IDD_SETENV, res::IDC_PAGE_TABS};
+    constexpr ControlRef kDestination{res::IDD_AFTERPROC, res::IDC_MOVE_FOLDER};
+    RealMessageBoxes boxes(
+        [&](HWND box) {
+            EXPECT_EQ(::GetWindow(box, GW_OWNER), HandleOf(&dlg));
+            EXPECT_FALSE(::IsWindowEnabled(HandleOf(&dlg)));
+            user->PickTab(kTabs, 1);
+        },
+        {IDNO, IDOK});
+    DialogScript script(false);
+    script.Then([&](DialogUser& u) { u.PickTab(kTabs, 2); })
+        .Then([&](DialogUser& u) {
+            u.PickTab(kTabs, 0);  // the question: the folder is not made
+            EXPECT_EQ(u.Focus().id, kDestination.id);
+            u.Type(kDestination, "");
+            u.PickTab(kTabs, 1);  // the refusal: no destination
+            EXPECT_EQ(boxes.shown, 2u);
+            EXPECT_TRUE(u.HasWindow(res::IDD_AFTERPROC));
+            EXPECT_EQ(u.TabSelection(kTabs), 1);  // where the user clicked, as the page stays
+            EXPECT_EQ(u.Focus().id, kDestination.id);
+            dlg.EndDialog(IDCANCEL);
+        });
+    EXPECT_EQ(dlg.DoModal(), IDCANCEL);
+    EXPECT_FALSE(std::filesystem::exists(temp.path() / "missing"));
 }
 
 // The system's choosers, answered from another thread as a user would: the

@@ -293,6 +293,28 @@ std::wstring TextOf(HWND window) {
     return text;
 }
 
+// The end of the Windows session while a watch's box asks: the copy ends at
+// once with status 0, and the answer it never got starts nothing.
+TEST_F(MolvarTest, TheEndOfTheSessionWinsOverAWatchsQuestion) {
+    config::WatchFileRecord setting;
+    setting.running = 1;
+    test::Store(setting.entry.folder, SjPath(watched_));
+    test::Store(setting.entry.program, SjPath(test::RecordArgsProgram()));
+    test::Store(setting.entry.moveFolder, SjPath(root_.path()));
+    setting.entry.showMessage = 1;
+    setting.entry.afterAction = config::MoveTarget;
+    test::WriteBytes(dataFolder_ / "obsdat" / "dirinfo.dat", test::BytesOfRecords(std::vector{setting}));
+    const Process copy = Start();
+    const HWND frame = MainWindowOf(copy);
+    test::ArriveByCopy(watched_ / "a.csv", "0");
+    ASSERT_NE(DialogOf(copy, L"Molvar3"), nullptr);
+    DWORD_PTR ignored = 0;
+    ::SendMessageTimeoutW(frame, WM_ENDSESSION, TRUE, 0, SMTO_BLOCK, 20000, &ignored);
+    EXPECT_EQ(ExitStatus(copy), 0);
+    EXPECT_TRUE(fs::exists(watched_ / "a.csv"));
+    EXPECT_FALSE(fs::exists(root_.path() / "a.csv"));
+}
+
 // The profile key Molvar3's values are kept under.
 const wchar_t kProfileKey[] = L"Software\\アプリケーション ウィザードで生成されたローカル アプリケーション\\Molvar3";
 

@@ -8,13 +8,18 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMessageBox>
+#include <QMouseEvent>
 #include <QPointer>
 #include <QPushButton>
+#include <QSocketNotifier>
 #include <QThread>
 #include <QTimer>
 
 #include <pthread.h>
 #include <signal.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 
 #include <filesystem>
 #include <functional>
@@ -31,6 +36,7 @@
 #include "framework/posix/backend_choice.h"
 #include "framework/qt/qt_app.h"
 #include "platform/paths.h"
+#include "platform/posix/os_path.h"
 #include "res/resource.h"
 #include "shell/main_frame.h"
 #include "shell/molvar_app.h"
@@ -134,6 +140,9 @@ public:
             return false;
         }
         Seen seen;
+        seen.box = box;
+        seen.modality = box->windowModality();
+        seen.owner = box->parentWidget();
         seen.caption = box->windowTitle().toStdString();
         seen.text = box->text().toStdString();
         seen.buttons = box->standardButtons();
@@ -154,6 +163,9 @@ public:
     }
 
     struct Seen {
+        QPointer<QMessageBox> box;
+        Qt::WindowModality modality = Qt::NonModal;
+        QWidget* owner = nullptr;
         std::string caption;
         std::string text;
         QMessageBox::StandardButtons buttons;
@@ -335,6 +347,157 @@ TEST_F(QtTrayProgramTest, TheMenuTakesItsMnemonicsAndADisabledItemGivesNoCommand
     frame.WindowProc(shell::WM_TRAYNOTIFY, shell::kTrayIconId, WM_RBUTTONUP);
     EXPECT_TRUE(typer.Done());
     EXPECT_EQ(framework::ActiveModalDialog(), nullptr);
+    app.ExitInstance(0);
+}
+
+// Spins the user-interface thread's loop until `done` holds (false after a
+// generous time, so that a fault fails instead of hanging).
+template <class Done>
+bool SpinUntil(Done done) {
+    QTimer giveUp;
+    giveUp.setSingleShot(true);
+    giveUp.start(20000);
+    while (!done() && giveUp.isActive()) {
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
+    return done();
+}
+
+const BoxWatcher::Seen* WithText(const BoxWatcher& watcher, std::u8string_view text) {
+    for (const auto& seen : watcher.shown) {
+        if (seen.text == test::U8(text)) {
+            return &seen;
+        }
+    }
+    return nullptr;
+}
+
+TEST_F(QtTrayProgramTest, WatchBoxesBlockNothingAndAreEachAnsweredOnTheirOwn) {
+    shell::CMolvarApp app;
+    ASSERT_TRUE(app.InitInstance());
+    BoxWatcher watcher(QMessageBox::NoButton);
+    int first = 0, second = 0;
+    std::thread one([&] { first = framework::qt::MessageBoxes().Present(test::Sj(u8"一"), MB_YESNO); });
+    std::thread two([&] { second = framework::qt::MessageBoxes().Present(test::Sj(u8"二"), MB_OK); });
+    ASSERT_TRUE(SpinUntil([&] { return watcher.shown.size() == 2; }));
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    for (const auto& seen : watcher.shown) EXPECT_EQ(std::pair(seen.modality, seen.owner), std::pair(Qt::NonModal, static_cast<QWidget*>(nullptr)));
+    // The tray menu opens, and its about box runs, while both wait.
+    MenuTyper typer(std::vector<std::vector<int>>{{Qt::Key_A}});
+    test::DialogScript script(false);
+    script.Then([](framework::DialogUser& user) {
+        EXPECT_EQ(user.ModalTemplate(), res::IDD_ABOUTBOX);
+        user.PressKey(VK_ESCAPE);
+    });
+    app.m_pMainWnd->WindowProc(shell::WM_TRAYNOTIFY, shell::kTrayIconId, WM_RBUTTONUP);
+    EXPECT_TRUE(typer.Done());
+    // The later box answered first: its thread goes on, the other waits.
+    WithText(watcher, u8"二")->box->button(QMessageBox::Ok)->click();
+    two.join();
+    EXPECT_EQ(std::pair(first, second), std::pair(0, IDOK));
+    WithText(watcher, u8"一")->box->button(QMessageBox::No)->click();
+    one.join();
+    EXPECT_EQ(first, IDNO);
+    app.ExitInstance(0);
+}
+
+TEST_F(QtTrayProgramTest, ADialogsBoxIsModalToItAloneAndTheTrayBringsTheDialogForward) {
+    shell::CMolvarApp app;
+    ASSERT_TRUE(app.InitInstance());
+    MenuTyper noMenu(std::vector<std::vector<int>>{});
+    BoxWatcher watcher(QMessageBox::Yes);
+    watcher.onShow = [&] { app.m_pMainWnd->WindowProc(shell::WM_TRAYNOTIFY, shell::kTrayIconId, WM_RBUTTONUP); };
+    int answer = 0;
+    QWidget* dialog = nullptr;
+    test::DialogScript script(false);
+    script
+        .Then([&](framework::DialogUser&) {
+            dialog = framework::qt::ActiveModalWidget();
+            answer = AfxMessageBox(test::Sj(u8"削除しますか"), MB_YESNO);
+        })
+        .Then([](framework::DialogUser& user) { user.PressKey(VK_ESCAPE); });
+    shell::CAboutDlg about;
+    about.DoModal();
+    EXPECT_EQ(answer, IDYES);
+    ASSERT_EQ(watcher.shown.size(), 1u);
+    EXPECT_EQ(std::pair(watcher.shown[0].modality, watcher.shown[0].owner), std::pair(Qt::WindowModal, dialog));
+    app.ExitInstance(0);
+}
+
+// Two right presses within the double-click interval come from Qt's X11
+// tray icon as a press and a double click; the double click is the second
+// press. (Offscreen has no tray: a widget stands for Qt's icon window.)
+TEST(QtTrayIconTest, ARightDoubleClickIsASecondPressAndALeftOneStaysADoubleClick) {
+    struct Icon final : QWidget {
+        void mousePressEvent(QMouseEvent* event) override { presses.push_back(event->button()); }
+        void mouseDoubleClickEvent(QMouseEvent*) override { ++doubleClicks; }
+        std::vector<Qt::MouseButton> presses;
+        int doubleClicks = 0;
+    } icon;
+    const auto filter = framework::qt::MakeRightDoubleClickAsPress([&](const QObject* o) { return o == &icon; });
+    qApp->installEventFilter(filter.get());
+    for (const Qt::MouseButton button : {Qt::RightButton, Qt::LeftButton}) {
+        for (const QEvent::Type type :
+             {QEvent::MouseButtonPress, QEvent::MouseButtonRelease, QEvent::MouseButtonDblClick, QEvent::MouseButtonRelease}) {
+            const Qt::MouseButtons held = type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::MouseButtons(button);
+            QMouseEvent event(type, QPointF(4, 4), QPointF(4, 4), button, held, Qt::NoModifier);
+            QApplication::sendEvent(&icon, &event);
+        }
+    }
+    EXPECT_EQ(icon.presses, (std::vector{Qt::RightButton, Qt::RightButton, Qt::LeftButton}));
+    EXPECT_EQ(icon.doubleClicks, 1);
+}
+
+platform::posix::UniqueFd ConnectTo(const fs::path& socket) {
+    platform::posix::UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, socket.c_str(), sizeof address.sun_path - 1);
+    if (fd.valid() && ::connect(fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+        fd.reset();
+    }
+    return fd;
+}
+
+// Descriptors run out while connections are accepted: the socket stays and
+// answers once there are descriptors again; a connection that sends
+// nothing is dropped.
+TEST_F(QtTrayProgramTest, TheSocketOutlivesRunningOutOfDescriptorsAndDropsSilentConnections) {
+    framework::qt::SetSilentConnectionLimit(std::chrono::milliseconds(200));
+    shell::CMolvarApp app;
+    ASSERT_TRUE(app.InitInstance());
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &saved), 0);
+    {
+        const platform::posix::UniqueFd probe(::dup(0));
+        rlimit low = saved;
+        low.rlim_cur = static_cast<rlim_t>(probe.get()) + 32;
+        ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &low), 0);
+    }
+    std::vector<platform::posix::UniqueFd> clients;
+    for (auto client = ConnectTo(Socket()); client.valid(); client = ConnectTo(Socket())) {
+        clients.push_back(std::move(client));
+        QCoreApplication::processEvents();
+    }
+    // The last descriptor goes to a client that waits: the accept fails.
+    clients.pop_back();
+    clients.push_back(ConnectTo(Socket()));
+    for (int turn = 0; turn < 10; ++turn) QCoreApplication::processEvents();
+    EXPECT_TRUE(fs::exists(Socket()));
+    clients.clear();
+    ::setrlimit(RLIMIT_NOFILE, &saved);
+    EXPECT_TRUE(BringForwardFromAnotherThread());
+
+    const platform::posix::UniqueFd silent = ConnectTo(Socket());
+    ASSERT_TRUE(silent.valid());
+    bool dropped = false;
+    QSocketNotifier readable(silent.get(), QSocketNotifier::Read);
+    QObject::connect(&readable, &QSocketNotifier::activated, [&] {
+        char byte = 0;
+        dropped = ::read(silent.get(), &byte, 1) == 0;
+    });
+    EXPECT_TRUE(SpinUntil([&] { return dropped; }));
+    framework::qt::SetSilentConnectionLimit(std::chrono::seconds(5));
     app.ExitInstance(0);
 }
 

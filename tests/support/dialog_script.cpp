@@ -8,7 +8,10 @@ namespace molvar::test {
 
 using framework::ChooserResult;
 
-DialogScript::DialogScript() {
+DialogScript::DialogScript(bool answersBoxes) {
+    if (answersBoxes) {
+        presenter_.emplace(*this);
+    }
     framework::SetModalIdleHook([this] { return Idle(); });
 }
 

@@ -7,6 +7,7 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <string_view>
@@ -39,7 +40,9 @@ public:
         }
     };
 
-    DialogScript();
+    // With `answersBoxes` false the program's own message boxes are shown
+    // (real ones on Windows) and the test answers them itself.
+    explicit DialogScript(bool answersBoxes = true);
     ~DialogScript() override;  // fails the test for anything left unused
     DialogScript(const DialogScript&) = delete;
     DialogScript& operator=(const DialogScript&) = delete;
@@ -67,7 +70,7 @@ private:
     std::deque<Step> steps_;
     std::deque<int> answers_;
     std::deque<framework::ChooserResult> choices_;
-    framework::ScopedMessageBoxPresenter presenter_{*this};
+    std::optional<framework::ScopedMessageBoxPresenter> presenter_;
     framework::ScopedChoosers choosers_{*this};
 };
 
