@@ -438,6 +438,24 @@ TEST_F(EngineTest, AScanInAMessageBoxFinishesAfterAStopButStartsNothingOnceThePr
     EXPECT_EQ(effects_.events(), Events(reported.begin() + 1, reported.end()));
 }
 
+// A setting stored before such settings were refused, that watches the
+// folder of the listings: they change at every scan, and are never its files.
+TEST_F(EngineTest, ASettingOnTheListingsFolderLeavesTheListingsAlone) {
+    Store(entry_.folder, SjPath(dataFolder_.Obsdat()));
+    entry_.triggerKind = config::CreateRenameDelete;
+    test::WriteText(dataFolder_.ListingFile(7), "");
+    Baseline();
+    test::WriteText(dataFolder_.ListingFile(3), "new");
+    fs::remove(dataFolder_.ListingFile(7));
+#ifdef _WIN32
+    test::WriteText(dataFolder_.Obsdat() / "~mvfffffffc-0a1b.tmp", "");
+#else
+    test::WriteText(dataFolder_.Obsdat() / ".molvar-1-a1B2c3", "");
+#endif
+    test::WriteText(dataFolder_.Obsdat() / "12a.dir", "");
+    EXPECT_EQ(Report(), Changed({"12a.dir"}, dataFolder_.Obsdat()));
+}
+
 TEST_F(EngineTest, AThreadThatCannotBeCreatedStopsTheStartWithAMessage) {
     std::vector<WatchFileRecord> settings;
     for (int k = 0; k < 8; ++k) {
