@@ -270,14 +270,15 @@ bool LookUntil(Done done) {
     return true;
 }
 
-// A dialog of the copy with this caption, once it is there.
+// A dialog of the copy with this caption, once it is shown (its values are
+// in place only then).
 HWND DialogOf(const Process& process, const wchar_t* caption) {
     HWND found = nullptr;
     EXPECT_TRUE(LookUntil([&] {
         for (HWND window = nullptr; (window = ::FindWindowExW(nullptr, window, L"#32770", caption)) != nullptr;) {
             DWORD owner = 0;
             ::GetWindowThreadProcessId(window, &owner);
-            if (owner == ::GetProcessId(process.get())) {
+            if (owner == ::GetProcessId(process.get()) && ::IsWindowVisible(window)) {
                 found = window;
                 return true;
             }

@@ -94,8 +94,6 @@ public:
     const DialogUnits& Units() const { return units_; }
     // Where the template puts control `id`, in pixels of this window.
     QRect TemplateRect(int id) const;
-    // The button Enter presses when the focus is not on a push button.
-    int DefaultButtonId() const;
 
 private:
     struct EditState {

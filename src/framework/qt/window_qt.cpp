@@ -133,16 +133,6 @@ unsigned VirtualKeyOf(int key) {
     }
 }
 
-// The top-level window of `window`'s dialog (a page's is its parent's).
-QtWindow* DialogWindowOf(QtWindow& window) {
-    CWnd* at = &window.Dialog();
-    while (WindowOf(at) != nullptr && WindowOf(at)->Template().kind == res::DialogKind::Page &&
-           at->GetParent() != nullptr) {
-        at = at->GetParent();
-    }
-    return WindowOf(at);
-}
-
 // Key presses in the backend's windows, before the widgets see them: what
 // PreTranslateMessage and the Windows dialog manager do with a key.
 class DialogManager final : public QObject {
@@ -163,36 +153,16 @@ public:
         if (holder == nullptr || !InActiveModalDialog(holder->Dialog())) {
             return false;
         }
-        const auto* key = static_cast<QKeyEvent*>(event);
-        const unsigned virtualKey = VirtualKeyOf(key->key());
-        if (virtualKey != 0) {
-            Message message{WM_KEYDOWN, virtualKey, &holder->Dialog()};
-            if (PreTranslateThroughParents(message)) {
-                return true;
-            }
-        }
-        QtWindow* top = DialogWindowOf(*holder);
-        if (top == nullptr) {
+        const unsigned virtualKey = VirtualKeyOf(static_cast<QKeyEvent*>(event)->key());
+        if (virtualKey == 0) {
             return false;
         }
-        if (virtualKey == VK_ESCAPE) {
-            top->Dialog().OnCommand(IDCANCEL, BN_CLICKED);
+        const auto* button = qobject_cast<QPushButton*>(widget);
+        const int focusedPushButton = button != nullptr ? std::max(holder->ControlIdOf(button), 0) : 0;
+        if (OfferKeyToDialog(holder->Dialog(), virtualKey, focusedPushButton)) {
             return true;
         }
-        if (virtualKey == VK_RETURN) {
-            if (auto* button = qobject_cast<QPushButton*>(widget); button != nullptr && holder->ControlIdOf(button) > 0) {
-                button->click();
-                return true;
-            }
-            const int defaultId = top->DefaultButtonId();
-            const QWidget* defaultButton = defaultId != 0 ? top->Control(defaultId) : nullptr;
-            if (defaultButton == nullptr) {
-                top->Dialog().OnCommand(IDOK, BN_CLICKED);
-            } else if (defaultButton->isEnabled()) {
-                top->Dialog().OnCommand(defaultId, BN_CLICKED);
-            }
-            return true;
-        }
+        // Tab and the other keys move the focus the way Qt does.
         return false;
     }
 };
@@ -497,15 +467,6 @@ QRect QtWindow::TemplateRect(int id) const {
     return {};
 }
 
-int QtWindow::DefaultButtonId() const {
-    for (const res::ControlTemplate& control : source_.controls) {
-        if (control.kind == ControlKind::DefPushButton) {
-            return control.id;
-        }
-    }
-    return 0;
-}
-
 void QtWindow::SetText(int id, const text::Cp932String& value) {
     QWidget* control = Control(id);
     const QString shown = ToQString(value);
@@ -802,38 +763,50 @@ public:
         return window;
     }
 
-    void RunModalLoop(CDialog& dialog, CWnd* owner) override {
+    ModalState BeginModal(CDialog& dialog, CWnd* owner) override {
         QWidget* ownerWindow = WidgetOf(owner);
         ownerWindow = ownerWindow != nullptr ? ownerWindow->window() : nullptr;
-        const bool disabledOwner = ownerWindow != nullptr && ownerWindow->isEnabled();
-        if (disabledOwner) {
+        ModalState state;
+        state.disabledOwner = ownerWindow != nullptr && ownerWindow->isEnabled();
+        if (state.disabledOwner) {
             ownerWindow->setEnabled(false);
         }
-        const QPointer<QWidget> window = WidgetOf(&dialog);
-        while (dialog.ContinueModal()) {
-            if (window == nullptr || QuitRequested()) {
-                dialog.EndDialog(IDCANCEL);
-                break;
-            }
-            if (!HasModalIdleHook()) {
-                QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-                continue;
-            }
-            // A test acts as the user once what is pending has been handled.
-            QCoreApplication::processEvents();
-            if (dialog.ContinueModal() && !RunModalIdleHook() && dialog.ContinueModal()) {
-                dialog.EndDialog(IDCANCEL);
-            }
-        }
-        if (disabledOwner) {
-            ownerWindow->setEnabled(true);
+        // Held as a QPointer across the loop: the owner may go meanwhile.
+        owners_.emplace_back(state.disabledOwner ? ownerWindow : nullptr);
+        windows_.emplace_back(WidgetOf(&dialog));
+        return state;
+    }
+
+    void EndModal(CDialog&, const ModalState& state) override {
+        const QPointer<QWidget> owner = owners_.back();
+        const QPointer<QWidget> window = windows_.back();
+        owners_.pop_back();
+        windows_.pop_back();
+        if (state.disabledOwner && owner != nullptr) {
+            owner->setEnabled(true);
         }
         if (window != nullptr) {
             window->hide();
         }
-        if (disabledOwner) {
-            ownerWindow->activateWindow();
+        if (state.disabledOwner && owner != nullptr) {
+            owner->activateWindow();
         }
+    }
+
+    Pumped PumpOne(CDialog&, bool wait) override {
+        if (windows_.empty() || windows_.back() == nullptr) {
+            return Pumped::Gone;
+        }
+        if (QuitRequested()) {
+            return Pumped::Quit;
+        }
+        if (wait) {
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+            return Pumped::Handled;
+        }
+        // A test acts as the user once what is pending has been handled.
+        QCoreApplication::processEvents();
+        return Pumped::Nothing;
     }
 
     void WakeModalLoop() override {
@@ -841,6 +814,11 @@ public:
             dispatcher->wakeUp();
         }
     }
+
+private:
+    // Of the loops that run, innermost last.
+    std::vector<QPointer<QWidget>> owners_;
+    std::vector<QPointer<QWidget>> windows_;
 };
 
 }  // namespace
