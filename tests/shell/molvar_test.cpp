@@ -233,11 +233,14 @@ TEST_F(MolvarTest, WatchesRunsTheProgramForEachFileQuitsAndStartsAgain) {
     WaitUntilListed("b.csv");
     test::ArriveByCopy(watched_ / "c.csv", "3");
     EXPECT_EQ(record_.Next(), ArgsOf(watched_ / "c.csv"));
-    // A second file while the folder settles after the first: taken once it
-    // has been quiet, without another change.
-    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    // A second file while the folder settles after the first: its report is
+    // deferred, and the file taken once the folder has been quiet for the
+    // settling interval (3 seconds, by a clock of whole seconds), without
+    // another change.
+    const auto arrived = std::chrono::steady_clock::now();
     test::ArriveByCopy(watched_ / "d.csv", "4");
     EXPECT_EQ(record_.Next(), ArgsOf(watched_ / "d.csv"));
+    EXPECT_GE(std::chrono::steady_clock::now() - arrived, std::chrono::seconds(2)) << "the report was not deferred";
     WaitUntilListed("d.csv");  // the scan is over: the copy ends the ordinary way
     Quit(second);
     EXPECT_EQ(ExitStatus(second), 0);
