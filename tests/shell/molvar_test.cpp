@@ -237,6 +237,7 @@ TEST_F(MolvarTest, WatchesRunsTheProgramForEachFileQuitsAndStartsAgain) {
     // deferred, and the file taken once the folder has been quiet for the
     // settling interval (3 seconds, by a clock of whole seconds), without
     // another change.
+    WaitUntilListed("c.csv");  // the scan is over: a file now is not taken in with it
     const auto arrived = std::chrono::steady_clock::now();
     test::ArriveByCopy(watched_ / "d.csv", "4");
     EXPECT_EQ(record_.Next(), ArgsOf(watched_ / "d.csv"));
