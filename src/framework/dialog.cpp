@@ -4,7 +4,6 @@
 #include <vector>
 
 #include "framework/app.h"
-#include "framework/dialog_user.h"
 #include "framework/frame.h"
 #include "framework/window_backend.h"
 #include "res/templates.h"
@@ -117,11 +116,6 @@ bool OfferKeyToDialog(CWnd& target, unsigned virtualKey, int focusedPushButton) 
         top->OnCommand(defaultButton, BN_CLICKED);
     }
     return true;
-}
-
-unsigned DialogUser::ModalTemplate() const {
-    const CDialog* modal = ActiveModalDialog();
-    return modal != nullptr ? modal->TemplateId() : 0;
 }
 
 bool InActiveModalDialog(const CWnd& window) {

@@ -11,6 +11,9 @@
 namespace molvar::framework {
 
 class CDialog;
+class CFrameWnd;
+class Choosers;
+class FramePeer;
 
 class WindowBackend {
 public:
@@ -56,6 +59,17 @@ public:
     // Wakes the modal loop of this thread: EndDialog ran, perhaps on
     // another thread.
     virtual void WakeModalLoop() = 0;
+
+    // The rest of the window system, as the framework's functions of the
+    // same names describe it (message_box.h, choosers.h, frame.h,
+    // message_loop.h).
+    virtual MessageBoxPresenter& MessageBoxes() = 0;
+    virtual Choosers& FileChoosers() = 0;
+    virtual std::unique_ptr<FramePeer> MakeFramePeer(CFrameWnd& frame) = 0;
+    virtual bool BringWindowWithPropForward(const text::Cp932String& name) = 0;
+    virtual int RunMessageLoop(CCmdTarget& target, unsigned quitCommand) = 0;
+    // EndWindowSystem: what the backend keeps of the window system goes.
+    virtual void End() {}
 };
 
 // Runs the modal loop of `dialog` (its window made and shown) until
@@ -74,8 +88,9 @@ void RunModalLoop(CDialog& dialog, CWnd* owner);
 // disabled), else OK. True when the key was used.
 bool OfferKeyToDialog(CWnd& target, unsigned virtualKey, int focusedPushButton);
 
-// The backend of this build (headless on Linux, Win32 on Windows). Tests
-// act on its windows through a DialogUser rather than replace it.
+// The backend the program runs on: Win32 on Windows; on Linux the Qt
+// desktop when StartWindowSystem chose it, headless otherwise. The only way
+// the framework reaches a window system.
 WindowBackend& PlatformBackend();
 
 // Called by a modal loop whenever it has nothing to do. A test installs one

@@ -236,6 +236,16 @@ public:
     Pumped PumpOne(CDialog&, bool) override { return Pumped::Nothing; }
 
     void WakeModalLoop() override {}
+
+    MessageBoxPresenter& MessageBoxes() override { return headless::MessageBoxes(); }
+    Choosers& FileChoosers() override { return headless::FileChoosers(); }
+    std::unique_ptr<FramePeer> MakeFramePeer(CFrameWnd& frame) override { return headless::MakeFramePeer(frame); }
+    bool BringWindowWithPropForward(const text::Cp932String& name) override {
+        return headless::BringWindowWithPropForward(name);
+    }
+    int RunMessageLoop(CCmdTarget& target, unsigned quitCommand) override {
+        return headless::RunMessageLoop(target, quitCommand);
+    }
 };
 
 }  // namespace

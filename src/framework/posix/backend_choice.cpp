@@ -20,7 +20,7 @@ namespace {
 struct Choice {
     bool made = false;
     WindowSystem system = WindowSystem::Headless;
-    const DesktopModule* desktop = nullptr;  // while Qt is chosen
+    WindowBackend* desktop = nullptr;  // while Qt is chosen
 };
 
 Choice& TheChoice() {
@@ -28,7 +28,7 @@ Choice& TheChoice() {
     return choice;
 }
 
-const DesktopModule* Desktop() { return TheChoice().desktop; }
+WindowBackend* Desktop() { return TheChoice().desktop; }
 
 bool Named(const char* variable) {
     const char* value = std::getenv(variable);
@@ -37,9 +37,10 @@ bool Named(const char* variable) {
 
 #ifdef MOLVAR_WITH_QT
 // The module beside the executable, else one the program has loaded already
-// (a test links it) or the library path finds. It stays loaded until the
-// process ends: Qt's libraries cannot be unloaded safely.
-const DesktopModule* LoadDesktopModule() {
+// (a test links it) or the library path finds; its entry, which starts Qt.
+// It stays loaded until the process ends: Qt's libraries cannot be unloaded
+// safely.
+DesktopEntry LoadDesktopModule() {
     void* module = nullptr;
     char executable[PATH_MAX];
     const ssize_t length = ::readlink("/proc/self/exe", executable, sizeof executable);
@@ -56,9 +57,7 @@ const DesktopModule* LoadDesktopModule() {
         std::fprintf(stderr, "molvar: the desktop module cannot be loaded (%s)\n", why != nullptr ? why : "?");
         return nullptr;
     }
-    using Entry = const DesktopModule* (*)();
-    const auto entry = reinterpret_cast<Entry>(::dlsym(module, kDesktopModuleEntry));
-    return entry != nullptr ? entry() : nullptr;
+    return reinterpret_cast<DesktopEntry>(::dlsym(module, kDesktopModuleEntry));
 }
 #endif
 
@@ -74,11 +73,11 @@ WindowSystem StartWindowSystem(WindowSystemUse use) {
         return choice.system;
     }
 #ifdef MOLVAR_WITH_QT
-    const DesktopModule* desktop = LoadDesktopModule();
+    const DesktopEntry start = LoadDesktopModule();
 #else
-    const DesktopModule* desktop = nullptr;  // built without Qt
+    const DesktopEntry start = nullptr;  // built without Qt
 #endif
-    if (desktop != nullptr && desktop->start(use) == WindowSystem::Qt) {
+    if (WindowBackend* desktop = start != nullptr ? start(use) : nullptr) {
         choice.desktop = desktop;
         choice.system = WindowSystem::Qt;
     } else if (use == WindowSystemUse::Tray) {
@@ -92,34 +91,12 @@ WindowSystem StartWindowSystem(WindowSystemUse use) {
 void EndWindowSystem() {
     Choice& choice = TheChoice();
     if (choice.desktop != nullptr) {
-        choice.desktop->end();
+        choice.desktop->End();
         choice.desktop = nullptr;
         choice.system = WindowSystem::Headless;
     }
 }
 
-WindowBackend& PlatformBackend() { return Desktop() ? Desktop()->backend() : headless::Backend(); }
-
-std::unique_ptr<DialogUser> MakeDialogUser() {
-    return Desktop() ? Desktop()->makeDialogUser() : headless::MakeDialogUser();
-}
-
-MessageBoxPresenter& BackendMessageBoxPresenter() {
-    return Desktop() ? Desktop()->messageBoxes() : headless::MessageBoxes();
-}
-
-Choosers& BackendChoosers() { return Desktop() ? Desktop()->fileChoosers() : headless::FileChoosers(); }
-
-std::unique_ptr<FramePeer> MakeFramePeer(CFrameWnd& frame) {
-    return Desktop() ? Desktop()->makeFramePeer(frame) : headless::MakeFramePeer(frame);
-}
-
-bool BringWindowWithPropForward(const text::Cp932String& name) {
-    return Desktop() ? Desktop()->bringWindowWithPropForward(name) : headless::BringWindowWithPropForward(name);
-}
-
-int RunMessageLoop(CCmdTarget& target, unsigned quitCommand) {
-    return Desktop() ? Desktop()->runMessageLoop(target, quitCommand) : headless::RunMessageLoop(target, quitCommand);
-}
+WindowBackend& PlatformBackend() { return Desktop() != nullptr ? *Desktop() : headless::Backend(); }
 
 }  // namespace molvar::framework

@@ -1,14 +1,13 @@
 // On Linux one program has two window systems: the headless backend, and the
 // Qt desktop when one is there (see framework/window_system.h and
 // desktop_module.h). The headless backend names its parts here (the Qt
-// module in framework/qt/qt_app.h); the public functions of the framework
-// ask the one chosen at start-up.
+// module in framework/qt/qt_app.h); PlatformBackend is the one chosen at
+// start-up.
 #pragma once
 
 #include <memory>
 
 #include "framework/choosers.h"
-#include "framework/dialog_user.h"
 #include "framework/frame.h"
 #include "framework/message_box.h"
 #include "framework/window_backend.h"
@@ -18,7 +17,6 @@ namespace molvar::framework {
 
 namespace headless {
 WindowBackend& Backend();
-std::unique_ptr<DialogUser> MakeDialogUser();
 MessageBoxPresenter& MessageBoxes();
 Choosers& FileChoosers();
 std::unique_ptr<FramePeer> MakeFramePeer(CFrameWnd& frame);

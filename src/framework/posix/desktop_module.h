@@ -1,7 +1,7 @@
 // The Qt desktop is a module of its own (libmolvar_qt.so), loaded only when
 // a display is named: a program that runs headless never maps Qt's
-// libraries. The module gives the program its parts of the backend through
-// one table; it finds the framework's own functions in the program.
+// libraries. The module gives the program its backend, the same interface
+// as the headless one; it finds the framework's own functions in the program.
 #pragma once
 
 #include "framework/posix/backend_choice.h"
@@ -9,23 +9,13 @@
 
 namespace molvar::framework {
 
-struct DesktopModule {
-    // Chooses Qt or not, as StartWindowSystem describes; Headless leaves
-    // nothing behind.
-    WindowSystem (*start)(WindowSystemUse use);
-    void (*end)();
-    WindowBackend& (*backend)();
-    std::unique_ptr<DialogUser> (*makeDialogUser)();
-    MessageBoxPresenter& (*messageBoxes)();
-    Choosers& (*fileChoosers)();
-    std::unique_ptr<FramePeer> (*makeFramePeer)(CFrameWnd& frame);
-    bool (*bringWindowWithPropForward)(const text::Cp932String& name);
-    int (*runMessageLoop)(CCmdTarget& target, unsigned quitCommand);
-};
+// Starts Qt for `use` and gives its backend, as StartWindowSystem describes;
+// null when the desktop cannot be used, leaving nothing behind.
+using DesktopEntry = WindowBackend* (*)(WindowSystemUse use);
 
 }  // namespace molvar::framework
 
 // The module's one entry point, looked up by name.
-extern "C" const molvar::framework::DesktopModule* MolvarDesktopModule();
+extern "C" molvar::framework::WindowBackend* MolvarDesktopBackend(molvar::framework::WindowSystemUse use);
 inline constexpr char kDesktopModuleFile[] = "libmolvar_qt.so";
-inline constexpr char kDesktopModuleEntry[] = "MolvarDesktopModule";
+inline constexpr char kDesktopModuleEntry[] = "MolvarDesktopBackend";

@@ -20,7 +20,6 @@ void End();
 // Whether the program shows its windows through Qt.
 bool Active();
 WindowBackend& Backend();
-std::unique_ptr<DialogUser> MakeDialogUser();
 MessageBoxPresenter& MessageBoxes();
 Choosers& FileChoosers();
 std::unique_ptr<FramePeer> MakeFramePeer(CFrameWnd& frame);

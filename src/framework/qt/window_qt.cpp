@@ -840,6 +840,17 @@ public:
         }
     }
 
+    MessageBoxPresenter& MessageBoxes() override { return qt::MessageBoxes(); }
+    Choosers& FileChoosers() override { return qt::FileChoosers(); }
+    std::unique_ptr<FramePeer> MakeFramePeer(CFrameWnd& frame) override { return qt::MakeFramePeer(frame); }
+    bool BringWindowWithPropForward(const text::Cp932String& name) override {
+        return qt::BringWindowWithPropForward(name);
+    }
+    int RunMessageLoop(CCmdTarget& target, unsigned quitCommand) override {
+        return qt::RunMessageLoop(target, quitCommand);
+    }
+    void End() override { qt::End(); }
+
 private:
     // Of the loops that run, innermost last.
     std::vector<QPointer<QWidget>> owners_;

@@ -96,12 +96,7 @@ void End() {
 }  // namespace qt
 }  // namespace molvar::framework
 
-const molvar::framework::DesktopModule* MolvarDesktopModule() {
-    namespace qt = molvar::framework::qt;
-    static const molvar::framework::DesktopModule module{
-        qt::Start,          qt::End,          qt::Backend,
-        qt::MakeDialogUser, qt::MessageBoxes, qt::FileChoosers,
-        qt::MakeFramePeer,  qt::BringWindowWithPropForward, qt::RunMessageLoop,
-    };
-    return &module;
+molvar::framework::WindowBackend* MolvarDesktopBackend(molvar::framework::WindowSystemUse use) {
+    namespace framework = molvar::framework;
+    return framework::qt::Start(use) == framework::WindowSystem::Qt ? &framework::qt::Backend() : nullptr;
 }

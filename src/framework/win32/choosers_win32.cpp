@@ -96,7 +96,7 @@ public:
 
 }  // namespace
 
-Choosers& BackendChoosers() {
+Choosers& win32::FileChoosers() {
     static Win32Choosers choosers;
     return choosers;
 }

@@ -315,7 +315,7 @@ HWND FrameHandle(const FramePeer* peer) {
 
 }  // namespace win32
 
-std::unique_ptr<FramePeer> MakeFramePeer(CFrameWnd& frame) { return std::make_unique<win32::Win32Frame>(frame); }
+std::unique_ptr<FramePeer> win32::MakeFramePeer(CFrameWnd& frame) { return std::make_unique<win32::Win32Frame>(frame); }
 
 bool AfxOleInit() {
     // Once for the user-interface thread, undone when the program ends.
@@ -332,7 +332,7 @@ bool AfxOleInit() {
     return ole.ready;
 }
 
-bool BringWindowWithPropForward(const text::Cp932String& name) {
+bool win32::BringWindowWithPropForward(const text::Cp932String& name) {
     const auto wide = text::ToWide(name);
     if (!wide) {
         return false;

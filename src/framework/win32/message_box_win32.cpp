@@ -34,7 +34,7 @@ public:
 
 }  // namespace
 
-MessageBoxPresenter& BackendMessageBoxPresenter() {
+MessageBoxPresenter& win32::MessageBoxes() {
     static Win32Presenter presenter;
     return presenter;
 }

@@ -5,6 +5,7 @@
 // handler turns Ctrl+C, Ctrl+Break and closing the console into a request
 // to end the program.
 #include "framework/message_loop.h"
+#include "framework/win32/win32_window.h"
 #include "framework/window_system.h"
 
 #include <windows.h>
@@ -111,7 +112,7 @@ void PrepareMessageLoop() {
     ::SetConsoleCtrlHandler(OnConsoleControl, TRUE);
 }
 
-int RunMessageLoop(CCmdTarget& target, unsigned quitCommand) {
+int win32::RunMessageLoop(CCmdTarget& target, unsigned quitCommand) {
     EnsureMessageWindow();
     g_loop.target = &target;
     g_loop.quitCommand = quitCommand;

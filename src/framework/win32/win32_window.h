@@ -5,6 +5,7 @@
 // macros.
 #pragma once
 
+#include "framework/choosers.h"
 #include "framework/dialog.h"
 #include "framework/frame.h"
 #include "framework/window_backend.h"
@@ -109,5 +110,12 @@ HWND FrameHandle(const FramePeer* peer);
 // The owner that a chooser opened now gets: the modal dialog's window, or
 // none.
 HWND ActiveModalWindow();
+
+// The backend's parts that WindowBackend gives the framework.
+MessageBoxPresenter& MessageBoxes();
+Choosers& FileChoosers();
+std::unique_ptr<FramePeer> MakeFramePeer(CFrameWnd& frame);
+bool BringWindowWithPropForward(const text::Cp932String& name);
+int RunMessageLoop(CCmdTarget& target, unsigned quitCommand);
 
 }  // namespace molvar::framework::win32

@@ -786,6 +786,16 @@ public:
     // The loop outside ends too.
     void PassQuitOn() override { ::PostQuitMessage(static_cast<int>(quitStatus_)); }
 
+    MessageBoxPresenter& MessageBoxes() override { return win32::MessageBoxes(); }
+    Choosers& FileChoosers() override { return win32::FileChoosers(); }
+    std::unique_ptr<FramePeer> MakeFramePeer(CFrameWnd& frame) override { return win32::MakeFramePeer(frame); }
+    bool BringWindowWithPropForward(const text::Cp932String& name) override {
+        return win32::BringWindowWithPropForward(name);
+    }
+    int RunMessageLoop(CCmdTarget& target, unsigned quitCommand) override {
+        return win32::RunMessageLoop(target, quitCommand);
+    }
+
     void WakeModalLoop() override {
         if (const DWORD thread = loopThread_.load()) {
             ::PostThreadMessageW(thread, WM_NULL, 0, 0);

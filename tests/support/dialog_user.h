@@ -1,4 +1,5 @@
-// A user at the keyboard, for tests: acts on whatever dialog is modal at the
+// A user at the keyboard, for tests and the picture tools (never part of the
+// program): acts on whatever dialog is modal at the
 // moment, through the backend (memory when headless, real messages to real
 // windows on Win32). A control is named by the template it belongs to (the
 // modal dialog or one of its pages) and its id: page and dialog ids overlap.
@@ -50,7 +51,14 @@ public:
     virtual ControlRef Focus() const = 0;
 };
 
-// The user for this build's backend.
+// The user for the window system the program runs on.
 std::unique_ptr<DialogUser> MakeDialogUser();
+
+namespace headless {
+std::unique_ptr<DialogUser> MakeDialogUser();
+}
+namespace qt {
+std::unique_ptr<DialogUser> MakeDialogUser();
+}
 
 }  // namespace molvar::framework

@@ -3,9 +3,9 @@
 // as from real controls.
 #include <string>
 
-#include "framework/posix/backend_choice.h"
-#include "framework/dialog_user.h"
 #include "framework/headless/headless_window.h"
+#include "framework/posix/backend_choice.h"
+#include "support/dialog_user.h"
 #include "text/convert.h"
 
 namespace molvar::framework {

@@ -16,6 +16,7 @@
 
 #include "framework/qt/qt_app.h"
 #include "framework/qt/qt_window.h"
+#include "support/dialog_user.h"
 
 namespace molvar::framework::qt {
 namespace {
@@ -203,3 +204,10 @@ private:
 std::unique_ptr<DialogUser> MakeDialogUser() { return std::make_unique<QtUser>(); }
 
 }  // namespace molvar::framework::qt
+
+namespace molvar::framework {
+
+// The user of the window system the program chose at its start.
+std::unique_ptr<DialogUser> MakeDialogUser() { return qt::Active() ? qt::MakeDialogUser() : headless::MakeDialogUser(); }
+
+}  // namespace molvar::framework
