@@ -157,12 +157,13 @@ void CSetEnvDlg::OnOK() {
         FocusControl(*this, IDC_WATCH_FOLDER);
         return;
     }
-    if (platform::IsSameOrInsideFolder(CutToBytes(folder, text_limit::folder), config::g_baseFolder)) {
+    const Cp932String watched = text::CutToBytes(folder, text_limit::folder);
+    if (platform::IsSameOrInsideFolder(watched, config::g_baseFolder)) {
         AfxMessageBox(WatchFolderInDataFolder());
         FocusControl(*this, IDC_WATCH_FOLDER);
         return;
     }
-    switch (EnsureFolder(CutToBytes(folder, text_limit::folder), CreateWatchFolderQuestion(), WatchFolderNotCreated())) {
+    switch (EnsureFolder(watched, CreateWatchFolderQuestion(), WatchFolderNotCreated())) {
     case FolderOffer::Present:
         if (!RefusedAsFeedingItself()) {
             CDialog::OnOK();
@@ -180,7 +181,7 @@ void CSetEnvDlg::OnOK() {
 // watched folder itself would be found again: the engine leaves it in place,
 // so the setting would silently do nothing. Both are said at once instead.
 bool CSetEnvDlg::RefusedAsFeedingItself() {
-    if (afterAction != MoveTarget || !platform::IsSameFile(CutToBytes(folder, text_limit::folder), moveFolder)) {
+    if (afterAction != MoveTarget || !platform::IsSameFile(text::CutToBytes(folder, text_limit::folder), moveFolder)) {
         return false;
     }
     AfxMessageBox(MoveFolderIsWatchFolder());
@@ -291,7 +292,7 @@ bool CSetEnvDlg::CollectMoveFolder() {
         return false;
     }
     // The field takes 127 bytes, the setting keeps 126.
-    moveFolder = CutToBytes(moveFolder, text_limit::moveFolder);
+    moveFolder = text::CutToBytes(moveFolder, text_limit::moveFolder);
     switch (EnsureFolder(moveFolder, CreateMoveFolderQuestion(), MoveFolderNotCreated())) {
     case FolderOffer::Present:
         return true;

@@ -21,10 +21,6 @@ int CheckState(bool on) { return on ? BST_CHECKED : BST_UNCHECKED; }
 
 }  // namespace
 
-Cp932String CutToBytes(const Cp932String& value, std::size_t maxBytes) {
-    return Cp932String::FromBytes(std::string_view(value.bytes()).substr(0, text::CutLength(value.bytes(), maxBytes)));
-}
-
 void EnableControls(framework::CWnd& window, std::initializer_list<int> ids, bool on) {
     for (const int id : ids) {
         if (framework::CWnd* control = window.GetDlgItem(id)) {
@@ -78,7 +74,9 @@ bool CSettingPage::PreTranslateMessage(Message& message) {
 
 // Target files.
 
-void CFileProcDlg::DoDataExchange(CDataExchange* pDX) { DDX_Text(pDX, IDC_NAME_PATTERN, namePattern, text_limit::namePattern); }
+void CFileProcDlg::DoDataExchange(CDataExchange* pDX) {
+    DDX_Text(pDX, IDC_NAME_PATTERN, namePattern, text_limit::namePattern);
+}
 
 bool CFileProcDlg::OnInitDialog() {
     CDialog::OnInitDialog();
@@ -115,7 +113,9 @@ void CFileProcDlg::OnCreateOrUpdate() { triggerKind = CreateOrUpdate; }
 
 void CFileProcDlg::OnCreateRenameDelete() { triggerKind = CreateRenameDelete; }
 
-void CFileProcDlg::EnablePattern() { EnableControls(*this, {IDC_NAME_PATTERN, IDC_WILDCARD_NOTE}, targetKind == NamedFiles); }
+void CFileProcDlg::EnablePattern() {
+    EnableControls(*this, {IDC_NAME_PATTERN, IDC_WILDCARD_NOTE}, targetKind == NamedFiles);
+}
 
 // Notification.
 

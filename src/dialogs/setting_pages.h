@@ -111,10 +111,6 @@ bool ChooseFolder(const Cp932String& initial, Cp932String& result, std::size_t m
 // folder) is refused with a message. A cancelled choice is just false.
 bool AcceptChosenPath(const framework::ChooserResult& choice, std::size_t maxBytes);
 
-// The longest start of `value` of at most `maxBytes` bytes that does not
-// split a double-byte character.
-Cp932String CutToBytes(const Cp932String& value, std::size_t maxBytes);
-
 // Helpers for the dialogs' own controls.
 void EnableControls(framework::CWnd& window, std::initializer_list<int> ids, bool on);
 void FocusControl(framework::CWnd& window, int id);
