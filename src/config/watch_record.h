@@ -66,6 +66,10 @@ inline constexpr std::size_t namePattern = 40;
 inline constexpr std::size_t program = 126;
 inline constexpr std::size_t moveFolder = 126;
 inline constexpr std::size_t soundFile = 126;
+// The settings dialog's destination field takes the whole field but its NUL,
+// one byte more than the setting keeps; the dialog cuts it when it collects it.
+inline constexpr std::size_t moveFolderField = record_layout::moveFolder.width - 1;
+static_assert(moveFolderField == moveFolder + 1);
 }  // namespace text_limit
 
 struct WatchEntry {

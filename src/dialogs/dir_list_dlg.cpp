@@ -12,7 +12,6 @@ namespace molvar::dialogs {
 
 using namespace res;
 using config::WatchFileRecord;
-using config::WatchSettingValues;
 using framework::DialogMapEntry;
 using framework::OnControl;
 using text::operator""_cp;
@@ -36,42 +35,6 @@ int StoredStartOption() {
 
 Cp932String LineOf(const WatchFileRecord& record) {
     return (record.running != 0 ? RunningLinePrefix() : StoppedLinePrefix()) + config::FieldText(record.entry.title);
-}
-
-WatchSettingValues ValuesOf(const CSetEnvDlg& dlg) {
-    WatchSettingValues values;
-    values.targetKind = dlg.targetKind;
-    values.triggerKind = dlg.triggerKind;
-    values.showMessage = dlg.showMessage;
-    values.soundKind = dlg.soundKind;
-    values.afterAction = dlg.afterAction;
-    values.openTarget = dlg.openTarget;
-    values.waitForExit = dlg.waitForExit;
-    values.overwriteMoved = dlg.overwriteMoved;
-    values.title = dlg.title;
-    values.folder = dlg.folder;
-    values.namePattern = dlg.namePattern;
-    values.program = dlg.program;
-    values.moveFolder = dlg.moveFolder;
-    values.soundFile = dlg.soundFile;
-    return values;
-}
-
-void StartWith(CSetEnvDlg& dlg, const WatchSettingValues& values) {
-    dlg.targetKind = values.targetKind;
-    dlg.triggerKind = values.triggerKind;
-    dlg.showMessage = values.showMessage;
-    dlg.soundKind = values.soundKind;
-    dlg.afterAction = values.afterAction;
-    dlg.openTarget = values.openTarget;
-    dlg.waitForExit = values.waitForExit;
-    dlg.overwriteMoved = values.overwriteMoved;
-    dlg.title = values.title;
-    dlg.folder = values.folder;
-    dlg.namePattern = values.namePattern;
-    dlg.program = values.program;
-    dlg.moveFolder = values.moveFolder;
-    dlg.soundFile = values.soundFile;
 }
 
 }  // namespace
@@ -147,7 +110,7 @@ void CDirListDlg::OnNewEntry() {
         return;
     }
     WatchFileRecord record;
-    config::PutSettingIntoRecord(ValuesOf(setting), record);
+    config::PutSettingIntoRecord(setting.Values(), record);
     if (!config::AppendRecord(m_records, record)) {
         return;  // no memory: neither the list nor the lines change
     }
@@ -167,11 +130,11 @@ void CDirListDlg::OnChangeEntry() {
     // The copy keeps the bytes after each text's NUL as the file had them.
     WatchFileRecord record = *stored;
     CSetEnvDlg setting;
-    StartWith(setting, config::SettingFromRecord(record));
+    setting.Values() = config::SettingFromRecord(record);
     if (setting.DoModal() != IDOK) {
         return;
     }
-    config::PutSettingIntoRecord(ValuesOf(setting), record);
+    config::PutSettingIntoRecord(setting.Values(), record);
     config::ReplaceRecordAt(m_records, selected, record);
     FillList();
     m_lstSettings.SetCurSel(selected);

@@ -1,5 +1,8 @@
 #include "dialogs/set_env_dlg.h"
 
+#include <iterator>
+#include <type_traits>
+
 #include "config/data_folder.h"
 #include "framework/choosers.h"
 #include "platform/files.h"
@@ -9,15 +12,16 @@
 namespace molvar::dialogs {
 
 using namespace res;
+using namespace config;
 using framework::DialogMapEntry;
 
 namespace {
 
-constexpr int kPageCount = 3;
-constexpr std::size_t kTitleBytes = 56;
-constexpr std::size_t kFolderBytes = 126;
-constexpr std::size_t kProgramBytes = 126;
-constexpr std::size_t kMoveFolderBytes = 126;
+constexpr SettingPage kPages[] = {SettingPage::TargetFiles, SettingPage::Notification, SettingPage::AfterProcessing};
+constexpr int kPageCount = static_cast<int>(std::size(kPages));
+
+// A page's position among the tabs.
+constexpr int TabIndex(SettingPage page) { return static_cast<int>(page); }
 
 enum class FolderOffer { Present, Declined, NotCreated };
 
@@ -37,16 +41,6 @@ FolderOffer EnsureFolder(const Cp932String& path, const Cp932String& question, c
     return FolderOffer::NotCreated;
 }
 
-// Makes the window of a page whose members are set; a page without a window
-// is dropped, and the dialog goes on with its own values.
-template <class Page>
-framework::CDialog* OpenPage(std::unique_ptr<Page>& page, unsigned templateId, framework::CWnd* parent) {
-    if (!page->Create(templateId, parent)) {
-        page.reset();
-    }
-    return page.get();
-}
-
 template <class Page>
 void DestroyPage(std::unique_ptr<Page>& page) {
     if (page) {
@@ -57,6 +51,19 @@ void DestroyPage(std::unique_ptr<Page>& page) {
 
 }  // namespace
 
+template <class Action>
+decltype(auto) CSetEnvDlg::WithPage(SettingPage page, Action&& action) {
+    switch (page) {
+    case SettingPage::TargetFiles:
+        return action(filePage);
+    case SettingPage::Notification:
+        return action(noticePage);
+    case SettingPage::AfterProcessing:
+        break;
+    }
+    return action(afterPage);
+}
+
 CSetEnvDlg::~CSetEnvDlg() {
     DestroyPage(filePage);
     DestroyPage(afterPage);
@@ -65,9 +72,9 @@ CSetEnvDlg::~CSetEnvDlg() {
 
 void CSetEnvDlg::DoDataExchange(CDataExchange* pDX) {
     framework::DDX_Control(pDX, IDC_PAGE_TABS, tabControl);
-    framework::DDX_Text(pDX, IDC_TITLE, title, kTitleBytes);
-    framework::DDX_Text(pDX, IDC_WATCH_FOLDER, folder, kFolderBytes);
-    framework::DDX_Text(pDX, IDC_PROGRAM, program, kProgramBytes);
+    framework::DDX_Text(pDX, IDC_TITLE, title, text_limit::title);
+    framework::DDX_Text(pDX, IDC_WATCH_FOLDER, folder, text_limit::folder);
+    framework::DDX_Text(pDX, IDC_PROGRAM, program, text_limit::program);
     framework::DDX_Check(pDX, IDC_OPEN_TARGET, openTarget);
     framework::DDX_Check(pDX, IDC_WAIT_FOR_EXIT, waitForExit);
 }
@@ -89,11 +96,11 @@ bool CSetEnvDlg::OnInitDialog() {
         EnableControls(*this, {IDC_WAIT_FOR_EXIT}, false);
     }
     tabControl.DeleteAllItems();
-    for (int index = 0; index < kPageCount; ++index) {
-        tabControl.InsertItem(index, PageTabLabel(index));
+    for (const SettingPage page : kPages) {
+        tabControl.InsertItem(TabIndex(page), PageTabLabel(TabIndex(page)));
     }
-    // A dialog opens on the target-file page (currentPage 0).
-    tabControl.SetCurSel(currentPage);
+    // A dialog opens on the target-file page.
+    tabControl.SetCurSel(TabIndex(currentPage));
     CreatePage(currentPage);
     return true;
 }
@@ -112,24 +119,28 @@ void CSetEnvDlg::OnSelchangePages(long* result) {
         return;
     }
     const int index = tabControl.GetCurSel();
-    if (index < 0 || index >= kPageCount || index == currentPage) {
+    if (index < 0 || index >= kPageCount || index == TabIndex(currentPage)) {
         return;
     }
     // A refusal keeps the old page; the tab stays where the user clicked.
     if (!CollectShownPage()) {
         return;
     }
-    ShowPage(index);
+    ShowPage(kPages[index]);
 }
 
-void CSetEnvDlg::ShowPage(int index) {
-    if (PageOf(index) == nullptr) {
-        if (framework::CDialog* page = CreatePage(index)) {
+void CSetEnvDlg::ShowPage(SettingPage shown) {
+    if (WithPage(shown, [](auto& owned) { return owned == nullptr; })) {
+        if (framework::CDialog* page = CreatePage(shown)) {
             page->UpdateData(false);
         }
     }
-    DestroyPagesOtherThan(index);
-    currentPage = index;
+    for (const SettingPage page : kPages) {
+        if (page != shown) {
+            WithPage(page, [](auto& owned) { DestroyPage(owned); });
+        }
+    }
+    currentPage = shown;
 }
 
 void CSetEnvDlg::OnOK() {
@@ -146,12 +157,13 @@ void CSetEnvDlg::OnOK() {
         FocusControl(*this, IDC_WATCH_FOLDER);
         return;
     }
-    if (platform::IsSameOrInsideFolder(CutToBytes(folder, kFolderBytes), config::g_baseFolder)) {
+    const Cp932String watched = text::CutToBytes(folder, text_limit::folder);
+    if (platform::IsSameOrInsideFolder(watched, config::g_baseFolder)) {
         AfxMessageBox(WatchFolderInDataFolder());
         FocusControl(*this, IDC_WATCH_FOLDER);
         return;
     }
-    switch (EnsureFolder(CutToBytes(folder, kFolderBytes), CreateWatchFolderQuestion(), WatchFolderNotCreated())) {
+    switch (EnsureFolder(watched, CreateWatchFolderQuestion(), WatchFolderNotCreated())) {
     case FolderOffer::Present:
         if (!RefusedAsFeedingItself()) {
             CDialog::OnOK();
@@ -169,12 +181,12 @@ void CSetEnvDlg::OnOK() {
 // watched folder itself would be found again: the engine leaves it in place,
 // so the setting would silently do nothing. Both are said at once instead.
 bool CSetEnvDlg::RefusedAsFeedingItself() {
-    if (afterAction != 2 || !platform::IsSameFile(CutToBytes(folder, kFolderBytes), moveFolder)) {
+    if (afterAction != MoveTarget || !platform::IsSameFile(text::CutToBytes(folder, text_limit::folder), moveFolder)) {
         return false;
     }
     AfxMessageBox(MoveFolderIsWatchFolder());
-    tabControl.SetCurSel(2);
-    ShowPage(2);
+    tabControl.SetCurSel(TabIndex(SettingPage::AfterProcessing));
+    ShowPage(SettingPage::AfterProcessing);
     if (afterPage) {
         FocusControl(*afterPage, IDC_MOVE_FOLDER);
     }
@@ -183,7 +195,7 @@ bool CSetEnvDlg::RefusedAsFeedingItself() {
 
 void CSetEnvDlg::OnBrowseFolder() {
     UpdateData(true);
-    if (ChooseFolder(folder, folder, kFolderBytes)) {
+    if (ChooseFolder(folder, folder, text_limit::folder)) {
         UpdateData(false);
     }
 }
@@ -192,7 +204,7 @@ void CSetEnvDlg::OnBrowseProgram() {
     UpdateData(true);
     framework::CFileDialog chooser(true, ProgramFileFilter(), ProgramFileTitle());
     chooser.DoModal();
-    if (!AcceptChosenPath(chooser.Result(), kProgramBytes)) {
+    if (!AcceptChosenPath(chooser.Result(), text_limit::program)) {
         return;
     }
     program = chooser.GetPathName();
@@ -201,75 +213,76 @@ void CSetEnvDlg::OnBrowseProgram() {
     EnableControls(*this, {IDC_WAIT_FOR_EXIT}, true);
 }
 
-framework::CDialog* CSetEnvDlg::PageOf(int index) const {
-    switch (index) {
-    case 0:
-        return filePage.get();
-    case 1:
-        return noticePage.get();
-    case 2:
-        return afterPage.get();
-    default:
-        return nullptr;
-    }
-}
-
-framework::CDialog* CSetEnvDlg::CreatePage(int index) {
-    switch (index) {
-    case 0:
-        filePage = std::make_unique<CFileProcDlg>();
-        filePage->namePattern = namePattern;
-        filePage->targetKind = targetKind;
-        filePage->triggerKind = triggerKind;
-        return OpenPage(filePage, IDD_FILEPROC, this);
-    case 1:
-        noticePage = std::make_unique<CNoticeProcDlg>();
-        noticePage->showMessage = showMessage != 0;
-        noticePage->playSound = soundKind != 0;
-        noticePage->soundChoice = soundKind == 2 ? 1 : 0;
-        noticePage->soundFile = soundFile;
-        return OpenPage(noticePage, IDD_NOTICEPROC, this);
-    case 2:
-        afterPage = std::make_unique<CAfterProcDlg>();
-        afterPage->afterAction = afterAction;
-        afterPage->moveFolder = moveFolder;
-        afterPage->overwriteMoved = overwriteMoved != 0;
-        return OpenPage(afterPage, IDD_AFTERPROC, this);
-    default:
-        return nullptr;
-    }
+framework::CDialog* CSetEnvDlg::CreatePage(SettingPage page) {
+    return WithPage(page, [this](auto& owned) -> framework::CDialog* {
+        owned = std::make_unique<typename std::remove_reference_t<decltype(owned)>::element_type>();
+        GiveTo(*owned);
+        // A page without a window is dropped; the dialog goes on with its
+        // own values.
+        if (!owned->Create(owned->TemplateId(), this)) {
+            owned.reset();
+        }
+        return owned.get();
+    });
 }
 
 bool CSetEnvDlg::CollectShownPage() {
-    framework::CDialog* page = PageOf(currentPage);
-    if (page == nullptr) {
-        return true;
-    }
-    // A value over its limit has had its prompt; the page's member keeps
-    // what it held and the collection goes on.
-    page->UpdateData(true);
-    switch (currentPage) {
-    case 0:
-        namePattern = filePage->namePattern;
-        targetKind = filePage->targetKind;
-        triggerKind = filePage->triggerKind;
-        if (targetKind == 1 && namePattern.empty()) {
-            AfxMessageBox(NoTargetFileName());
-            FocusControl(*filePage, IDC_NAME_PATTERN);
-            return false;
+    return WithPage(currentPage, [this](auto& owned) {
+        if (owned == nullptr) {
+            return true;
         }
-        return true;
-    case 1:
-        showMessage = noticePage->showMessage != 0;
-        soundKind = noticePage->playSound == 0 ? 0 : noticePage->soundChoice == 1 ? 2 : 1;
-        soundFile = noticePage->soundFile;
-        return true;
-    default:
-        afterAction = afterPage->afterAction;
-        moveFolder = afterPage->moveFolder;
-        overwriteMoved = afterPage->overwriteMoved != 0;
-        return afterAction != 2 || CollectMoveFolder();
+        // A value over its limit has had its prompt; the page's member keeps
+        // what it held and the collection goes on.
+        owned->UpdateData(true);
+        return TakeFrom(*owned);
+    });
+}
+
+void CSetEnvDlg::GiveTo(CFileProcDlg& page) const {
+    page.namePattern = namePattern;
+    page.targetKind = targetKind;
+    page.triggerKind = triggerKind;
+}
+
+bool CSetEnvDlg::TakeFrom(CFileProcDlg& page) {
+    namePattern = page.namePattern;
+    targetKind = page.targetKind;
+    triggerKind = page.triggerKind;
+    if (targetKind == NamedFiles && namePattern.empty()) {
+        AfxMessageBox(NoTargetFileName());
+        FocusControl(page, IDC_NAME_PATTERN);
+        return false;
     }
+    return true;
+}
+
+void CSetEnvDlg::GiveTo(CNoticeProcDlg& page) const {
+    page.showMessage = showMessage != 0;
+    page.playSound = soundKind != NoSound;
+    page.soundChoice = soundKind == WaveFile ? CNoticeProcDlg::kWaveFile : CNoticeProcDlg::kBeep;
+    page.soundFile = soundFile;
+}
+
+bool CSetEnvDlg::TakeFrom(CNoticeProcDlg& page) {
+    showMessage = page.showMessage != 0;
+    soundKind = page.playSound == 0                             ? NoSound
+                : page.soundChoice == CNoticeProcDlg::kWaveFile ? WaveFile
+                                                                : BeepSound;
+    soundFile = page.soundFile;
+    return true;
+}
+
+void CSetEnvDlg::GiveTo(CAfterProcDlg& page) const {
+    page.afterAction = afterAction;
+    page.moveFolder = moveFolder;
+    page.overwriteMoved = overwriteMoved != 0;
+}
+
+bool CSetEnvDlg::TakeFrom(CAfterProcDlg& page) {
+    afterAction = page.afterAction;
+    moveFolder = page.moveFolder;
+    overwriteMoved = page.overwriteMoved != 0;
+    return afterAction != MoveTarget || CollectMoveFolder();
 }
 
 bool CSetEnvDlg::CollectMoveFolder() {
@@ -279,7 +292,7 @@ bool CSetEnvDlg::CollectMoveFolder() {
         return false;
     }
     // The field takes 127 bytes, the setting keeps 126.
-    moveFolder = CutToBytes(moveFolder, kMoveFolderBytes);
+    moveFolder = text::CutToBytes(moveFolder, text_limit::moveFolder);
     switch (EnsureFolder(moveFolder, CreateMoveFolderQuestion(), MoveFolderNotCreated())) {
     case FolderOffer::Present:
         return true;
@@ -290,18 +303,6 @@ bool CSetEnvDlg::CollectMoveFolder() {
         return false;
     }
     return false;
-}
-
-void CSetEnvDlg::DestroyPagesOtherThan(int index) {
-    if (index != 0) {
-        DestroyPage(filePage);
-    }
-    if (index != 1) {
-        DestroyPage(noticePage);
-    }
-    if (index != 2) {
-        DestroyPage(afterPage);
-    }
 }
 
 }  // namespace molvar::dialogs

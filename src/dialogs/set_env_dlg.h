@@ -4,31 +4,27 @@
 
 #include <memory>
 
+#include "config/watch_record.h"
 #include "dialogs/setting_pages.h"
 
 namespace molvar::dialogs {
 
-class CSetEnvDlg : public framework::CDialog {
+// The settings dialog's pages, in the order of their tabs.
+enum class SettingPage { TargetFiles, Notification, AfterProcessing };
+
+// The values it edits are the setting's, under the record's field names
+// (title, folder, program, openTarget, ..., soundFile), so that the list
+// dialog hands them in and takes them back as one value.
+class CSetEnvDlg : public framework::CDialog, public config::WatchSettingValues {
 public:
     CSetEnvDlg() : CDialog(res::IDD_SETENV) {}
     ~CSetEnvDlg() override;
 
+    config::WatchSettingValues& Values() { return *this; }
+    const config::WatchSettingValues& Values() const { return *this; }
+
     framework::CTabCtrl tabControl;
-    Cp932String title;    // at most 56 bytes
-    Cp932String folder;   // at most 126 bytes
-    Cp932String program;  // at most 126 bytes
-    int openTarget = 0;
-    int waitForExit = 0;
-    int targetKind = 0;
-    int triggerKind = 0;
-    int afterAction = 0;
-    int showMessage = 0;
-    int soundKind = 0;  // NoSound 0, BeepSound 1, WaveFile 2
-    int overwriteMoved = 0;
-    Cp932String namePattern;  // at most 40 bytes
-    Cp932String moveFolder;   // at most 126 bytes kept
-    Cp932String soundFile;    // at most 126 bytes
-    int currentPage = 0;
+    SettingPage currentPage = SettingPage::TargetFiles;
     std::unique_ptr<CFileProcDlg> filePage;
     std::unique_ptr<CNoticeProcDlg> noticePage;
     std::unique_ptr<CAfterProcDlg> afterPage;
@@ -44,18 +40,28 @@ private:
     void OnBrowseFolder();
     void OnBrowseProgram();
     void OnChangeProgram();
-    // Makes the page of `index` with the dialog's values; null when its
-    // window could not be made.
-    framework::CDialog* CreatePage(int index);
-    framework::CDialog* PageOf(int index) const;
+    // Calls `action` with the owner of `page`'s object: the one place that
+    // ties a page to its member.
+    template <class Action>
+    decltype(auto) WithPage(SettingPage page, Action&& action);
+    // Makes `page` with the dialog's values; null when its window could not
+    // be made.
+    framework::CDialog* CreatePage(SettingPage page);
     // Takes the shown page's values; false when a check refused them.
     bool CollectShownPage();
-    // Shows page `index` in place of the shown one, as a click on its tab does.
-    void ShowPage(int index);
+    // A page's values as it starts with them, and as the dialog takes them
+    // back from its members; false when a check refused them.
+    void GiveTo(CFileProcDlg& page) const;
+    void GiveTo(CNoticeProcDlg& page) const;
+    void GiveTo(CAfterProcDlg& page) const;
+    bool TakeFrom(CFileProcDlg& page);
+    bool TakeFrom(CNoticeProcDlg& page);
+    bool TakeFrom(CAfterProcDlg& page);
+    // Shows `page` in place of the shown one, as a click on its tab does.
+    void ShowPage(SettingPage page);
     // Refuses a setting that would react to its own output for ever.
     bool RefusedAsFeedingItself();
     bool CollectMoveFolder();
-    void DestroyPagesOtherThan(int index);
 };
 
 }  // namespace molvar::dialogs

@@ -1,5 +1,6 @@
 #include "dialogs/setting_pages.h"
 
+#include "config/watch_record.h"
 #include "framework/choosers.h"
 #include "res/resource.h"
 #include "res/strings.h"
@@ -7,6 +8,7 @@
 namespace molvar::dialogs {
 
 using namespace res;
+using namespace config;
 using framework::ChooserResult;
 using framework::DDX_Check;
 using framework::DDX_Text;
@@ -15,20 +17,9 @@ using framework::OnControl;
 
 namespace {
 
-constexpr std::size_t kPatternBytes = 40;
-constexpr std::size_t kSoundFileBytes = 126;
-// The destination field takes one byte more than the setting keeps; the
-// settings dialog cuts it when it collects the page.
-constexpr std::size_t kMoveFieldBytes = 127;
-constexpr std::size_t kMoveFolderBytes = 126;
-
 int CheckState(bool on) { return on ? BST_CHECKED : BST_UNCHECKED; }
 
 }  // namespace
-
-Cp932String CutToBytes(const Cp932String& value, std::size_t maxBytes) {
-    return Cp932String::FromBytes(std::string_view(value.bytes()).substr(0, text::CutLength(value.bytes(), maxBytes)));
-}
 
 void EnableControls(framework::CWnd& window, std::initializer_list<int> ids, bool on) {
     for (const int id : ids) {
@@ -83,14 +74,16 @@ bool CSettingPage::PreTranslateMessage(Message& message) {
 
 // Target files.
 
-void CFileProcDlg::DoDataExchange(CDataExchange* pDX) { DDX_Text(pDX, IDC_NAME_PATTERN, namePattern, kPatternBytes); }
+void CFileProcDlg::DoDataExchange(CDataExchange* pDX) {
+    DDX_Text(pDX, IDC_NAME_PATTERN, namePattern, text_limit::namePattern);
+}
 
 bool CFileProcDlg::OnInitDialog() {
     CDialog::OnInitDialog();
-    CheckDlgButton(IDC_ALL_FILES, CheckState(targetKind == 0));
-    CheckDlgButton(IDC_NAMED_FILES, CheckState(targetKind == 1));
-    CheckDlgButton(IDC_CREATE_OR_UPDATE, CheckState(triggerKind == 0));
-    CheckDlgButton(IDC_CREATE_RENAME_DELETE, CheckState(triggerKind == 1));
+    CheckDlgButton(IDC_ALL_FILES, CheckState(targetKind == AllFiles));
+    CheckDlgButton(IDC_NAMED_FILES, CheckState(targetKind == NamedFiles));
+    CheckDlgButton(IDC_CREATE_OR_UPDATE, CheckState(triggerKind == CreateOrUpdate));
+    CheckDlgButton(IDC_CREATE_RENAME_DELETE, CheckState(triggerKind == CreateRenameDelete));
     EnablePattern();
     return true;
 }
@@ -107,33 +100,35 @@ bool CFileProcDlg::OnDialogMessage(int id, unsigned code, long* result) {
 }
 
 void CFileProcDlg::OnAllFiles() {
-    targetKind = 0;
+    targetKind = AllFiles;
     EnablePattern();
 }
 
 void CFileProcDlg::OnNamedFiles() {
-    targetKind = 1;
+    targetKind = NamedFiles;
     EnablePattern();
 }
 
-void CFileProcDlg::OnCreateOrUpdate() { triggerKind = 0; }
+void CFileProcDlg::OnCreateOrUpdate() { triggerKind = CreateOrUpdate; }
 
-void CFileProcDlg::OnCreateRenameDelete() { triggerKind = 1; }
+void CFileProcDlg::OnCreateRenameDelete() { triggerKind = CreateRenameDelete; }
 
-void CFileProcDlg::EnablePattern() { EnableControls(*this, {IDC_NAME_PATTERN, IDC_WILDCARD_NOTE}, targetKind == 1); }
+void CFileProcDlg::EnablePattern() {
+    EnableControls(*this, {IDC_NAME_PATTERN, IDC_WILDCARD_NOTE}, targetKind == NamedFiles);
+}
 
 // Notification.
 
 void CNoticeProcDlg::DoDataExchange(CDataExchange* pDX) {
     DDX_Check(pDX, IDC_SHOW_MESSAGE, showMessage);
     DDX_Check(pDX, IDC_PLAY_SOUND, playSound);
-    DDX_Text(pDX, IDC_SOUND_FILE, soundFile, kSoundFileBytes);
+    DDX_Text(pDX, IDC_SOUND_FILE, soundFile, text_limit::soundFile);
 }
 
 bool CNoticeProcDlg::OnInitDialog() {
     CDialog::OnInitDialog();
-    CheckDlgButton(IDC_BEEP, CheckState(soundChoice == 0));
-    CheckDlgButton(IDC_WAVE, CheckState(soundChoice == 1));
+    CheckDlgButton(IDC_BEEP, CheckState(soundChoice == kBeep));
+    CheckDlgButton(IDC_WAVE, CheckState(soundChoice == kWaveFile));
     EnableSoundControls();
     return true;
 }
@@ -156,12 +151,12 @@ void CNoticeProcDlg::OnPlaySound() {
 }
 
 void CNoticeProcDlg::OnBeep() {
-    soundChoice = 0;
+    soundChoice = kBeep;
     EnableControls(*this, {IDC_SOUND_FILE, IDC_BROWSE_SOUND}, false);
 }
 
 void CNoticeProcDlg::OnWave() {
-    soundChoice = 1;
+    soundChoice = kWaveFile;
     EnableControls(*this, {IDC_SOUND_FILE, IDC_BROWSE_SOUND}, true);
 }
 
@@ -169,7 +164,7 @@ void CNoticeProcDlg::OnBrowseSound() {
     UpdateData(true);
     framework::CFileDialog chooser(true, WaveFileFilter(), ProgramFileTitle());
     chooser.DoModal();
-    if (AcceptChosenPath(chooser.Result(), kSoundFileBytes)) {
+    if (AcceptChosenPath(chooser.Result(), text_limit::soundFile)) {
         soundFile = chooser.GetPathName();
         UpdateData(false);
     }
@@ -179,22 +174,22 @@ void CNoticeProcDlg::OnBrowseSound() {
 // and the WAVE choice.
 void CNoticeProcDlg::EnableSoundControls() {
     EnableControls(*this, {IDC_BEEP, IDC_WAVE}, playSound != 0);
-    EnableControls(*this, {IDC_SOUND_FILE, IDC_BROWSE_SOUND}, playSound != 0 && soundChoice == 1);
+    EnableControls(*this, {IDC_SOUND_FILE, IDC_BROWSE_SOUND}, playSound != 0 && soundChoice == kWaveFile);
 }
 
 // After-processing.
 
 void CAfterProcDlg::DoDataExchange(CDataExchange* pDX) {
-    DDX_Text(pDX, IDC_MOVE_FOLDER, moveFolder, kMoveFieldBytes);
+    DDX_Text(pDX, IDC_MOVE_FOLDER, moveFolder, text_limit::moveFolderField);
     DDX_Check(pDX, IDC_OVERWRITE, overwriteMoved);
 }
 
 bool CAfterProcDlg::OnInitDialog() {
     CDialog::OnInitDialog();
     // A stored "delete" checks the hidden option, so neither visible one is.
-    CheckDlgButton(IDC_LEAVE_FILE, CheckState(afterAction == 0));
-    CheckDlgButton(IDC_DELETE_TARGET, CheckState(afterAction == 1));
-    CheckDlgButton(IDC_MOVE_TARGET, CheckState(afterAction == 2));
+    CheckDlgButton(IDC_LEAVE_FILE, CheckState(afterAction == LeaveFile));
+    CheckDlgButton(IDC_DELETE_TARGET, CheckState(afterAction == DeleteTarget));
+    CheckDlgButton(IDC_MOVE_TARGET, CheckState(afterAction == MoveTarget));
     EnableMoveControls();
     return true;
 }
@@ -211,30 +206,30 @@ bool CAfterProcDlg::OnDialogMessage(int id, unsigned code, long* result) {
 }
 
 void CAfterProcDlg::OnLeaveFile() {
-    afterAction = 0;
+    afterAction = LeaveFile;
     EnableMoveControls();
 }
 
 void CAfterProcDlg::OnDeleteTarget() {
-    afterAction = 1;
+    afterAction = DeleteTarget;
     EnableMoveControls();
 }
 
 void CAfterProcDlg::OnMoveTarget() {
-    afterAction = 2;
+    afterAction = MoveTarget;
     EnableMoveControls();
 }
 
 void CAfterProcDlg::OnBrowseMoveFolder() {
     UpdateData(true);
     // The setting keeps 126 bytes: a longer choice would be cut to another folder.
-    if (ChooseFolder(moveFolder, moveFolder, kMoveFolderBytes)) {
+    if (ChooseFolder(moveFolder, moveFolder, text_limit::moveFolder)) {
         UpdateData(false);
     }
 }
 
 void CAfterProcDlg::EnableMoveControls() {
-    EnableControls(*this, {IDC_MOVE_FOLDER, IDC_BROWSE_MOVE, IDC_OVERWRITE}, afterAction == 2);
+    EnableControls(*this, {IDC_MOVE_FOLDER, IDC_BROWSE_MOVE, IDC_OVERWRITE}, afterAction == MoveTarget);
 }
 
 }  // namespace molvar::dialogs

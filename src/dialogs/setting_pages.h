@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <initializer_list>
 
+#include "config/watch_record.h"
 #include "framework/dialog.h"
 #include "res/templates.h"
 
@@ -34,9 +35,9 @@ class CFileProcDlg : public CSettingPage {
 public:
     CFileProcDlg() : CSettingPage(res::IDD_FILEPROC) {}
 
-    Cp932String namePattern;  // at most 40 bytes
-    int targetKind = 0;       // AllFiles 0, NamedFiles 1
-    int triggerKind = 0;      // CreateOrUpdate 0, CreateRenameDelete 1
+    Cp932String namePattern;  // at most config::text_limit::namePattern bytes
+    int targetKind = config::AllFiles;
+    int triggerKind = config::CreateOrUpdate;
 
 protected:
     void DoDataExchange(CDataExchange* pDX) override;
@@ -56,10 +57,14 @@ class CNoticeProcDlg : public CSettingPage {
 public:
     CNoticeProcDlg() : CSettingPage(res::IDD_NOTICEPROC) {}
 
+    // The two sound choices of the page; the setting's SoundKind adds "none".
+    static constexpr int kBeep = 0;
+    static constexpr int kWaveFile = 1;
+
     int showMessage = 0;
     int playSound = 0;
-    Cp932String soundFile;  // at most 126 bytes
-    int soundChoice = 0;    // beep 0, WAVE file 1
+    Cp932String soundFile;  // at most config::text_limit::soundFile bytes
+    int soundChoice = kBeep;
 
 protected:
     void DoDataExchange(CDataExchange* pDX) override;
@@ -79,9 +84,9 @@ class CAfterProcDlg : public CSettingPage {
 public:
     CAfterProcDlg() : CSettingPage(res::IDD_AFTERPROC) {}
 
-    Cp932String moveFolder;  // at most 127 bytes in the field
+    Cp932String moveFolder;  // at most config::text_limit::moveFolderField bytes
     int overwriteMoved = 0;
-    int afterAction = 0;     // LeaveFile 0, DeleteTarget 1, MoveTarget 2
+    int afterAction = config::LeaveFile;
 
 protected:
     void DoDataExchange(CDataExchange* pDX) override;
@@ -105,10 +110,6 @@ bool ChooseFolder(const Cp932String& initial, Cp932String& result, std::size_t m
 // is; a result that cannot (too long, no code page 932 form, a virtual
 // folder) is refused with a message. A cancelled choice is just false.
 bool AcceptChosenPath(const framework::ChooserResult& choice, std::size_t maxBytes);
-
-// The longest start of `value` of at most `maxBytes` bytes that does not
-// split a double-byte character.
-Cp932String CutToBytes(const Cp932String& value, std::size_t maxBytes);
 
 // Helpers for the dialogs' own controls.
 void EnableControls(framework::CWnd& window, std::initializer_list<int> ids, bool on);

@@ -1,5 +1,6 @@
 #include "dialogs/startup_shortcut.h"
 
+#include "platform/executable_path.h"
 #include "platform/login_link.h"
 #include "res/strings.h"
 #include "text/cp932.h"

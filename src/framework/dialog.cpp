@@ -6,8 +6,8 @@
 #include "framework/app.h"
 #include "framework/frame.h"
 #include "framework/window_backend.h"
+#include "res/strings.h"
 #include "res/templates.h"
-#include "text/convert.h"
 
 namespace molvar::framework {
 namespace {
@@ -17,14 +17,6 @@ namespace {
 // so a message box asked there has no owner.
 thread_local std::vector<CDialog*> g_modalDialogs;
 IdleHook g_idleHook;
-
-// The framework's prompt when a text is longer than its field.
-text::Cp932String TextTooLong(std::size_t maxBytes) {
-    static const text::Cp932String before = text::LiteralToCp932(u8"この欄には ");
-    static const text::Cp932String after =
-        text::LiteralToCp932(u8" バイト以内で入力してください（全角文字は 1 文字 2 バイトです）。");
-    return before + text::Cp932String::FromBytes(std::to_string(maxBytes)) + after;
-}
 
 }  // namespace
 
@@ -148,7 +140,7 @@ void DDX_Text(CDataExchange* pDX, int id, text::Cp932String& value, std::size_t 
     }
     text::Cp932String entered = peer->GetText(id);
     if (entered.size() > maxBytes) {
-        pDX->Fail(id, TextTooLong(maxBytes));
+        pDX->Fail(id, res::TextTooLong(maxBytes));
         return;
     }
     value = std::move(entered);

@@ -45,6 +45,10 @@ bool PathExists(const text::Cp932String& path);
 // Creates one folder level; false when it could not be created.
 bool MakeFolder(const text::Cp932String& path);
 
+// Creates a folder with every missing parent (on POSIX with mode 0700);
+// true when the folder exists afterwards.
+bool MakeFolderTree(const text::Cp932String& path);
+
 enum class MoveMode {
     KeepExisting,     // the move fails when the destination exists
     ReplaceExisting,  // an existing destination file is replaced

@@ -24,8 +24,4 @@ bool DeleteLoginLink(const text::Cp932String& name);
 // The path of the link `name`; empty when the folder cannot be told.
 std::optional<text::Cp932String> LoginLinkPath(const text::Cp932String& name);
 
-// The full path of the running executable; empty when it cannot be told or
-// has no code page 932 form.
-std::optional<text::Cp932String> RunningExecutablePath();
-
 }  // namespace molvar::platform

@@ -13,10 +13,6 @@ namespace molvar::platform {
 // Linux: $XDG_CONFIG_HOME, else ~/.config). Empty when it cannot be told.
 std::optional<text::Cp932String> ApplicationDataFolder();
 
-// Creates a folder with every missing parent (on POSIX with mode 0700);
-// true when the folder exists afterwards.
-bool MakeFolderTree(const text::Cp932String& path);
-
 // Held by the one running copy of the program per executable name, for as
 // long as the object lives (Windows: a named mutex; POSIX: a lock on the
 // file "<name>.lock" in `lockFolder`).

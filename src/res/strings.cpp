@@ -64,6 +64,13 @@ MOLVAR_FIXED_TEXT(ChosenPathNotConvertible,
 MOLVAR_FIXED_TEXT(ChosenFolderVirtual,
                   u8"選択された場所はファイルシステム上のフォルダではないため使用できません。")
 
+text::Cp932String TextTooLong(std::size_t maxBytes) {
+    static const text::Cp932String before = text::LiteralToCp932(u8"この欄には ");
+    static const text::Cp932String after =
+        text::LiteralToCp932(u8" バイト以内で入力してください（全角文字は 1 文字 2 バイトです）。");
+    return before + text::Cp932String::FromBytes(std::to_string(maxBytes)) + after;
+}
+
 MOLVAR_FIXED_TEXT(FolderWatch, u8"フォルダ監視")
 
 MOLVAR_FIXED_TEXT(RunningLinePrefix, u8"【実行中】 ")

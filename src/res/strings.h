@@ -57,6 +57,10 @@ text::Cp932String ChosenPathTooLong(std::size_t maxBytes);
 const text::Cp932String& ChosenPathNotConvertible();
 const text::Cp932String& ChosenFolderVirtual();
 
+// The data exchange's prompt for a text longer than its field of `maxBytes`
+// bytes ("この欄には N バイト以内で入力してください…").
+text::Cp932String TextTooLong(std::size_t maxBytes);
+
 // "フォルダ監視": the tray icon's tip and the login link's description.
 const text::Cp932String& FolderWatch();
 

@@ -6,6 +6,7 @@
 #include "engine/molvar_doc.h"
 #include "framework/app.h"
 #include "framework/dialog.h"
+#include "platform/executable_path.h"
 #include "platform/files.h"
 #include "platform/login_link.h"
 #include "platform/paths.h"

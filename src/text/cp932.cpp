@@ -24,6 +24,10 @@ std::size_t CutLength(std::string_view bytes, std::size_t maxBytes) {
     return pos;
 }
 
+Cp932String CutToBytes(const Cp932String& value, std::size_t maxBytes) {
+    return Cp932String::FromBytes(std::string_view(value.bytes()).substr(0, CutLength(value.bytes(), maxBytes)));
+}
+
 Cp932String ReadField(std::span<const char> field) {
     const auto nul = std::find(field.begin(), field.end(), '\0');
     return Cp932String::FromBytes(std::string_view(field.data(), static_cast<std::size_t>(nul - field.begin())));

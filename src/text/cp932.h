@@ -72,6 +72,10 @@ constexpr bool IsLeadByte(std::uint8_t byte) {
 // character boundary. A lead byte never stays behind without its trail byte.
 std::size_t CutLength(std::string_view bytes, std::size_t maxBytes);
 
+// The longest start of `value` of at most `maxBytes` bytes that does not
+// split a double-byte character.
+Cp932String CutToBytes(const Cp932String& value, std::size_t maxBytes);
+
 // The text of a fixed NUL-terminated field: up to the first NUL, or the whole
 // width when the field holds none. Never reads past the field.
 Cp932String ReadField(std::span<const char> field);

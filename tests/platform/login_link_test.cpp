@@ -19,6 +19,7 @@
 #include <string_view>
 
 #include "dialogs/startup_shortcut.h"
+#include "platform/executable_path.h"
 #include "platform/login_link.h"
 #include "text/convert.h"
 #ifdef _WIN32

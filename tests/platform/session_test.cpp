@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "platform/clock.h"
+#include "platform/files.h"
 #include "platform/session.h"
 #include "support/test_support.h"
 #include "text/convert.h"

@@ -292,6 +292,24 @@ bool MakeFolder(const text::Cp932String& path) {
     return osPath && ::mkdir(osPath->c_str(), 0700) == 0;
 }
 
+bool MakeFolderTree(const text::Cp932String& path) {
+    const auto osPath = OsPath(path);
+    if (!osPath) {
+        return false;
+    }
+    for (std::size_t slash = osPath->find('/', 1);; slash = osPath->find('/', slash + 1)) {
+        const std::string level = osPath->substr(0, slash);
+        if (!level.empty() && ::mkdir(level.c_str(), 0700) != 0 && errno != EEXIST) {
+            return false;
+        }
+        if (slash == std::string::npos) {
+            break;
+        }
+    }
+    struct stat info {};
+    return ::stat(osPath->c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
 bool MoveFileTo(const text::Cp932String& from, const text::Cp932String& to, MoveMode mode) {
     const auto osFrom = OsPath(from);
     const auto osTo = OsPath(to);

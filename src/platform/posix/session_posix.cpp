@@ -46,24 +46,6 @@ std::optional<text::Cp932String> ApplicationDataFolder() {
     return text::FromUtf8(*home + "/.config");
 }
 
-bool MakeFolderTree(const text::Cp932String& path) {
-    const auto osPath = posix::OsPath(path);
-    if (!osPath) {
-        return false;
-    }
-    for (std::size_t slash = osPath->find('/', 1);; slash = osPath->find('/', slash + 1)) {
-        const std::string level = osPath->substr(0, slash);
-        if (!level.empty() && ::mkdir(level.c_str(), 0700) != 0 && errno != EEXIST) {
-            return false;
-        }
-        if (slash == std::string::npos) {
-            break;
-        }
-    }
-    struct stat info {};
-    return ::stat(osPath->c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-}
-
 SingleInstanceLock::SingleInstanceLock(std::unique_ptr<State> state) : state_(std::move(state)) {}
 
 SingleInstanceLock::~SingleInstanceLock() = default;

@@ -5,7 +5,6 @@
 
 #include "platform/session.h"
 #include "platform/win32/handle.h"
-#include "platform/win32/wide_path.h"
 #include "text/win32/wide.h"
 
 namespace molvar::platform {
@@ -14,63 +13,12 @@ struct SingleInstanceLock::State {
     win32::UniqueHandle mutex;  // the name is taken while a handle is open
 };
 
-namespace {
-
-bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
-
-// Where the first folder level below the root begins: after "C:\",
-// "\\server\share\" or "\", or at 0 for a relative path.
-std::size_t RootLength(const std::wstring& path) {
-    if (path.size() >= 2 && IsSeparator(path[0]) && IsSeparator(path[1])) {
-        std::size_t at = 2;
-        for (int part = 0; part < 2 && at < path.size(); ++part) {
-            while (at < path.size() && !IsSeparator(path[at])) {
-                ++at;
-            }
-            if (at < path.size()) {
-                ++at;
-            }
-        }
-        return at;
-    }
-    if (path.size() >= 2 && path[1] == L':') {
-        return path.size() >= 3 && IsSeparator(path[2]) ? 3 : 2;
-    }
-    return !path.empty() && IsSeparator(path[0]) ? 1 : 0;
-}
-
-bool IsFolder(const std::wstring& path) {
-    const DWORD attributes = ::GetFileAttributesW(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-}
-
-}  // namespace
-
 std::optional<text::Cp932String> ApplicationDataFolder() {
     wchar_t folder[MAX_PATH] = {};
     if (!::SHGetSpecialFolderPathW(nullptr, folder, CSIDL_APPDATA, FALSE) || folder[0] == L'\0') {
         return std::nullopt;
     }
     return text::FromWide(folder);
-}
-
-bool MakeFolderTree(const text::Cp932String& path) {
-    const auto osPath = win32::OsPath(path);
-    if (!osPath) {
-        return false;
-    }
-    // Every level is tried; whether the whole path is a folder in the end
-    // is what counts (a level may exist but refuse creation, such as a
-    // drive's root or a share).
-    for (std::size_t at = RootLength(*osPath); at <= osPath->size(); ++at) {
-        if (at == osPath->size() || IsSeparator((*osPath)[at])) {
-            const std::wstring level = osPath->substr(0, at);
-            if (!level.empty() && !IsSeparator(level.back())) {
-                ::CreateDirectoryW(level.c_str(), nullptr);
-            }
-        }
-    }
-    return IsFolder(*osPath);
 }
 
 SingleInstanceLock::SingleInstanceLock(std::unique_ptr<State> state) : state_(std::move(state)) {}
