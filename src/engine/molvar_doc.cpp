@@ -8,6 +8,7 @@
 #include "engine/monitor_thread.h"
 #include "framework/message_box.h"
 #include "framework/message_loop.h"
+#include "platform/files.h"
 #include "res/resource.h"
 #include "res/strings.h"
 
@@ -64,6 +65,11 @@ void CMolvarDoc::StartWatching() {
     listingGate_.BeginRun(run->number);
     for (int index = 0; index < m_entryCount; ++index) {
         const config::WatchEntry& entry = m_watchTable[static_cast<std::size_t>(index)];
+        if (entry.afterAction == config::MoveTarget) {
+            // What a move across file systems left there when its process
+            // was killed half-way.
+            platform::RemoveAbandonedTemporaryFiles(config::FieldText(entry.moveFolder));
+        }
         std::shared_ptr<platform::ChangeNotification> change = RegisterChangeNotification(entry);
         {
             std::lock_guard lock(listingGate_.LockOf(index));

@@ -385,7 +385,11 @@ TEST_F(EngineTest, RunningSettingsGetDenseIndicesAndBaselinesAtEachStartBeforeTh
     const fs::path a = Folder("a"), b = Folder("b"), c = Folder("c"), d = Folder("d");
     WatchFileRecord stopped = Setting(b);
     stopped.running = 0;
-    WriteSettings({Setting(a), stopped, Setting(c), Setting(d)});
+    WatchFileRecord moving = Setting(a);
+    moving.entry.afterAction = config::MoveTarget;
+    // Left by a move across file systems whose process was killed.
+    test::WriteText(done_ / test::kAbandoned, "half");
+    WriteSettings({moving, stopped, Setting(c), Setting(d)});
 
     std::vector<bool> baselineBeforeThread;
     ThreadStarter counting = threads_.Starter();
@@ -396,6 +400,7 @@ TEST_F(EngineTest, RunningSettingsGetDenseIndicesAndBaselinesAtEachStartBeforeTh
     EXPECT_EQ(doc->entryCount(), 3);
     EXPECT_EQ(config::FieldText(doc->watchTable()[1].folder), SjPath(c));
     EXPECT_EQ(baselineBeforeThread, (std::vector<bool>{true, true, true}));
+    EXPECT_FALSE(fs::exists(done_ / test::kAbandoned));
     EXPECT_FALSE(Enabled(*doc, res::ID_WATCH_START));
     EXPECT_TRUE(Enabled(*doc, res::ID_WATCH_STOP));
 

@@ -15,6 +15,7 @@
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 extern char** environ;
 #endif
@@ -39,8 +40,6 @@ using Args = std::optional<std::vector<std::string>>;
 
 #ifdef _WIN32
 using Process = platform::win32::UniqueHandle;
-// Of a copy killed while saving.
-const fs::path kAbandoned = "~mvfffffffc-0a1b.tmp";
 
 // The executable, copied beside the test programs by the build; with an
 // argument when one is given.
@@ -100,7 +99,6 @@ void Command(const Process& process, unsigned id) {
 void Quit(const Process& process) { Command(process, res::ID_TRAY_EXIT); }
 #else
 using Process = pid_t;
-const fs::path kAbandoned = ".molvar-2147483647-a1B2c3";
 
 Process Start(const fs::path& argument = {}) {
     pid_t pid = 0;
@@ -111,8 +109,8 @@ Process Start(const fs::path& argument = {}) {
 }
 
 // Started with this environment's variables but for `unset`, and with
-// `added` ("NAME=value").
-Process StartWith(const std::vector<std::string>& unset, const std::vector<std::string>& added) {
+// `added` ("NAME=value"); standard error goes to `stderrFd` when one is given.
+Process StartWith(const std::vector<std::string>& unset, const std::vector<std::string>& added, int stderrFd = -1) {
     std::vector<std::string> variables;
     for (char** variable = environ; *variable != nullptr; ++variable) {
         const std::string_view entry(*variable);
@@ -127,9 +125,15 @@ Process StartWith(const std::vector<std::string>& unset, const std::vector<std::
         envp.push_back(variable.data());
     }
     envp.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    ::posix_spawn_file_actions_init(&actions);
+    if (stderrFd >= 0) {
+        ::posix_spawn_file_actions_adddup2(&actions, stderrFd, 2);
+    }
     pid_t pid = 0;
     char* argv[] = {const_cast<char*>(MOLVAR_EXECUTABLE), nullptr};
-    EXPECT_EQ(::posix_spawn(&pid, MOLVAR_EXECUTABLE, nullptr, nullptr, argv, envp.data()), 0);
+    EXPECT_EQ(::posix_spawn(&pid, MOLVAR_EXECUTABLE, &actions, nullptr, argv, envp.data()), 0);
+    ::posix_spawn_file_actions_destroy(&actions);
     return pid;
 }
 
@@ -201,7 +205,7 @@ protected:
 };
 
 TEST_F(MolvarTest, WatchesRunsTheProgramForEachFileQuitsAndStartsAgain) {
-    test::WriteText(dataFolder_ / "obsdat" / kAbandoned, "");
+    test::WriteText(dataFolder_ / "obsdat" / test::kAbandoned, "");
     {
         // The program runs on while the file "hold" exists, long after the
         // test's time-out: a copy that waited for it would never end in time.
@@ -212,7 +216,7 @@ TEST_F(MolvarTest, WatchesRunsTheProgramForEachFileQuitsAndStartsAgain) {
         const Process first = Start(root_.path() / "opened.dat");
         WaitUntilListed("a.csv");
         EXPECT_FALSE(fs::exists(root_.path() / "opened.dat"));
-        EXPECT_FALSE(fs::exists(dataFolder_ / "obsdat" / kAbandoned));
+        EXPECT_FALSE(fs::exists(dataFolder_ / "obsdat" / test::kAbandoned));
 
         // A second copy of the same name ends at once and leaves the files alone.
         std::vector<std::uint8_t> unlike = test::ReadBytes(Listing());
@@ -252,6 +256,49 @@ TEST_F(MolvarTest, WithADisplayThatCannotBeOpenedRunsWithoutATrayAndQuitsOnReque
     WaitUntilListed("a.csv");  // it watches
     Quit(copy);
     EXPECT_EQ(ExitStatus(copy), 0);
+}
+
+// Standard error that nobody reads (molvar 2>&1 | true) takes the notice, not
+// the program; and end requests that keep coming while the end is under way
+// all go the quit's way.
+TEST_F(MolvarTest, AStandardErrorNobodyReadsAndRepeatedEndRequestsEndItAsTheQuitDoes) {
+    config::WatchFileRecord setting;
+    setting.running = 1;
+    test::Store(setting.entry.folder, SjPath(watched_));
+    test::Store(setting.entry.program, SjPath(test::RecordArgsProgram()));
+    setting.entry.openTarget = setting.entry.waitForExit = setting.entry.showMessage = 1;
+    test::WriteBytes(dataFolder_ / "obsdat" / "dirinfo.dat", test::BytesOfRecords(std::vector{setting}));
+    int pipeFds[2];
+    ASSERT_EQ(::pipe(pipeFds), 0);
+    test::ArriveByCopy(watched_ / "a.csv", "0");
+    const Process copy = StartWith({}, {"MOLVAR_ARGS_HOLD=" + Utf8(root_.path() / "hold")}, pipeFds[1]);
+    ::close(pipeFds[0]);
+    ::close(pipeFds[1]);
+    WaitUntilListed("a.csv");
+    test::WriteText(root_.path() / "hold", "");  // the program runs on, its scan with it
+    test::ArriveByCopy(watched_ / "b.csv", "1");
+    EXPECT_EQ(record_.Next(), ArgsOf(watched_ / "b.csv"));
+    Quit(copy);
+    // Within the moment the end gives a scan to finish.
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    Quit(copy);
+    EXPECT_EQ(ExitStatus(copy), 0);
+    fs::remove(root_.path() / "hold");
+}
+
+// A data folder that cannot hold the lock file (here a file in its place)
+// still lets only one copy run.
+TEST_F(MolvarTest, OneCopyRunsWhereTheDataFolderCannotHoldTheLock) {
+    fs::remove_all(dataFolder_);
+    test::WriteText(dataFolder_, "");
+    const Process copies[] = {Start(), Start()};
+    int status = 0;
+    const pid_t ended = ::waitpid(-1, &status, 0);
+    EXPECT_TRUE(ended == copies[0] || ended == copies[1]);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    const Process running = ended == copies[0] ? copies[1] : copies[0];
+    Quit(running);
+    EXPECT_EQ(ExitStatus(running), 0);
 }
 #endif
 

@@ -28,6 +28,14 @@ namespace molvar::test {
 
 namespace fs = std::filesystem;
 
+// The name of a temporary file that a copy killed while writing left behind
+// (its process id is one that no process has).
+#ifdef _WIN32
+inline const fs::path kAbandoned = "~mvfffffffc-0a1b.tmp";
+#else
+inline const fs::path kAbandoned = ".molvar-2147483647-a1B2c3";
+#endif
+
 // Guards of a state for the lifetime of the object are not copied.
 struct Guard {
     Guard() = default;
