@@ -1,7 +1,9 @@
 #include "engine/change_scan.h"
 
+#include "config/data_folder.h"
 #include "config/snapshot.h"
 #include "engine/reactions.h"
+#include "platform/activity.h"
 
 namespace molvar::engine {
 namespace {
@@ -92,13 +94,17 @@ void ScanFolder(int entryIndex, const config::WatchEntry& entry, const platform:
         // A fresh search after the reactions: files they moved away are gone
         // from it, and files that changed meanwhile are taken in unreported.
         config::ClearSnapshot(listing);
-        WithListingOfRun(entryIndex, run, [&] { config::WriteSnapshot(entryIndex, entry); });
+        WithListingOfRun(entryIndex, run, [&] {
+            TellOfListingWrite(entryIndex, config::WriteSnapshot(entryIndex, entry), services);
+        });
     } else {
         // Nothing ran, so the comparison's search is the folder as it is: a
         // change made during it is reported by the next scan instead of
         // being taken in unseen. (It is made beside the loaded bytes, which
         // go only afterwards.)
-        WithListingOfRun(entryIndex, run, [&] { config::StoreListing(entryIndex, searched); });
+        WithListingOfRun(entryIndex, run, [&] {
+            TellOfListingWrite(entryIndex, config::StoreListing(entryIndex, searched), services);
+        });
         config::ClearSnapshot(listing);
     }
 }
@@ -106,6 +112,18 @@ void ScanFolder(int entryIndex, const config::WatchEntry& entry, const platform:
 }  // namespace
 
 std::array<std::atomic<std::uint32_t>, config::kMaxWatchEntries> g_lastScanTime{};
+
+void TellOfListingWrite(int entryIndex, config::ListingWrite write, const platform::Services& services) {
+    using config::ListingWrite;
+    if (write != ListingWrite::NowKeptInMemory && write != ListingWrite::WrittenAgain) {
+        return;
+    }
+    const bool kept = write == ListingWrite::NowKeptInMemory;
+    platform::ReportActivity({services.CalendarTime(), entryIndex, kept ? "listing-kept" : "listing-written",
+                              config::ListingFilePath(entryIndex),
+                              kept ? "cannot be written; kept in memory, the next scan compares with it"
+                                   : "written again"});
+}
 
 void ResetLastScanTimes() {
     for (auto& time : g_lastScanTime) {

@@ -10,6 +10,7 @@
 #include <mutex>
 
 #include "config/settings_file.h"
+#include "config/snapshot.h"
 #include "config/watch_record.h"
 #include "platform/services.h"
 
@@ -67,5 +68,9 @@ ReportOutcome ScanForChanges(int entryIndex, const config::WatchEntry& entry, co
 // interval. It is no report itself: the time of the last report stays.
 void ScanAfterQuietInterval(int entryIndex, const config::WatchEntry& entry, const platform::Services& services,
                             const ScanRun& run = {});
+
+// Tells the activity of a listing that its file could not take, and of one
+// written again afterwards; a listing stored as ever is no news.
+void TellOfListingWrite(int entryIndex, config::ListingWrite write, const platform::Services& services);
 
 }  // namespace molvar::engine

@@ -73,7 +73,7 @@ void CMolvarDoc::StartWatching() {
         std::shared_ptr<platform::ChangeNotification> change = RegisterChangeNotification(entry);
         {
             std::lock_guard lock(listingGate_.LockOf(index));
-            config::WriteSnapshot(index, entry);
+            TellOfListingWrite(index, config::WriteSnapshot(index, entry), services_);
         }
         MonitorContext context{entry,      std::move(change), &run->stop, ScanRun{&listingGate_, run->number},
                                &services_, &scans_};

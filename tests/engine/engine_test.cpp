@@ -281,6 +281,31 @@ TEST_F(EngineTest, AListingThatCannotBeReadHoldsTheScanBack) {
     EXPECT_TRUE(fs::exists(watched_ / "a.txt"));
 }
 
+// A disk that is full, or a listing file that may not be written: the
+// listing is kept in memory, each file is reacted to once, and the file is
+// written once writing works again.
+TEST_F(EngineTest, AListingThatCannotBeWrittenIsKeptInMemorySoNoFileIsReactedToTwice) {
+    const fs::path listing = dataFolder_.ListingFile(0);
+    const auto writable = [&](bool yes) {
+        fs::permissions(listing, fs::perms::owner_write, yes ? fs::perm_options::add : fs::perm_options::remove);
+    };
+    test::WriteText(listing, "");
+    writable(false);
+    Arrive("a.txt");
+    Baseline();  // at the start
+    EXPECT_EQ(Report(), Events{});
+    for (const char* name : {"b.txt", "c.txt"}) {
+        Arrive(name);
+        EXPECT_EQ(Report(), Changed({name}));
+        EXPECT_EQ(Report(), Events{});
+        writable(true);  // in the middle of the run it may fail again
+        EXPECT_EQ(Report(), Events{});
+        EXPECT_EQ(dataFolder_.ListedNames(0).size(), name[0] == 'b' ? 2u : 3u);
+        writable(false);
+    }
+    writable(true);
+}
+
 TEST_F(EngineTest, NotifyUserSoundsBeforeTheMessageNamingTheWholeFolder) {
     entry_.soundKind = config::BeepSound;
     entry_.showMessage = 1;
