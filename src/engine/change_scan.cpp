@@ -4,6 +4,8 @@
 #include "config/snapshot.h"
 #include "engine/reactions.h"
 #include "platform/activity.h"
+#include "platform/files.h"
+#include "platform/paths.h"
 
 namespace molvar::engine {
 namespace {
@@ -45,6 +47,12 @@ void ScanFolder(int entryIndex, const config::WatchEntry& entry, const platform:
         return;
     }
     const bool hasProgram = !config::FieldText(entry.program).empty();
+    // A program, or the application that opens the file, may write into the
+    // folder: the listing is then searched afresh after the reactions, so
+    // that the setting does not feed on its own output. A message, a sound
+    // and a move write nothing there, and the listing stays the comparison's:
+    // what arrives meanwhile (while a message box waits) is reported next.
+    const bool mayWriteIntoFolder = hasProgram || entry.openTarget != 0;
 
     int foundFiles = 0;
     bool reacted = false;
@@ -53,8 +61,8 @@ void ScanFolder(int entryIndex, const config::WatchEntry& entry, const platform:
     config::FolderFiles files(entry);
     while (const auto scanned = files.Next()) {
         ++foundFiles;
-        searched.Append(*scanned);
         if (config::MatchFile(listing, *scanned) == config::SnapshotMatch::Unchanged) {
+            searched.Append(*scanned);
             continue;
         }
         reacted = true;
@@ -69,6 +77,11 @@ void ScanFolder(int entryIndex, const config::WatchEntry& entry, const platform:
             OpenTargetFile(name, entry, services);
         }
         AfterProcess(name, entry, services);
+        // A file moved away is gone from the listing.
+        if (entry.afterAction != config::MoveTarget ||
+            platform::PathExists(platform::JoinPath(config::FieldText(entry.folder), name))) {
+            searched.Append(*scanned);
+        }
     }
 
     // A vanished file is looked for only when fewer files were found than
@@ -90,7 +103,7 @@ void ScanFolder(int entryIndex, const config::WatchEntry& entry, const platform:
         }
     }
 
-    if (reacted) {
+    if (reacted && mayWriteIntoFolder) {
         // A fresh search after the reactions: files they moved away are gone
         // from it, and files that changed meanwhile are taken in unreported.
         config::ClearSnapshot(listing);
@@ -98,10 +111,10 @@ void ScanFolder(int entryIndex, const config::WatchEntry& entry, const platform:
             TellOfListingWrite(entryIndex, config::WriteSnapshot(entryIndex, entry), services);
         });
     } else {
-        // Nothing ran, so the comparison's search is the folder as it is: a
-        // change made during it is reported by the next scan instead of
-        // being taken in unseen. (It is made beside the loaded bytes, which
-        // go only afterwards.)
+        // Nothing ran that writes into the folder, so the comparison's search
+        // is the folder as it is: a change made during it is reported by the
+        // next scan instead of being taken in unseen. (It is made beside the
+        // loaded bytes, which go only afterwards.)
         WithListingOfRun(entryIndex, run, [&] {
             TellOfListingWrite(entryIndex, config::StoreListing(entryIndex, searched), services);
         });

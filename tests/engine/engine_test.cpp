@@ -63,6 +63,20 @@ private:
     std::shared_future<void> closed_ = close_.get_future().share();
 };
 
+// A message box answered at once, while which `meanwhile` runs: files that
+// arrive while a user reads the box.
+class BoxMeanwhile final : public framework::MessageBoxPresenter {
+public:
+    explicit BoxMeanwhile(std::function<void()> meanwhile) : meanwhile_(std::move(meanwhile)) {}
+    int Present(const text::Cp932String&, unsigned) override {
+        meanwhile_();
+        return IDOK;
+    }
+
+private:
+    std::function<void()> meanwhile_;
+};
+
 class EngineTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -270,6 +284,37 @@ TEST_F(EngineTest, WithoutAProgramTheFileIsOpenedOrLeftToAfterProcessing) {
     test::WriteText(watched_ / "b.txt", "b");
     EXPECT_EQ(Report(), (Events{Told()}));
     EXPECT_EQ(test::FolderNames(done_), (Names{"b.txt"}));
+}
+
+// What arrives while the reactions run is taken in unreported only where a
+// reaction may write into the folder (a program, or the file opened).
+TEST_F(EngineTest, FilesArrivingDuringTheReactionsAreReportedUnlessAReactionMayHaveWrittenThem) {
+    struct Case {
+        const char8_t* program;
+        std::uint16_t openTarget;
+        Names movedInTheEnd;
+    };
+    const Case cases[] = {
+        {u8"", 0, {"first.txt", "late.txt"}}, {u8"", 1, {"first.txt"}}, {u8"conv", 0, {"first.txt"}}};
+    entry_.afterAction = config::MoveTarget;
+    BoxMeanwhile box([this] { Arrive("late.txt"); });
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.openTarget);
+        fs::remove_all(done_);
+        fs::create_directory(done_);
+        fs::remove(watched_ / "late.txt");
+        Store(entry_.program, Sj(c.program));
+        entry_.openTarget = c.openTarget;
+        Baseline();
+        Arrive("first.txt");
+        {
+            framework::ScopedMessageBoxPresenter held(box);
+            Report();
+        }
+        EXPECT_EQ(test::FolderNames(done_), Names{"first.txt"});
+        Report();
+        EXPECT_EQ(test::FolderNames(done_), c.movedInTheEnd);
+    }
 }
 
 TEST_F(EngineTest, AListingThatCannotBeReadHoldsTheScanBack) {
