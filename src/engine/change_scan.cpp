@@ -1,5 +1,10 @@
 #include "engine/change_scan.h"
 
+#include <algorithm>
+#include <optional>
+#include <string>
+#include <vector>
+
 #include "config/data_folder.h"
 #include "config/snapshot.h"
 #include "engine/reactions.h"
@@ -35,7 +40,9 @@ bool WithListingOfRun(int entryIndex, const ScanRun& run, Use use) {
     return true;
 }
 
-void ScanFolder(int entryIndex, const config::WatchEntry& entry, const platform::Services& services,
+// True when files were left for another scan because they are still being
+// written.
+bool ScanFolder(int entryIndex, const config::WatchEntry& entry, const platform::Services& services,
                 const ScanRun& run) {
     config::FolderSnapshot listing;
     // A listing that exists but cannot be read is no reason to take every
@@ -44,7 +51,7 @@ void ScanFolder(int entryIndex, const config::WatchEntry& entry, const platform:
     bool readable = false;
     if (!WithListingOfRun(entryIndex, run, [&] { readable = config::LoadSnapshot(entryIndex, listing).readable; }) ||
         !readable) {
-        return;
+        return false;
     }
     const bool hasProgram = !config::FieldText(entry.program).empty();
     // A program, or the application that opens the file, may write into the
@@ -57,6 +64,9 @@ void ScanFolder(int entryIndex, const config::WatchEntry& entry, const platform:
     int foundFiles = 0;
     bool reacted = false;
     bool toldOfChangedFiles = false;
+    // Files that another process still writes: neither reacted to nor
+    // listed, so that a later scan, once they are closed, finds them whole.
+    std::vector<std::string> stillWritten;
     config::ListingBytes searched(listing.fileBytes());
     config::FolderFiles files(entry);
     while (const auto scanned = files.Next()) {
@@ -65,12 +75,16 @@ void ScanFolder(int entryIndex, const config::WatchEntry& entry, const platform:
             searched.Append(*scanned);
             continue;
         }
+        const auto name = text::Cp932String::FromBytes(scanned->Name());
+        if (platform::IsOpenForWriting(platform::JoinPath(config::FieldText(entry.folder), name))) {
+            stillWritten.emplace_back(scanned->Name());
+            continue;
+        }
         reacted = true;
         if (!toldOfChangedFiles) {
             NotifyUser(entry, services);
             toldOfChangedFiles = true;
         }
-        const auto name = text::Cp932String::FromBytes(scanned->Name());
         if (hasProgram) {
             RunProgram(name, entry, services);
         } else if (entry.openTarget != 0) {
@@ -103,23 +117,27 @@ void ScanFolder(int entryIndex, const config::WatchEntry& entry, const platform:
         }
     }
 
+    // Where nothing ran that writes into the folder, the comparison's search
+    // is the folder as it is: a change made during it is reported by the next
+    // scan instead of being taken in unseen. Otherwise a fresh search after
+    // the reactions: files they moved away are gone from it, and files that
+    // changed meanwhile are taken in unreported. (Both are made beside the
+    // loaded bytes, which go only afterwards.)
+    std::optional<config::ListingBytes> fresh;
     if (reacted && mayWriteIntoFolder) {
-        // A fresh search after the reactions: files they moved away are gone
-        // from it, and files that changed meanwhile are taken in unreported.
-        config::ClearSnapshot(listing);
-        WithListingOfRun(entryIndex, run, [&] {
-            TellOfListingWrite(entryIndex, config::WriteSnapshot(entryIndex, entry), services);
-        });
-    } else {
-        // Nothing ran that writes into the folder, so the comparison's search
-        // is the folder as it is: a change made during it is reported by the
-        // next scan instead of being taken in unseen. (It is made beside the
-        // loaded bytes, which go only afterwards.)
-        WithListingOfRun(entryIndex, run, [&] {
-            TellOfListingWrite(entryIndex, config::StoreListing(entryIndex, searched), services);
-        });
-        config::ClearSnapshot(listing);
+        fresh.emplace(listing.fileBytes());
+        config::FolderFiles again(entry);
+        while (const auto record = again.Next()) {
+            if (std::find(stillWritten.begin(), stillWritten.end(), record->Name()) == stillWritten.end()) {
+                fresh->Append(*record);
+            }
+        }
     }
+    WithListingOfRun(entryIndex, run, [&] {
+        TellOfListingWrite(entryIndex, config::StoreListing(entryIndex, fresh ? *fresh : searched), services);
+    });
+    config::ClearSnapshot(listing);
+    return !stillWritten.empty();
 }
 
 }  // namespace
@@ -152,15 +170,13 @@ ReportOutcome ScanForChanges(int entryIndex, const config::WatchEntry& entry, co
     if (!ReportEndsQuietInterval(entryIndex, services)) {
         return ReportOutcome::Deferred;
     }
-    ScanFolder(entryIndex, entry, services, run);
-    return ReportOutcome::Scanned;
+    return ScanFolder(entryIndex, entry, services, run) ? ReportOutcome::ScannedButFilesStillWritten
+                                                        : ReportOutcome::Scanned;
 }
 
-void ScanAfterQuietInterval(int entryIndex, const config::WatchEntry& entry, const platform::Services& services,
+bool ScanAfterQuietInterval(int entryIndex, const config::WatchEntry& entry, const platform::Services& services,
                             const ScanRun& run) {
-    if (entryIndex >= 0 && entryIndex < config::kMaxWatchEntries) {
-        ScanFolder(entryIndex, entry, services, run);
-    }
+    return entryIndex >= 0 && entryIndex < config::kMaxWatchEntries && ScanFolder(entryIndex, entry, services, run);
 }
 
 }  // namespace molvar::engine

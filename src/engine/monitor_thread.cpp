@@ -65,11 +65,13 @@ void MonitorThreadProc(int entryIndex, const MonitorContext& context) {
         if (g_bWatching == 0 || stop.IsRaised()) {
             return;
         }
-        if (wake == Wake::TimedOut) {
-            ScanAfterQuietInterval(entryIndex, context.entry, *context.services, context.run);
-            scanOwedIn.reset();
-        } else if (ScanForChanges(entryIndex, context.entry, *context.services, context.run) ==
-                   ReportOutcome::Deferred) {
+        // A timer runs only while a scan is owed: to deferred reports, or to
+        // files that were still being written.
+        const bool owed = wake == Wake::TimedOut
+                              ? ScanAfterQuietInterval(entryIndex, context.entry, *context.services, context.run)
+                              : ScanForChanges(entryIndex, context.entry, *context.services, context.run) !=
+                                    ReportOutcome::Scanned;
+        if (owed) {
             scanOwedIn = std::chrono::seconds(kSettlingSeconds);
         } else {
             scanOwedIn.reset();

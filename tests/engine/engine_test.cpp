@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <future>
 #include <map>
 #include <mutex>
@@ -314,6 +315,33 @@ TEST_F(EngineTest, FilesArrivingDuringTheReactionsAreReportedUnlessAReactionMayH
         EXPECT_EQ(test::FolderNames(done_), Names{"first.txt"});
         Report();
         EXPECT_EQ(test::FolderNames(done_), c.movedInTheEnd);
+    }
+}
+
+// A file that is still open for writing is reacted to once, whole, after
+// its writer has closed it; the files beside it are not held back.
+TEST_F(EngineTest, AFileStillBeingWrittenWaitsForItsWriterWithoutHoldingOthersBack) {
+    entry_.afterAction = config::MoveTarget;
+    for (const std::uint16_t trigger : {config::CreateOrUpdate, config::CreateRenameDelete}) {
+        SCOPED_TRACE(trigger);
+        entry_.triggerKind = trigger;
+        Baseline();
+        std::ofstream writer(watched_ / "slow.bin", std::ios::binary);
+        writer << std::string(100'000, 'a') << std::flush;
+        Arrive("beside.txt");
+        EXPECT_EQ(ReportAt(effects_.calendarTime + 10, ReportOutcome::ScannedButFilesStillWritten),
+                  Changed({"beside.txt"}));
+        writer << std::string(300'000, 'b') << std::flush;
+        EXPECT_TRUE(ScanAfterQuietInterval(0, entry_, effects_));  // still open: owes another
+        writer.close();
+        const std::size_t before = effects_.events().size();
+        EXPECT_FALSE(ScanAfterQuietInterval(0, entry_, effects_));
+        const Events all = effects_.events();
+        EXPECT_EQ(Events(all.begin() + static_cast<std::ptrdiff_t>(before), all.end()), Changed({"slow.bin"}));
+        EXPECT_EQ(fs::file_size(done_ / "slow.bin"), 400'000u);
+        EXPECT_EQ(Report(), Events{});
+        fs::remove(done_ / "slow.bin");
+        fs::remove(done_ / "beside.txt");
     }
 }
 

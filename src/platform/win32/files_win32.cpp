@@ -342,6 +342,16 @@ bool DeleteFileAt(const text::Cp932String& path) {
     return osPath && ::DeleteFileW(osPath->c_str());
 }
 
+bool IsOpenForWriting(const text::Cp932String& path) {
+    const auto osPath = OsPath(path);
+    if (!osPath) {
+        return false;
+    }
+    const UniqueHandle file(::CreateFileW(osPath->c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return !file.valid() && ::GetLastError() == ERROR_SHARING_VIOLATION;
+}
+
 bool IsSameFile(const text::Cp932String& first, const text::Cp932String& second) {
     struct Identity {
         DWORD volume;
