@@ -53,10 +53,15 @@ struct MonitorContext {
     ScansInProgress* scans = nullptr;  // may be null
 };
 
+// How often a monitor thread looks for its folder while none is at its path.
+extern std::atomic<std::chrono::milliseconds::rep> g_lookForFolderEveryMs;
+
 // The thread routine for one entry index. Reports that the settling interval
 // defers are scanned once the folder has been quiet for that interval: the
 // wait for the next report then ends with it at the latest. A folder that
-// cannot be watched is never scanned; its thread waits for the stop.
+// goes away (or was never there) is looked for at its path every
+// g_lookForFolderEveryMs until one is there; that one is watched and compared
+// with the last listing at once.
 void MonitorThreadProc(int entryIndex, const MonitorContext& context);
 
 // The change notification of a setting's folder, with the filter of its

@@ -24,6 +24,8 @@ public:
     bool IsRaised() const;
     // Blocks until the signal is raised.
     void Wait() const;
+    // Blocks until the signal is raised (true) or `limit` has passed (false).
+    bool WaitFor(std::chrono::milliseconds limit) const;
 
     struct State;
     const State& state() const { return *state_; }
@@ -53,6 +55,12 @@ public:
     // until it has passed. A folder deleted while watched reports one change
     // and then only the stop or the timeout.
     virtual Wake Wait(const StopSignal& stop, std::optional<std::chrono::milliseconds> timeout = std::nullopt) = 0;
+
+    // The folder watched is gone from its path (deleted, given another name,
+    // unmounted, unreachable): nothing more of the path is reported here,
+    // and a folder put there later needs a registration of its own. Told
+    // after the wake that reported it.
+    virtual bool Broken() const { return false; }
 };
 
 }  // namespace molvar::platform

@@ -571,6 +571,61 @@ TEST_F(EngineTest, AFolderDeletedWhileWatchedIsReportedOnceAndNeverSpins) {
     EXPECT_LE((effects_.calendarTime - clockAtStart) / 10, 2);
 }
 
+// A folder deleted, renamed away or replaced, or missing at the start: the
+// setting watches whatever folder is put at its path later, and reports
+// what that folder holds that the last listing does not.
+TEST_F(EngineTest, AFolderThatGoesAwayAndComesBackIsWatchedAgain) {
+    struct Case {
+        const char* how;
+        std::function<void(const fs::path&)> replace;
+    };
+    const Case cases[] = {
+        {"missing at the start", [](const fs::path& folder) { fs::create_directory(folder); }},
+        {"deleted and made again",
+         [](const fs::path& folder) {
+             fs::remove_all(folder);
+             fs::create_directory(folder);
+         }},
+#ifndef _WIN32
+        {"renamed away and replaced",
+         [](const fs::path& folder) {
+             fs::rename(folder, folder.string() + ".old");
+             fs::create_directory(folder);
+             test::WriteText(folder.string() + ".old/late.txt", "");  // no longer this setting's
+         }},
+        {"replaced by a link",
+         [](const fs::path& folder) {
+             fs::remove_all(folder);
+             fs::create_directory(folder.string() + ".target");
+             fs::create_directory_symlink(folder.string() + ".target", folder);
+         }},
+#endif
+    };
+    const auto every = g_lookForFolderEveryMs.exchange(20);
+    std::vector<WatchFileRecord> settings;
+    std::vector<fs::path> folders;
+    for (const Case& c : cases) {
+        folders.push_back(root_.path() / c.how);
+        if (settings.size() > 0) {
+            fs::create_directory(folders.back());
+        }
+        settings.push_back(Setting(folders.back()));
+    }
+    WriteSettings(settings);
+    auto doc = Open();
+    Events expected;
+    for (std::size_t k = 0; k < std::size(cases); ++k) {
+        cases[k].replace(folders[k]);
+        test::ArriveByCopy(folders[k] / "back.txt", "");
+        const Events changed = Changed({"back.txt"}, folders[k]);
+        expected.insert(expected.end(), changed.begin(), changed.end());
+        ASSERT_TRUE(effects_.WaitForEvents(expected.size())) << cases[k].how;
+    }
+    doc.reset();
+    g_lookForFolderEveryMs = every;
+    EXPECT_EQ(effects_.events(), expected);
+}
+
 TEST_F(EngineTest, ManyStartsAndStopsOfAHundredSettingsOnSharedFolders) {
     std::vector<WatchFileRecord> settings;
     std::vector<fs::path> folders;

@@ -117,6 +117,8 @@ public:
         return Wake::Changed;
     }
 
+    bool Broken() const override { return gone_; }
+
 private:
     win32::ChangeHandle handle_;  // closed exactly once, with this object
     std::wstring folder_;
@@ -141,6 +143,10 @@ void StopSignal::Raise() {
 bool StopSignal::IsRaised() const { return state_->raised.load(); }
 
 void StopSignal::Wait() const { WaitUnlessStopped(nullptr, *state_, std::nullopt); }
+
+bool StopSignal::WaitFor(std::chrono::milliseconds limit) const {
+    return WaitUnlessStopped(nullptr, *state_, DeadlineAfter(limit)) == WaitEnd::Stopped;
+}
 
 std::unique_ptr<ChangeNotification> ChangeNotification::Register(const text::Cp932String& folder,
                                                                  ChangeFilter filter) {
