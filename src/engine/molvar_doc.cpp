@@ -8,6 +8,8 @@
 #include "engine/monitor_thread.h"
 #include "framework/message_box.h"
 #include "framework/message_loop.h"
+#include "platform/activity.h"
+#include "platform/clock.h"
 #include "platform/files.h"
 #include "res/resource.h"
 #include "res/strings.h"
@@ -76,7 +78,14 @@ void CMolvarDoc::StartWatching() {
             TellOfListingWrite(index, config::WriteSnapshot(index, entry), services_);
         }
         MonitorContext context{entry,      std::move(change), &run->stop, ScanRun{&listingGate_, run->number},
-                               &services_, &scans_};
+                               &services_, &scans_, std::nullopt};
+        if (const auto kind = platform::FileSystemWithoutChangeReports(config::FieldText(entry.folder))) {
+            context.scanEvery = kUnreportedScanInterval;
+            platform::ReportActivity({platform::CalendarTimeNow(), index, "folder-timed",
+                                      config::FieldText(entry.folder),
+                                      std::string(*kind) + " reports no change made elsewhere: scanned every " +
+                                          std::to_string(kUnreportedScanInterval.count()) + " s as well"});
+        }
         WatchRun& owner = *run;
         ++owner.runningThreads;
         auto thread = startThread_([index, context, &owner] {

@@ -101,7 +101,7 @@ void MonitorThreadProc(int entryIndex, const MonitorContext& context) {
                              : std::nullopt;
             continue;
         }
-        const Wake wake = change->Wait(stop, scanOwedIn);
+        const Wake wake = change->Wait(stop, scanOwedIn ? scanOwedIn : context.scanEvery);
         if (wake == Wake::Stopped) {
             return;
         }
@@ -111,6 +111,9 @@ void MonitorThreadProc(int entryIndex, const MonitorContext& context) {
         }
         // A timer runs only while a scan is owed: to deferred reports, or to
         // files that were still being written.
+        // A wait that timed out is a scan owed, or the timer of a folder whose
+        // changes are not all reported; neither is a report, so neither
+        // holds back the scan of the next one.
         const bool owed = wake == Wake::TimedOut
                               ? ScanAfterQuietInterval(entryIndex, context.entry, *context.services, context.run)
                               : ScanForChanges(entryIndex, context.entry, *context.services, context.run) !=

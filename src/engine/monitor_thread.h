@@ -51,7 +51,14 @@ struct MonitorContext {
     ScanRun run;
     const platform::Services* services = nullptr;
     ScansInProgress* scans = nullptr;  // may be null
+    // For a folder whose file system reports no changes made elsewhere: the
+    // time after which a wait without a report counts as one.
+    std::optional<std::chrono::milliseconds> scanEvery;
 };
+
+// How often a folder on a file system without change reports from elsewhere
+// (NFS, CIFS, FUSE, 9p) is scanned when nothing is reported.
+inline constexpr std::chrono::seconds kUnreportedScanInterval{5};
 
 // How often a monitor thread looks for its folder while none is at its path.
 extern std::atomic<std::chrono::milliseconds::rep> g_lookForFolderEveryMs;

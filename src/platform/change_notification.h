@@ -4,8 +4,10 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <memory>
 #include <optional>
+#include <string_view>
 
 #include "text/cp932.h"
 
@@ -41,6 +43,17 @@ enum class ChangeFilter {
                      // Linux, where a write changes none, also a file
                      // written and closed or moved in
 };
+
+// The kind of file system `folder` lies on ("NFS", "FUSE", ...) when that
+// kind reports no change made by another machine or by a user-space server:
+// such a folder has to be looked at on a timer as well. Empty for the others,
+// and always on Windows, where network shares report their changes.
+std::optional<std::string_view> FileSystemWithoutChangeReports(const text::Cp932String& folder);
+
+#ifndef _WIN32
+// The same for a statfs f_type magic number.
+std::optional<std::string_view> FileSystemWithoutChangeReports(std::uint64_t fileSystemType);
+#endif
 
 class ChangeNotification {
 public:

@@ -651,24 +651,32 @@ TEST_F(EngineTest, ManyStartsAndStopsOfAHundredSettingsOnSharedFolders) {
 }
 
 // A folder's change notification and the services on a clock of the test's
-// own: reports come at the given times, each bringing a file named by its
-// time, a wait with a timeout ends once that has passed, and no real time goes
-// by. After the last report, a wait without a timeout stops. The files handed
-// to the program are noted by the time they were.
+// own: files arrive at the given times, each named by its time, reported
+// unless its time is given negative (a change made on another machine); a
+// wait with a timeout ends once that has passed, and no real time goes by.
+// After the last report, a wait without a timeout, or one beyond `endMs`,
+// stops. The files handed to the program are noted by the time they were.
 class ScriptedWatch final : public platform::ChangeNotification, public platform::Services {
 public:
-    ScriptedWatch(fs::path folder, std::vector<int> reportsAtMs)
-        : folder_(std::move(folder)), reports_(std::move(reportsAtMs)) {}
+    ScriptedWatch(fs::path folder, std::vector<int> reportsAtMs, int endMs)
+        : folder_(std::move(folder)), reports_(std::move(reportsAtMs)), endMs_(endMs) {}
 
     Wake Wait(const platform::StopSignal&, std::optional<std::chrono::milliseconds> timeout) override {
         timeouts.push_back(timeout ? std::optional(static_cast<int>(timeout->count())) : std::nullopt);
-        if (next_ < reports_.size() && (!timeout || reports_[next_] <= nowMs_ + timeout->count())) {
-            nowMs_ = reports_[next_++];
+        const int deadline = timeout ? nowMs_ + static_cast<int>(timeout->count()) : INT_MAX;
+        while (next_ < reports_.size() && std::abs(reports_[next_]) <= deadline) {
+            const int at = reports_[next_++];
+            nowMs_ = std::abs(at);
             test::WriteText(folder_ / std::to_string(nowMs_), "");
-            return Wake::Changed;
+            if (at >= 0) {
+                return Wake::Changed;
+            }
         }
-        nowMs_ += timeout ? static_cast<int>(timeout->count()) : 0;
-        return timeout ? Wake::TimedOut : Wake::Stopped;
+        if (!timeout || deadline > endMs_) {
+            return Wake::Stopped;
+        }
+        nowMs_ = deadline;
+        return Wake::TimedOut;
     }
     std::int64_t CalendarTime() const override { return 1'000'000 + nowMs_ / 1000; }
     void Sleep(std::chrono::milliseconds) const override {}
@@ -682,23 +690,33 @@ public:
 private:
     fs::path folder_;
     std::vector<int> reports_;
+    int endMs_;
     std::size_t next_ = 0;
     int nowMs_ = 0;
 };
 
-TEST(MonitorThreadTest, DeferredReportsAreScannedOnceTheFolderHasBeenQuiet) {
+TEST(MonitorThreadTest, DeferredReportsAreScannedOnceTheFolderHasBeenQuietAndUnreportedOnesOnATimer) {
     struct Timeline {
         std::vector<int> reportsAtMs;
         std::map<int, std::set<std::string>> scans;
         std::vector<std::optional<int>> timeouts;  // a timer only while a scan is owed
+        std::optional<std::chrono::milliseconds> scanEvery;  // a file system without reports from elsewhere
+        int endMs = INT_MAX;
     };
     const std::optional<int> none;
     const Timeline timelines[] = {
         // Reports less than 3 s apart: a scan at the first, one 3 s after the last.
-        {{0, 2000, 4000}, {{0, {"0"}}, {7000, {"2000", "4000"}}}, {none, none, 3000, 3000, none}},
-        {{0, 3000}, {{0, {"0"}}, {3000, {"3000"}}}, {none, none, none}},
+        {{0, 2000, 4000}, {{0, {"0"}}, {7000, {"2000", "4000"}}}, {none, none, 3000, 3000, none}, {}, INT_MAX},
+        {{0, 3000}, {{0, {"0"}}, {3000, {"3000"}}}, {none, none, none}, {}, INT_MAX},
         // The owed scan, then a report 3 s after the last one scans at once.
-        {{0, 2000, 5500}, {{0, {"0"}}, {5000, {"2000"}}, {5500, {"5500"}}}, {none, none, 3000, none, none}},
+        {{0, 2000, 5500}, {{0, {"0"}}, {5000, {"2000"}}, {5500, {"5500"}}}, {none, none, 3000, none, none}, {}, INT_MAX},
+        // On NFS: files from another machine are found by the timer, which is
+        // no report: one reported here 1 s after it is scanned at once.
+        {{0, -2000, 6000, -12000},
+         {{0, {"0"}}, {5000, {"2000"}}, {6000, {"6000"}}, {16000, {"12000"}}},
+         {5000, 5000, 5000, 5000, 5000, 5000},
+         kUnreportedScanInterval,
+         20000},
     };
     test::TempFolder root;
     const test::ScopedDataFolder dataFolder(root.path() / "data");
@@ -715,15 +733,16 @@ TEST(MonitorThreadTest, DeferredReportsAreScannedOnceTheFolderHasBeenQuiet) {
         context.entry.openTarget = 1;
         config::WriteSnapshot(0, context.entry);
         ResetLastScanTimes();
-        const auto watch = std::make_shared<ScriptedWatch>(folder, timeline.reportsAtMs);
+        const auto watch = std::make_shared<ScriptedWatch>(folder, timeline.reportsAtMs, timeline.endMs);
         context.change = watch;
+        context.scanEvery = timeline.scanEvery;
         context.stop = &stop;
         context.services = watch.get();
 
         MonitorThreadProc(0, context);
         EXPECT_EQ(watch->started, timeline.scans);
         EXPECT_EQ(watch->timeouts, timeline.timeouts);
-        EXPECT_EQ(g_lastScanTime[0], 1'000'000u + static_cast<unsigned>(timeline.reportsAtMs.back() / 1000));
+        EXPECT_EQ(g_lastScanTime[0], 1'000'000u + static_cast<unsigned>(std::ranges::max(timeline.reportsAtMs) / 1000));
     }
     g_bWatching = 0;
 }

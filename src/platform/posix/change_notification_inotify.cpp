@@ -5,6 +5,7 @@
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/inotify.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -287,6 +288,35 @@ void StopSignal::Wait() const { WaitReadable({}, state_.get()); }
 
 bool StopSignal::WaitFor(std::chrono::milliseconds limit) const {
     return WaitReadable({}, state_.get(), limit) == kStopped;
+}
+
+std::optional<std::string_view> FileSystemWithoutChangeReports(std::uint64_t fileSystemType) {
+    // statfs(2) and <linux/magic.h>: file systems whose server or other
+    // clients change files without inotify hearing of it.
+    struct Kind {
+        std::uint64_t magic;
+        std::string_view name;
+    };
+    static constexpr Kind kKinds[] = {
+        {0x6969, "NFS"},         {0x517B, "SMB"},         {0xFF534D42, "CIFS"},     {0xFE534D42, "SMB2"},
+        {0x65735546, "FUSE"},    {0x01021997, "9p"},      {0x5346414F, "AFS"},      {0x6B414653, "AFS"},
+        {0x00C36400, "Ceph"},    {0x73757245, "Coda"},    {0x0BD00BD0, "Lustre"},   {0x47504653, "GPFS"},
+    };
+    for (const Kind& kind : kKinds) {
+        if (kind.magic == fileSystemType) {
+            return kind.name;
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string_view> FileSystemWithoutChangeReports(const text::Cp932String& folder) {
+    const auto osFolder = posix::OsPath(folder);
+    struct statfs info {};
+    if (!osFolder || ::statfs(osFolder->c_str(), &info) != 0) {
+        return std::nullopt;
+    }
+    return FileSystemWithoutChangeReports(static_cast<std::uint64_t>(static_cast<std::uint32_t>(info.f_type)));
 }
 
 std::unique_ptr<ChangeNotification> ChangeNotification::Register(const text::Cp932String& folder,

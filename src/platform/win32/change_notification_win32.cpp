@@ -148,6 +148,8 @@ bool StopSignal::WaitFor(std::chrono::milliseconds limit) const {
     return WaitUnlessStopped(nullptr, *state_, DeadlineAfter(limit)) == WaitEnd::Stopped;
 }
 
+std::optional<std::string_view> FileSystemWithoutChangeReports(const text::Cp932String&) { return std::nullopt; }
+
 std::unique_ptr<ChangeNotification> ChangeNotification::Register(const text::Cp932String& folder,
                                                                  ChangeFilter filter) {
     auto osFolder = win32::OsPath(folder);
