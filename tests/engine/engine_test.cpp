@@ -9,6 +9,7 @@
 #include <mutex>
 #include <set>
 #include <thread>
+#include <tuple>
 
 #include "config/snapshot.h"
 #include "engine/change_scan.h"
@@ -274,47 +275,31 @@ TEST_F(EngineTest, AScanWithoutReactionsStoresWhatItComparedAndRewritesNothingUn
     EXPECT_TRUE(fs::exists(listing));
 }
 
-TEST_F(EngineTest, WithoutAProgramTheFileIsOpenedOrLeftToAfterProcessing) {
-    Store(entry_.program, text::Cp932String());
-    Baseline();
-    test::WriteText(watched_ / "a.txt", "a");
-    EXPECT_EQ(Report(), (Events{Told(), "shell-open:" + test::Utf8(watched_ / "a.txt"), "sleep:1000"}));
-
-    entry_.openTarget = 0;
-    entry_.afterAction = config::MoveTarget;
-    test::WriteText(watched_ / "b.txt", "b");
-    EXPECT_EQ(Report(), (Events{Told()}));
-    EXPECT_EQ(test::FolderNames(done_), (Names{"b.txt"}));
-}
-
 // What arrives while the reactions run is taken in unreported only where a
 // reaction may write into the folder (a program, or the file opened).
 TEST_F(EngineTest, FilesArrivingDuringTheReactionsAreReportedUnlessAReactionMayHaveWrittenThem) {
-    struct Case {
-        const char8_t* program;
-        std::uint16_t openTarget;
-        Names movedInTheEnd;
-    };
-    const Case cases[] = {
-        {u8"", 0, {"first.txt", "late.txt"}}, {u8"", 1, {"first.txt"}}, {u8"conv", 0, {"first.txt"}}};
+    const std::string first = test::Utf8(watched_ / "first.txt");
+    const std::tuple<const char8_t*, std::uint16_t, Events, Names> cases[] = {
+        {u8"", 0, {}, {"first.txt", "late.txt"}},
+        {u8"", 1, {"shell-open:" + first, "sleep:1000"}, {"first.txt"}},
+        {u8"conv", 0, {"shell-run:conv|(none)"}, {"first.txt"}}};
     entry_.afterAction = config::MoveTarget;
     BoxMeanwhile box([this] { Arrive("late.txt"); });
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.openTarget);
+    for (const auto& [program, openTarget, reactions, movedInTheEnd] : cases) {
+        SCOPED_TRACE(openTarget);
         fs::remove_all(done_);
         fs::create_directory(done_);
         fs::remove(watched_ / "late.txt");
-        Store(entry_.program, Sj(c.program));
-        entry_.openTarget = c.openTarget;
+        Store(entry_.program, Sj(program));
+        entry_.openTarget = openTarget;
         Baseline();
         Arrive("first.txt");
         {
             framework::ScopedMessageBoxPresenter held(box);
-            Report();
+            EXPECT_EQ(Report(), reactions);
         }
-        EXPECT_EQ(test::FolderNames(done_), Names{"first.txt"});
         Report();
-        EXPECT_EQ(test::FolderNames(done_), c.movedInTheEnd);
+        EXPECT_EQ(test::FolderNames(done_), movedInTheEnd);
     }
 }
 
@@ -322,8 +307,13 @@ TEST_F(EngineTest, FilesArrivingDuringTheReactionsAreReportedUnlessAReactionMayH
 // its writer has closed it; the files beside it are not held back.
 TEST_F(EngineTest, AFileStillBeingWrittenWaitsForItsWriterWithoutHoldingOthersBack) {
     entry_.afterAction = config::MoveTarget;
+    const auto owedScan = [this](bool owesAnother) {
+        const std::size_t before = effects_.events().size();
+        EXPECT_EQ(ScanAfterQuietInterval(0, entry_, effects_), owesAnother);
+        const Events all = effects_.events();
+        return Events(all.begin() + static_cast<std::ptrdiff_t>(before), all.end());
+    };
     for (const std::uint16_t trigger : {config::CreateOrUpdate, config::CreateRenameDelete}) {
-        SCOPED_TRACE(trigger);
         entry_.triggerKind = trigger;
         Baseline();
         std::ofstream writer(watched_ / "slow.bin", std::ios::binary);
@@ -332,26 +322,14 @@ TEST_F(EngineTest, AFileStillBeingWrittenWaitsForItsWriterWithoutHoldingOthersBa
         EXPECT_EQ(ReportAt(effects_.calendarTime + 10, ReportOutcome::ScannedButFilesStillWritten),
                   Changed({"beside.txt"}));
         writer << std::string(300'000, 'b') << std::flush;
-        EXPECT_TRUE(ScanAfterQuietInterval(0, entry_, effects_));  // still open: owes another
+        EXPECT_EQ(owedScan(true), Events{});
         writer.close();
-        const std::size_t before = effects_.events().size();
-        EXPECT_FALSE(ScanAfterQuietInterval(0, entry_, effects_));
-        const Events all = effects_.events();
-        EXPECT_EQ(Events(all.begin() + static_cast<std::ptrdiff_t>(before), all.end()), Changed({"slow.bin"}));
+        EXPECT_EQ(owedScan(false), Changed({"slow.bin"}));
         EXPECT_EQ(fs::file_size(done_ / "slow.bin"), 400'000u);
         EXPECT_EQ(Report(), Events{});
-        fs::remove(done_ / "slow.bin");
-        fs::remove(done_ / "beside.txt");
+        fs::remove_all(done_);
+        fs::create_directory(done_);
     }
-}
-
-TEST_F(EngineTest, AListingThatCannotBeReadHoldsTheScanBack) {
-    test::WriteText(watched_ / "a.txt", "a");
-    entry_.afterAction = config::MoveTarget;
-    fs::create_directory(dataFolder_.ListingFile(0));
-    // Taken for empty, it would report and move every file of the folder.
-    EXPECT_EQ(Report(), Events{});
-    EXPECT_TRUE(fs::exists(watched_ / "a.txt"));
 }
 
 // A disk that is full, or a listing file that may not be written: the
@@ -546,53 +524,17 @@ TEST_F(EngineTest, AThreadThatCannotBeCreatedStopsTheStartWithAMessage) {
     EXPECT_TRUE(Enabled(*doc, res::ID_WATCH_STOP));
 }
 
-TEST_F(EngineTest, AFolderDeletedWhileWatchedIsReportedOnceAndNeverSpins) {
-    const fs::path gone = Folder("gone");
-    test::WriteText(gone / "x.txt", "x");
-    WatchFileRecord setting = Setting(gone);
-    setting.entry.triggerKind = config::CreateRenameDelete;
-    WriteSettings({Setting(root_.path() / "never-there"), setting});
-    HeldMessageBox box;
-    framework::ScopedMessageBoxPresenter held(box);
-    auto doc = Open();
-    const std::int64_t clockAtStart = effects_.calendarTime;
-
-    fs::remove(gone / "x.txt");
-    // The scan has listed the folder when it shows its notice. (Wine, unlike
-    // Windows, refuses to remove a folder while a search lists it.)
-    ASSERT_TRUE(box.WaitUntilShown());
-    fs::remove(gone);
-    box.Close();
-    ASSERT_TRUE(effects_.WaitForEvents(2));
-    EXPECT_EQ(effects_.events(), (Events{"shell-run:conv|(none)", "sleep:1000"}));
-    doc.reset();
-    // One report for the file and one for the folder at the most: the
-    // thread waited for the stop instead of scanning on and on.
-    EXPECT_LE((effects_.calendarTime - clockAtStart) / 10, 2);
-}
-
 // A folder deleted, renamed away or replaced, or missing at the start: the
-// setting watches whatever folder is put at its path later, and reports
-// what that folder holds that the last listing does not.
+// setting watches whatever folder is put at its path later (looking for it
+// only while it is missing: never spinning), and reports what that folder
+// holds that the last listing does not.
 TEST_F(EngineTest, AFolderThatGoesAwayAndComesBackIsWatchedAgain) {
-    struct Case {
-        const char* how;
-        std::function<void(const fs::path&)> replace;
-    };
-    const Case cases[] = {
+    const std::pair<const char*, std::function<void(const fs::path&)>> cases[] = {
         {"missing at the start", [](const fs::path& folder) { fs::create_directory(folder); }},
-        {"deleted and made again",
-         [](const fs::path& folder) {
-             fs::remove_all(folder);
-             fs::create_directory(folder);
-         }},
+        {"deleted and made again", [](const fs::path& folder) { fs::remove_all(folder), fs::create_directory(folder); }},
 #ifndef _WIN32
         {"renamed away and replaced",
-         [](const fs::path& folder) {
-             fs::rename(folder, folder.string() + ".old");
-             fs::create_directory(folder);
-             test::WriteText(folder.string() + ".old/late.txt", "");  // no longer this setting's
-         }},
+         [](const fs::path& folder) { fs::rename(folder, folder.string() + ".old"), fs::create_directory(folder); }},
         {"replaced by a link",
          [](const fs::path& folder) {
              fs::remove_all(folder);
@@ -603,27 +545,24 @@ TEST_F(EngineTest, AFolderThatGoesAwayAndComesBackIsWatchedAgain) {
     };
     const auto every = g_lookForFolderEveryMs.exchange(20);
     std::vector<WatchFileRecord> settings;
-    std::vector<fs::path> folders;
-    for (const Case& c : cases) {
-        folders.push_back(root_.path() / c.how);
-        if (settings.size() > 0) {
-            fs::create_directory(folders.back());
-        }
-        settings.push_back(Setting(folders.back()));
+    for (const auto& [how, replace] : cases) {
+        settings.push_back(Setting(settings.empty() ? root_.path() / how : Folder(how)));
     }
     WriteSettings(settings);
     auto doc = Open();
+    const std::int64_t clockAtStart = effects_.calendarTime;
     Events expected;
-    for (std::size_t k = 0; k < std::size(cases); ++k) {
-        cases[k].replace(folders[k]);
-        test::ArriveByCopy(folders[k] / "back.txt", "");
-        const Events changed = Changed({"back.txt"}, folders[k]);
+    for (const auto& [how, replace] : cases) {
+        replace(root_.path() / how);
+        test::ArriveByCopy(root_.path() / how / "back.txt", "");
+        const Events changed = Changed({"back.txt"}, root_.path() / how);
         expected.insert(expected.end(), changed.begin(), changed.end());
-        ASSERT_TRUE(effects_.WaitForEvents(expected.size())) << cases[k].how;
+        ASSERT_TRUE(effects_.WaitForEvents(expected.size())) << how;
     }
     doc.reset();
     g_lookForFolderEveryMs = every;
     EXPECT_EQ(effects_.events(), expected);
+    EXPECT_LE((effects_.calendarTime - clockAtStart) / 10, static_cast<std::int64_t>(3 * std::size(cases)));
 }
 
 TEST_F(EngineTest, ManyStartsAndStopsOfAHundredSettingsOnSharedFolders) {

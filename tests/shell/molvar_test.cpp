@@ -262,12 +262,9 @@ TEST_F(MolvarTest, WithADisplayThatCannotBeOpenedRunsWithoutATrayAndQuitsOnReque
 // the program; and end requests that keep coming while the end is under way
 // all go the quit's way.
 TEST_F(MolvarTest, AStandardErrorNobodyReadsAndRepeatedEndRequestsEndItAsTheQuitDoes) {
-    config::WatchFileRecord setting;
-    setting.running = 1;
-    test::Store(setting.entry.folder, SjPath(watched_));
-    test::Store(setting.entry.program, SjPath(test::RecordArgsProgram()));
-    setting.entry.openTarget = setting.entry.waitForExit = setting.entry.showMessage = 1;
-    test::WriteBytes(dataFolder_ / "obsdat" / "dirinfo.dat", test::BytesOfRecords(std::vector{setting}));
+    std::vector<std::uint8_t> settings = test::ReadBytes(dataFolder_ / "obsdat" / "dirinfo.dat");
+    settings[config::record_layout::showMessage.offset] = 1;
+    test::WriteBytes(dataFolder_ / "obsdat" / "dirinfo.dat", settings);
     int pipeFds[2];
     ASSERT_EQ(::pipe(pipeFds), 0);
     test::ArriveByCopy(watched_ / "a.csv", "0");
@@ -284,21 +281,6 @@ TEST_F(MolvarTest, AStandardErrorNobodyReadsAndRepeatedEndRequestsEndItAsTheQuit
     Quit(copy);
     EXPECT_EQ(ExitStatus(copy), 0);
     fs::remove(root_.path() / "hold");
-}
-
-// A data folder that cannot hold the lock file (here a file in its place)
-// still lets only one copy run.
-TEST_F(MolvarTest, OneCopyRunsWhereTheDataFolderCannotHoldTheLock) {
-    fs::remove_all(dataFolder_);
-    test::WriteText(dataFolder_, "");
-    const Process copies[] = {Start(), Start()};
-    int status = 0;
-    const pid_t ended = ::waitpid(-1, &status, 0);
-    EXPECT_TRUE(ended == copies[0] || ended == copies[1]);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-    const Process running = ended == copies[0] ? copies[1] : copies[0];
-    Quit(running);
-    EXPECT_EQ(ExitStatus(running), 0);
 }
 #endif
 
