@@ -102,8 +102,12 @@ protected:
     Events Report() { return ReportAt(effects_.calendarTime + 10); }
     Events ReportAt(std::int64_t time, ReportOutcome expected = ReportOutcome::Scanned) {
         effects_.calendarTime = time;
+        return During([&] { EXPECT_EQ(ScanForChanges(0, entry_, effects_), expected) << "report at " << time; });
+    }
+    // What the engine does to the user while `act` runs.
+    Events During(const std::function<void()>& act) {
         const std::size_t before = effects_.events().size();
-        EXPECT_EQ(ScanForChanges(0, entry_, effects_), expected) << "report at " << time;
+        act();
         const Events all = effects_.events();
         return Events(all.begin() + static_cast<std::ptrdiff_t>(before), all.end());
     }
@@ -308,10 +312,7 @@ TEST_F(EngineTest, FilesArrivingDuringTheReactionsAreReportedUnlessAReactionMayH
 TEST_F(EngineTest, AFileStillBeingWrittenWaitsForItsWriterWithoutHoldingOthersBack) {
     entry_.afterAction = config::MoveTarget;
     const auto owedScan = [this](bool owesAnother) {
-        const std::size_t before = effects_.events().size();
-        EXPECT_EQ(ScanAfterQuietInterval(0, entry_, effects_), owesAnother);
-        const Events all = effects_.events();
-        return Events(all.begin() + static_cast<std::ptrdiff_t>(before), all.end());
+        return During([&] { EXPECT_EQ(ScanAfterQuietInterval(0, entry_, effects_), owesAnother); });
     };
     for (const std::uint16_t trigger : {config::CreateOrUpdate, config::CreateRenameDelete}) {
         entry_.triggerKind = trigger;

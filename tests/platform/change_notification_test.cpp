@@ -72,20 +72,6 @@ TEST_F(ChangeNotificationTest, OnlyAFolderThatExistsCanBeWatched) {
     }
 }
 
-// Folders on these are scanned on a timer as well; the local disk of the
-// test is none of them, and Windows never needs the timer.
-TEST_F(ChangeNotificationTest, FileSystemsThatReportNoChangeMadeElsewhereAreNamed) {
-    EXPECT_EQ(FileSystemWithoutChangeReports(SjPath(folder_)), std::nullopt);
-#ifndef _WIN32
-    const std::pair<std::uint64_t, std::optional<std::string_view>> kinds[] = {
-        {0x6969, "NFS"},  {0xFF534D42, "CIFS"}, {0xFE534D42, "SMB2"},  {0x65735546, "FUSE"},
-        {0x01021997, "9p"}, {0xEF53, std::nullopt} /* ext4 */, {0x01021994, std::nullopt} /* tmpfs */};
-    for (const auto& [type, name] : kinds) {
-        EXPECT_EQ(FileSystemWithoutChangeReports(type), name) << std::hex << type;
-    }
-#endif
-}
-
 #ifdef __linux__
 // The per-user limit on inotify instances is small and shared with every
 // other program: all folders share one.

@@ -117,6 +117,7 @@ TEST(Win32ChangeNotificationTest, AFolderMovedAwayWakesOnceAndThenOnlyForTheStop
     StopSignal stop;
     WriteText(moved / "a.txt", "a");
     EXPECT_EQ(names->Wait(stop), ChangeNotification::Wake::Changed);
+    EXPECT_TRUE(names->Broken());  // the setting looks for its path again
     WriteText(moved / "b.txt", "b");
     EXPECT_EQ(names->Wait(stop, std::chrono::milliseconds(300)), ChangeNotification::Wake::TimedOut);
     stop.Raise();
