@@ -65,20 +65,6 @@ private:
     std::shared_future<void> closed_ = close_.get_future().share();
 };
 
-// A message box answered at once, while which `meanwhile` runs: files that
-// arrive while a user reads the box.
-class BoxMeanwhile final : public framework::MessageBoxPresenter {
-public:
-    explicit BoxMeanwhile(std::function<void()> meanwhile) : meanwhile_(std::move(meanwhile)) {}
-    int Present(const text::Cp932String&, unsigned) override {
-        meanwhile_();
-        return IDOK;
-    }
-
-private:
-    std::function<void()> meanwhile_;
-};
-
 class EngineTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -284,11 +270,10 @@ TEST_F(EngineTest, AScanWithoutReactionsStoresWhatItComparedAndRewritesNothingUn
 TEST_F(EngineTest, FilesArrivingDuringTheReactionsAreReportedUnlessAReactionMayHaveWrittenThem) {
     const std::string first = test::Utf8(watched_ / "first.txt");
     const std::tuple<const char8_t*, std::uint16_t, Events, Names> cases[] = {
-        {u8"", 0, {}, {"first.txt", "late.txt"}},
-        {u8"", 1, {"shell-open:" + first, "sleep:1000"}, {"first.txt"}},
-        {u8"conv", 0, {"shell-run:conv|(none)"}, {"first.txt"}}};
+        {u8"", 0, {Told()}, {"first.txt", "late.txt"}},
+        {u8"", 1, {Told(), "shell-open:" + first, "sleep:1000"}, {"first.txt"}},
+        {u8"conv", 0, {Told(), "shell-run:conv|(none)"}, {"first.txt"}}};
     entry_.afterAction = config::MoveTarget;
-    BoxMeanwhile box([this] { Arrive("late.txt"); });
     for (const auto& [program, openTarget, reactions, movedInTheEnd] : cases) {
         SCOPED_TRACE(openTarget);
         fs::remove_all(done_);
@@ -298,10 +283,9 @@ TEST_F(EngineTest, FilesArrivingDuringTheReactionsAreReportedUnlessAReactionMayH
         entry_.openTarget = openTarget;
         Baseline();
         Arrive("first.txt");
-        {
-            framework::ScopedMessageBoxPresenter held(box);
-            EXPECT_EQ(Report(), reactions);
-        }
+        effects_.whileShown = [this] { Arrive("late.txt"); };
+        EXPECT_EQ(Report(), reactions);
+        effects_.whileShown = nullptr;
         Report();
         EXPECT_EQ(test::FolderNames(done_), movedInTheEnd);
     }
