@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "config/data_folder.h"
+#include "config/settings_file.h"
 #include "platform/clock.h"
 #include "platform/files.h"
 
@@ -14,6 +15,32 @@ namespace layout = snapshot_layout;
 
 // Far beyond any real folder; only keeps a damaged file from taking all memory.
 constexpr std::size_t kMaxListingRecords = 4'000'000;
+
+// A listing that its file could not take, per entry index, with the path it
+// belongs to (a listing of another data folder is none of this one's). Used
+// only by the one who holds the index's listing.
+struct KeptListing {
+    text::Cp932String path;
+    std::vector<std::uint8_t> bytes;
+};
+std::array<std::optional<KeptListing>, kMaxWatchEntries> g_keptListings;
+
+std::optional<KeptListing>* KeptSlot(int entryIndex) {
+    if (entryIndex < 0 || entryIndex >= kMaxWatchEntries) {
+        return nullptr;
+    }
+    return &g_keptListings[static_cast<std::size_t>(entryIndex)];
+}
+
+// The listing of an index as a scan compares with it: the one kept in
+// memory, else the file's.
+platform::FileHead ReadListing(int entryIndex) {
+    const text::Cp932String path = ListingFilePath(entryIndex);
+    if (const auto* kept = KeptSlot(entryIndex); kept != nullptr && *kept && (*kept)->path == path) {
+        return platform::FileHead{platform::ReadStatus::Read, (*kept)->bytes};
+    }
+    return platform::ReadFileHead(path, kMaxListingRecords * SnapshotRecord::kSize);
+}
 
 std::uint32_t ReadUint32(std::span<const std::uint8_t, SnapshotRecord::kSize> bytes, FieldSpan field) {
     static_assert(sizeof(std::uint32_t) == 4);
@@ -142,8 +169,7 @@ std::optional<SnapshotRecord> FolderFiles::Next() {
 }
 
 SnapshotLoad LoadSnapshot(int entryIndex, FolderSnapshot& snapshot) {
-    platform::FileHead file =
-        platform::ReadFileHead(ListingFilePath(entryIndex), kMaxListingRecords * SnapshotRecord::kSize);
+    platform::FileHead file = ReadListing(entryIndex);
     SnapshotLoad load;
     if (file.status == platform::ReadStatus::Unreadable) {
         load.readable = false;
@@ -272,24 +298,37 @@ std::span<const std::uint8_t> ListingBytes::bytes() const {
     return current_ ? current_->first(size_) : std::span<const std::uint8_t>();
 }
 
-void WriteSnapshot(int entryIndex, const WatchEntry& entry) {
-    const platform::FileHead current =
-        platform::ReadFileHead(ListingFilePath(entryIndex), kMaxListingRecords * SnapshotRecord::kSize);
+ListingWrite WriteSnapshot(int entryIndex, const WatchEntry& entry) {
+    const platform::FileHead current = ReadListing(entryIndex);
     ListingBytes listing(current.status == platform::ReadStatus::Read ? std::optional(std::span(current.bytes))
                                                                       : std::nullopt);
     FolderFiles files(entry);
     while (const auto record = files.Next()) {
         listing.Append(*record);
     }
-    StoreListing(entryIndex, listing);
+    return StoreListing(entryIndex, listing);
 }
 
-void StoreListing(int entryIndex, const ListingBytes& listing) {
+ListingWrite StoreListing(int entryIndex, const ListingBytes& listing) {
+    const text::Cp932String path = ListingFilePath(entryIndex);
+    std::optional<KeptListing>* kept = KeptSlot(entryIndex);
+    const bool wasKept = kept != nullptr && *kept && (*kept)->path == path;
     // Most scans find the folder as listed: a file that holds the new listing
     // already is left alone, sparing the disk a rewrite of the whole listing.
-    if (!listing.HeldByCurrent()) {
-        platform::ReplaceFileAtomically(ListingFilePath(entryIndex), listing.bytes());
+    if (!wasKept && listing.HeldByCurrent()) {
+        return ListingWrite::Stored;
     }
+    if (platform::ReplaceFileAtomically(path, listing.bytes()) == platform::WriteStatus::Written) {
+        if (kept != nullptr) {
+            kept->reset();
+        }
+        return wasKept ? ListingWrite::WrittenAgain : ListingWrite::Stored;
+    }
+    if (kept != nullptr) {
+        const std::span<const std::uint8_t> bytes = listing.bytes();
+        *kept = KeptListing{path, std::vector<std::uint8_t>(bytes.begin(), bytes.end())};
+    }
+    return wasKept ? ListingWrite::StillKeptInMemory : ListingWrite::NowKeptInMemory;
 }
 
 }  // namespace molvar::config

@@ -166,13 +166,23 @@ private:
     std::vector<std::uint8_t> bytes_;
 };
 
+// What became of a listing that was stored.
+enum class ListingWrite {
+    Stored,             // the file holds it
+    NowKeptInMemory,    // the file could not be written (disk full, no permission)
+    StillKeptInMemory,  // nor could it be this time
+    WrittenAgain,       // the file holds it again after it had been kept in memory
+};
+
 // Lists the setting's folder and replaces the listing of its entry index as a
-// whole; a file that already holds that listing is left alone. When the file
-// cannot be written the old listing stays as it was; nobody is told.
-void WriteSnapshot(int entryIndex, const WatchEntry& entry);
+// whole; a file that already holds that listing is left alone. A listing the
+// file cannot take is kept in memory: LoadSnapshot gives it instead of the
+// stale file, so that a full disk never has the same file reacted to twice,
+// and the file is written once writing works again.
+ListingWrite WriteSnapshot(int entryIndex, const WatchEntry& entry);
 
 // Replaces the listing of an entry index with `listing` as WriteSnapshot
 // does: not at all when the file holds it already.
-void StoreListing(int entryIndex, const ListingBytes& listing);
+ListingWrite StoreListing(int entryIndex, const ListingBytes& listing);
 
 }  // namespace molvar::config

@@ -1,7 +1,16 @@
 #include "engine/change_scan.h"
 
+#include <algorithm>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "config/data_folder.h"
 #include "config/snapshot.h"
 #include "engine/reactions.h"
+#include "platform/activity.h"
+#include "platform/files.h"
+#include "platform/paths.h"
 
 namespace molvar::engine {
 namespace {
@@ -31,7 +40,9 @@ bool WithListingOfRun(int entryIndex, const ScanRun& run, Use use) {
     return true;
 }
 
-void ScanFolder(int entryIndex, const config::WatchEntry& entry, const platform::Services& services,
+// True when files were left for another scan because they are still being
+// written.
+bool ScanFolder(int entryIndex, const config::WatchEntry& entry, const platform::Services& services,
                 const ScanRun& run) {
     config::FolderSnapshot listing;
     // A listing that exists but cannot be read is no reason to take every
@@ -40,19 +51,33 @@ void ScanFolder(int entryIndex, const config::WatchEntry& entry, const platform:
     bool readable = false;
     if (!WithListingOfRun(entryIndex, run, [&] { readable = config::LoadSnapshot(entryIndex, listing).readable; }) ||
         !readable) {
-        return;
+        return false;
     }
     const bool hasProgram = !config::FieldText(entry.program).empty();
+    // A program, or the application that opens the file, may write into the
+    // folder: the listing is then searched afresh after the reactions, so
+    // that the setting does not feed on its own output. A message, a sound
+    // and a move write nothing there, and the listing stays the comparison's:
+    // what arrives meanwhile (while a message box waits) is reported next.
+    const bool mayWriteIntoFolder = hasProgram || entry.openTarget != 0;
 
     int foundFiles = 0;
     bool reacted = false;
     bool toldOfChangedFiles = false;
+    // Files that another process still writes: neither reacted to nor
+    // listed, so that a later scan, once they are closed, finds them whole.
+    std::vector<std::string> stillWritten;
     config::ListingBytes searched(listing.fileBytes());
     config::FolderFiles files(entry);
     while (const auto scanned = files.Next()) {
         ++foundFiles;
-        searched.Append(*scanned);
         if (config::MatchFile(listing, *scanned) == config::SnapshotMatch::Unchanged) {
+            searched.Append(*scanned);
+            continue;
+        }
+        const auto name = text::Cp932String::FromBytes(scanned->Name());
+        if (platform::IsOpenForWriting(platform::JoinPath(config::FieldText(entry.folder), name))) {
+            stillWritten.emplace_back(scanned->Name());
             continue;
         }
         reacted = true;
@@ -63,18 +88,22 @@ void ScanFolder(int entryIndex, const config::WatchEntry& entry, const platform:
         // The program's end wins over what the scan still meant to do; its
         // listing stays as it was.
         if (run.Ending()) {
-            return;
+            return false;
         }
-        const auto name = text::Cp932String::FromBytes(scanned->Name());
         if (hasProgram) {
             RunProgram(name, entry, services);
         } else if (entry.openTarget != 0) {
             OpenTargetFile(name, entry, services);
         }
         if (run.Ending()) {
-            return;
+            return false;
         }
         AfterProcess(name, entry, services);
+        // A file moved away is gone from the listing.
+        if (entry.afterAction != config::MoveTarget ||
+            platform::PathExists(platform::JoinPath(config::FieldText(entry.folder), name))) {
+            searched.Append(*scanned);
+        }
     }
 
     // A vanished file is looked for only when fewer files were found than
@@ -91,7 +120,7 @@ void ScanFolder(int entryIndex, const config::WatchEntry& entry, const platform:
                 toldOfVanishedFiles = true;
             }
             if (run.Ending()) {
-                return;
+                return false;
             }
             if (hasProgram) {
                 RunProgram(std::nullopt, entry, services);
@@ -99,24 +128,44 @@ void ScanFolder(int entryIndex, const config::WatchEntry& entry, const platform:
         }
     }
 
-    if (reacted) {
-        // A fresh search after the reactions: files they moved away are gone
-        // from it, and files that changed meanwhile are taken in unreported.
-        config::ClearSnapshot(listing);
-        WithListingOfRun(entryIndex, run, [&] { config::WriteSnapshot(entryIndex, entry); });
-    } else {
-        // Nothing ran, so the comparison's search is the folder as it is: a
-        // change made during it is reported by the next scan instead of
-        // being taken in unseen. (It is made beside the loaded bytes, which
-        // go only afterwards.)
-        WithListingOfRun(entryIndex, run, [&] { config::StoreListing(entryIndex, searched); });
-        config::ClearSnapshot(listing);
+    // Where nothing ran that writes into the folder, the comparison's search
+    // is the folder as it is: a change made during it is reported by the next
+    // scan instead of being taken in unseen. Otherwise a fresh search after
+    // the reactions: files they moved away are gone from it, and files that
+    // changed meanwhile are taken in unreported. (Both are made beside the
+    // loaded bytes, which go only afterwards.)
+    std::optional<config::ListingBytes> fresh;
+    if (reacted && mayWriteIntoFolder) {
+        fresh.emplace(listing.fileBytes());
+        config::FolderFiles again(entry);
+        while (const auto record = again.Next()) {
+            if (std::find(stillWritten.begin(), stillWritten.end(), record->Name()) == stillWritten.end()) {
+                fresh->Append(*record);
+            }
+        }
     }
+    WithListingOfRun(entryIndex, run, [&] {
+        TellOfListingWrite(entryIndex, config::StoreListing(entryIndex, fresh ? *fresh : searched), services);
+    });
+    config::ClearSnapshot(listing);
+    return !stillWritten.empty();
 }
 
 }  // namespace
 
 std::array<std::atomic<std::uint32_t>, config::kMaxWatchEntries> g_lastScanTime{};
+
+void TellOfListingWrite(int entryIndex, config::ListingWrite write, const platform::Services& services) {
+    using config::ListingWrite;
+    if (write != ListingWrite::NowKeptInMemory && write != ListingWrite::WrittenAgain) {
+        return;
+    }
+    const bool kept = write == ListingWrite::NowKeptInMemory;
+    platform::ReportActivity({services.CalendarTime(), entryIndex, kept ? "listing-kept" : "listing-written",
+                              config::ListingFilePath(entryIndex),
+                              kept ? "cannot be written; kept in memory, the next scan compares with it"
+                                   : "written again"});
+}
 
 void ResetLastScanTimes() {
     for (auto& time : g_lastScanTime) {
@@ -132,15 +181,13 @@ ReportOutcome ScanForChanges(int entryIndex, const config::WatchEntry& entry, co
     if (!ReportEndsQuietInterval(entryIndex, services)) {
         return ReportOutcome::Deferred;
     }
-    ScanFolder(entryIndex, entry, services, run);
-    return ReportOutcome::Scanned;
+    return ScanFolder(entryIndex, entry, services, run) ? ReportOutcome::ScannedButFilesStillWritten
+                                                        : ReportOutcome::Scanned;
 }
 
-void ScanAfterQuietInterval(int entryIndex, const config::WatchEntry& entry, const platform::Services& services,
+bool ScanAfterQuietInterval(int entryIndex, const config::WatchEntry& entry, const platform::Services& services,
                             const ScanRun& run) {
-    if (entryIndex >= 0 && entryIndex < config::kMaxWatchEntries) {
-        ScanFolder(entryIndex, entry, services, run);
-    }
+    return entryIndex >= 0 && entryIndex < config::kMaxWatchEntries && ScanFolder(entryIndex, entry, services, run);
 }
 
 }  // namespace molvar::engine

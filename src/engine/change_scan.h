@@ -10,6 +10,7 @@
 #include <mutex>
 
 #include "config/settings_file.h"
+#include "config/snapshot.h"
 #include "config/watch_record.h"
 #include "platform/services.h"
 
@@ -61,6 +62,8 @@ enum class ReportOutcome {
     Scanned,   // the report came after a quiet interval: the folder was scanned
     Deferred,  // the report came within the interval: a scan is owed once it has been
                // quiet for kSettlingSeconds (ScanAfterQuietInterval)
+    ScannedButFilesStillWritten,  // scanned, but files that another process still
+                                  // writes wait for a scan kSettlingSeconds later
 };
 
 // One change report for the setting in slot `entryIndex`. The first report
@@ -69,9 +72,14 @@ enum class ReportOutcome {
 ReportOutcome ScanForChanges(int entryIndex, const config::WatchEntry& entry, const platform::Services& services,
                              const ScanRun& run = {});
 
-// The scan owed to deferred reports, once no report has come for the settling
-// interval. It is no report itself: the time of the last report stays.
-void ScanAfterQuietInterval(int entryIndex, const config::WatchEntry& entry, const platform::Services& services,
+// The scan owed to deferred reports or to files still being written, once no
+// report has come for the settling interval. It is no report itself: the time
+// of the last report stays. True when files still being written owe another.
+bool ScanAfterQuietInterval(int entryIndex, const config::WatchEntry& entry, const platform::Services& services,
                             const ScanRun& run = {});
+
+// Tells the activity of a listing that its file could not take, and of one
+// written again afterwards; a listing stored as ever is no news.
+void TellOfListingWrite(int entryIndex, config::ListingWrite write, const platform::Services& services);
 
 }  // namespace molvar::engine

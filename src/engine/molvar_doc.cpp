@@ -8,6 +8,9 @@
 #include "engine/monitor_thread.h"
 #include "framework/message_box.h"
 #include "framework/message_loop.h"
+#include "platform/activity.h"
+#include "platform/clock.h"
+#include "platform/files.h"
 #include "res/resource.h"
 #include "res/strings.h"
 
@@ -78,17 +81,30 @@ void CMolvarDoc::StartWatching() {
     listingGate_.BeginRun(run->number);
     for (int index = 0; index < m_entryCount; ++index) {
         const config::WatchEntry& entry = m_watchTable[static_cast<std::size_t>(index)];
+        if (entry.afterAction == config::MoveTarget) {
+            // What a move across file systems left there when its process
+            // was killed half-way.
+            platform::RemoveAbandonedTemporaryFiles(config::FieldText(entry.moveFolder));
+        }
         std::shared_ptr<platform::ChangeNotification> change = RegisterChangeNotification(entry);
         {
             std::lock_guard lock(listingGate_.LockOf(index));
-            config::WriteSnapshot(index, entry);
+            TellOfListingWrite(index, config::WriteSnapshot(index, entry), services_);
         }
         MonitorContext context{entry,
                                std::move(change),
                                &run->stop,
                                ScanRun{&listingGate_, run->number, &ending_},
                                &services_,
-                               &scans_};
+                               &scans_,
+                               std::nullopt};
+        if (const auto kind = platform::FileSystemWithoutChangeReports(config::FieldText(entry.folder))) {
+            context.scanEvery = kUnreportedScanInterval;
+            platform::ReportActivity({platform::CalendarTimeNow(), index, "folder-timed",
+                                      config::FieldText(entry.folder),
+                                      std::string(*kind) + " reports no change made elsewhere: scanned every " +
+                                          std::to_string(kUnreportedScanInterval.count()) + " s as well"});
+        }
         WatchRun& owner = *run;
         ++owner.runningThreads;
         auto thread = startThread_([index, context, run, shared = shared_] {

@@ -1,5 +1,10 @@
 #include "engine/monitor_thread.h"
 
+#include <string>
+
+#include "platform/activity.h"
+#include "platform/clock.h"
+
 namespace molvar::engine {
 namespace {
 
@@ -43,21 +48,60 @@ bool ScansInProgress::WaitUntilNone(std::chrono::milliseconds limit) {
 
 std::atomic<int> g_bWatching{0};
 
+std::atomic<std::chrono::milliseconds::rep> g_lookForFolderEveryMs{2000};
+
+namespace {
+
+void TellOfFolder(int entryIndex, const config::WatchEntry& entry, std::string_view event, std::string detail) {
+    platform::ReportActivity(
+        {platform::CalendarTimeNow(), entryIndex, event, config::FieldText(entry.folder), std::move(detail)});
+}
+
+// Looks for the setting's folder at its path every few seconds until one is
+// there to be watched; empty once the watch stops first.
+std::shared_ptr<platform::ChangeNotification> WaitForFolder(const MonitorContext& context) {
+    const std::chrono::milliseconds every{g_lookForFolderEveryMs.load()};
+    while (!context.stop->WaitFor(every)) {
+        if (auto change = RegisterChangeNotification(context.entry)) {
+            return change;
+        }
+    }
+    return nullptr;
+}
+
+}  // namespace
+
 void MonitorThreadProc(int entryIndex, const MonitorContext& context) {
     using Wake = platform::ChangeNotification::Wake;
     if (entryIndex < 0 || entryIndex >= config::kMaxWatchEntries) {
         return;
     }
     const platform::StopSignal& stop = *context.stop;
-    const std::shared_ptr<platform::ChangeNotification> change = context.change;
-    if (!change) {
-        stop.Wait();
-        return;
-    }
-    // Set while deferred reports wait for their scan.
+    std::shared_ptr<platform::ChangeNotification> change = context.change;
+    // Set while deferred reports or files still being written wait for a scan.
     std::optional<std::chrono::milliseconds> scanOwedIn;
     for (;;) {
-        const Wake wake = change->Wait(stop, scanOwedIn);
+        if (!change || change->Broken()) {
+            // Gone, or never there: the setting reacts to no old folder, and
+            // its path is looked at again only while nothing is there.
+            TellOfFolder(entryIndex, context.entry, change ? "folder-gone" : "folder-missing",
+                         "looked for at its path every " + std::to_string(g_lookForFolderEveryMs.load()) + " ms");
+            change = WaitForFolder(context);
+            if (!change) {
+                return;
+            }
+            TellOfFolder(entryIndex, context.entry, "folder-back", "watched again");
+            // The folder found is compared with the last listing stored.
+            const ScanInProgress scanning(context.scans);
+            if (g_bWatching == 0 || stop.IsRaised()) {
+                return;
+            }
+            scanOwedIn = ScanAfterQuietInterval(entryIndex, context.entry, *context.services, context.run)
+                             ? std::optional(std::chrono::milliseconds(std::chrono::seconds(kSettlingSeconds)))
+                             : std::nullopt;
+            continue;
+        }
+        const Wake wake = change->Wait(stop, scanOwedIn ? scanOwedIn : context.scanEvery);
         if (wake == Wake::Stopped) {
             return;
         }
@@ -65,11 +109,16 @@ void MonitorThreadProc(int entryIndex, const MonitorContext& context) {
         if (g_bWatching == 0 || stop.IsRaised()) {
             return;
         }
-        if (wake == Wake::TimedOut) {
-            ScanAfterQuietInterval(entryIndex, context.entry, *context.services, context.run);
-            scanOwedIn.reset();
-        } else if (ScanForChanges(entryIndex, context.entry, *context.services, context.run) ==
-                   ReportOutcome::Deferred) {
+        // A timer runs only while a scan is owed: to deferred reports, or to
+        // files that were still being written.
+        // A wait that timed out is a scan owed, or the timer of a folder whose
+        // changes are not all reported; neither is a report, so neither
+        // holds back the scan of the next one.
+        const bool owed = wake == Wake::TimedOut
+                              ? ScanAfterQuietInterval(entryIndex, context.entry, *context.services, context.run)
+                              : ScanForChanges(entryIndex, context.entry, *context.services, context.run) !=
+                                    ReportOutcome::Scanned;
+        if (owed) {
             scanOwedIn = std::chrono::seconds(kSettlingSeconds);
         } else {
             scanOwedIn.reset();

@@ -51,12 +51,24 @@ struct MonitorContext {
     ScanRun run;
     const platform::Services* services = nullptr;
     ScansInProgress* scans = nullptr;  // may be null
+    // For a folder whose file system reports no changes made elsewhere: the
+    // time after which a wait without a report counts as one.
+    std::optional<std::chrono::milliseconds> scanEvery;
 };
+
+// How often a folder on a file system without change reports from elsewhere
+// (NFS, CIFS, FUSE, 9p) is scanned when nothing is reported.
+inline constexpr std::chrono::seconds kUnreportedScanInterval{5};
+
+// How often a monitor thread looks for its folder while none is at its path.
+extern std::atomic<std::chrono::milliseconds::rep> g_lookForFolderEveryMs;
 
 // The thread routine for one entry index. Reports that the settling interval
 // defers are scanned once the folder has been quiet for that interval: the
 // wait for the next report then ends with it at the latest. A folder that
-// cannot be watched is never scanned; its thread waits for the stop.
+// goes away (or was never there) is looked for at its path every
+// g_lookForFolderEveryMs until one is there; that one is watched and compared
+// with the last listing at once.
 void MonitorThreadProc(int entryIndex, const MonitorContext& context);
 
 // The change notification of a setting's folder, with the filter of its

@@ -15,8 +15,8 @@ void PrepareMessageLoop();
 
 // Routes posted commands to `target` until the framework's exit command is
 // posted; a request to end the program routes `quitCommand`, as if the user
-// had chosen it. Returns the exit status. Afterwards a second request ends
-// the program the OS's way.
+// had chosen it. Returns the exit status. Requests that come afterwards,
+// however many, are dropped: the end under way finishes its file writes.
 int RunMessageLoop(CCmdTarget& target, unsigned quitCommand);
 
 }  // namespace molvar::framework

@@ -4,8 +4,10 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <memory>
 #include <optional>
+#include <string_view>
 
 #include "text/cp932.h"
 
@@ -24,6 +26,8 @@ public:
     bool IsRaised() const;
     // Blocks until the signal is raised.
     void Wait() const;
+    // Blocks until the signal is raised (true) or `limit` has passed (false).
+    bool WaitFor(std::chrono::milliseconds limit) const;
 
     struct State;
     const State& state() const { return *state_; }
@@ -40,6 +44,17 @@ enum class ChangeFilter {
                      // written and closed or moved in
 };
 
+// The kind of file system `folder` lies on ("NFS", "FUSE", ...) when that
+// kind reports no change made by another machine or by a user-space server:
+// such a folder has to be looked at on a timer as well. Empty for the others,
+// and always on Windows, where network shares report their changes.
+std::optional<std::string_view> FileSystemWithoutChangeReports(const text::Cp932String& folder);
+
+#ifndef _WIN32
+// The same for a statfs f_type magic number.
+std::optional<std::string_view> FileSystemWithoutChangeReports(std::uint64_t fileSystemType);
+#endif
+
 class ChangeNotification {
 public:
     // Starts watching `folder`; empty when it cannot be watched (missing, no
@@ -53,6 +68,12 @@ public:
     // until it has passed. A folder deleted while watched reports one change
     // and then only the stop or the timeout.
     virtual Wake Wait(const StopSignal& stop, std::optional<std::chrono::milliseconds> timeout = std::nullopt) = 0;
+
+    // The folder watched is gone from its path (deleted, given another name,
+    // unmounted, unreachable): nothing more of the path is reported here,
+    // and a folder put there later needs a registration of its own. Told
+    // after the wake that reported it.
+    virtual bool Broken() const { return false; }
 };
 
 }  // namespace molvar::platform

@@ -62,6 +62,12 @@ bool MoveFileTo(const text::Cp932String& from, const text::Cp932String& to, Move
 
 bool DeleteFileAt(const text::Cp932String& path);
 
+// Another process (or this one) holds the file open for writing: it is still
+// being written. Linux: a read lease cannot be had; Windows: it cannot be
+// opened while denying writers. A file that cannot be asked (another
+// owner's, a file system without leases) counts as complete.
+bool IsOpenForWriting(const text::Cp932String& path);
+
 // Both paths name one existing file (the same path written twice, or two
 // names of one file).
 bool IsSameFile(const text::Cp932String& first, const text::Cp932String& second);

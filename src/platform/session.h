@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <optional>
+#include <string>
 
 #include "text/cp932.h"
 
@@ -15,7 +16,9 @@ std::optional<text::Cp932String> ApplicationDataFolder();
 
 // Held by the one running copy of the program per executable name, for as
 // long as the object lives (Windows: a named mutex; POSIX: a lock on the
-// file "<name>.lock" in `lockFolder`).
+// file "<name>.lock" in `lockFolder`, and where that folder cannot hold one,
+// a socket in the abstract namespace or a lock file in $XDG_RUNTIME_DIR,
+// named by the user and the executable).
 class SingleInstanceLock {
 public:
     enum class Outcome {
@@ -24,8 +27,10 @@ public:
         Unavailable,  // the lock itself could not be made
     };
 
+    // `reason`, when given, says why a lock was Unavailable.
     static std::unique_ptr<SingleInstanceLock> Acquire(const text::Cp932String& name,
-                                                       const text::Cp932String& lockFolder, Outcome& outcome);
+                                                       const text::Cp932String& lockFolder, Outcome& outcome,
+                                                       std::string* reason = nullptr);
     struct State;  // the backend's hold on the lock
     explicit SingleInstanceLock(std::unique_ptr<State> state);
     ~SingleInstanceLock();

@@ -1,5 +1,8 @@
 #include "shell/molvar_app.h"
 
+#include <cstdio>
+#include <string>
+
 #include "config/data_folder.h"
 #include "engine/molvar_doc.h"
 #include "framework/executable_name.h"
@@ -64,10 +67,17 @@ bool CMolvarApp::InitInstance() {
     platform::MakeFolderTree(config::DataSubfolderPath());
 
     platform::SingleInstanceLock::Outcome outcome{};
-    instance_ = platform::SingleInstanceLock::Acquire(m_pszExeName, config::g_baseFolder, outcome);
+    std::string why;
+    instance_ = platform::SingleInstanceLock::Acquire(m_pszExeName, config::g_baseFolder, outcome, &why);
     if (outcome == platform::SingleInstanceLock::Outcome::HeldByAnotherCopy) {
         // The running copy comes forward, with a dialog it shows.
         framework::BringWindowWithPropForward(m_pszExeName);
+        return false;
+    }
+    if (outcome == platform::SingleInstanceLock::Outcome::Unavailable) {
+        // Run without it and a second copy would process every file again.
+        std::fprintf(stderr, "molvar: not started: no single-copy lock can be had (%s)\n", why.c_str());
+        exitStatus_ = 1;
         return false;
     }
     // What a copy killed in the middle of a save left behind.

@@ -72,7 +72,13 @@ TEST(SessionTest, OneLockPerExecutableName) {
     EXPECT_EQ(attempt("x", root.path() / "missing"), Outcome::Acquired);
     EXPECT_EQ(attempt("Global\\molvar", root.path()), Outcome::Unavailable);
 #else
-    EXPECT_EQ(attempt("x", root.path() / "missing"), Outcome::Unavailable);
+    // Where the folder cannot hold the lock file (missing, or a file in its
+    // place), the lock is had elsewhere, and still only once per name.
+    test::WriteText(root.path() / "file", "");
+    EXPECT_EQ(attempt("x", root.path() / "missing"), Outcome::Acquired);
+    EXPECT_EQ(attempt("x", root.path() / "file"), Outcome::HeldByAnotherCopy);
+    held.clear();
+    EXPECT_EQ(attempt("x", root.path() / "file"), Outcome::Acquired);
 #endif
 }
 

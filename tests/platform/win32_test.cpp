@@ -113,10 +113,11 @@ TEST(Win32ChangeNotificationTest, AFolderMovedAwayWakesOnceAndThenOnlyForTheStop
     const auto names = ChangeNotification::Register(SjPath(watched), ChangeFilter::FileName);
     ASSERT_TRUE(names);
     fs::rename(watched, moved);
-
+    fs::create_directory(watched);  // another folder in its place is not the one watched
     StopSignal stop;
     WriteText(moved / "a.txt", "a");
     EXPECT_EQ(names->Wait(stop), ChangeNotification::Wake::Changed);
+    EXPECT_TRUE(names->Broken());  // the setting looks for its path again
     WriteText(moved / "b.txt", "b");
     EXPECT_EQ(names->Wait(stop, std::chrono::milliseconds(300)), ChangeNotification::Wake::TimedOut);
     stop.Raise();

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <memory>
 #include <mutex>
@@ -27,6 +28,14 @@
 namespace molvar::test {
 
 namespace fs = std::filesystem;
+
+// The name of a temporary file that a copy killed while writing left behind
+// (its process id is one that no process has).
+#ifdef _WIN32
+inline const fs::path kAbandoned = "~mvfffffffc-0a1b.tmp";
+#else
+inline const fs::path kAbandoned = ".molvar-2147483647-a1B2c3";
+#endif
 
 // Guards of a state for the lifetime of the object are not copied.
 struct Guard {
@@ -116,6 +125,7 @@ public:
     std::optional<platform::LocalTime> localTime;  // what LocalTimeOf tells
     mutable std::atomic<std::int64_t> calendarTime{1335103509};  // what CalendarTime tells
     std::atomic<std::int64_t> calendarStep{0};  // how far the clock moves at each reading
+    std::function<void()> whileShown;  // runs while a message box is shown: what the user does meanwhile
 
     std::vector<std::string> events() const {
         const std::lock_guard lock(mutex_);
@@ -130,6 +140,9 @@ public:
 
     int Present(const text::Cp932String& message, unsigned type) override {
         Add("message:", message);
+        if (whileShown) {
+            whileShown();
+        }
         return type == MB_YESNO ? IDYES : IDOK;
     }
     std::int64_t CalendarTime() const override { return calendarTime.fetch_add(calendarStep); }

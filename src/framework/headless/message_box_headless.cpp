@@ -23,8 +23,11 @@ public:
         line += '\n';
         {
             std::lock_guard lock(mutex_);
-            std::fputs(line.c_str(), stderr);
-            std::fflush(stderr);
+            // Nobody may be reading: the answer is the same either way, and a
+            // later line tries again.
+            if (std::fputs(line.c_str(), stderr) < 0 || std::fflush(stderr) != 0) {
+                std::clearerr(stderr);
+            }
         }
         return type == MB_YESNO ? IDYES : IDOK;
     }

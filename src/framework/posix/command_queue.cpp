@@ -78,6 +78,10 @@ void PostQuitForEndRequests(int signalFd, unsigned quitCommand) {
 namespace molvar::framework {
 
 void PrepareMessageLoop() {
+    // Standard error may be a pipe whose reader has gone (molvar 2>&1 | head):
+    // a message written there must fail, not end the program. Started
+    // programs get the default action back.
+    ::signal(SIGPIPE, SIG_IGN);
     const sigset_t signals = posix::EndRequests();
     ::pthread_sigmask(SIG_BLOCK, &signals, nullptr);
     posix::CommandWakeFd();

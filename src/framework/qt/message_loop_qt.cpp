@@ -80,9 +80,9 @@ int RunMessageLoop(CCmdTarget& target, unsigned quitCommand) {
     commands.setEnabled(false);
     // Every loop inside this one has ended by now.
     g_quit = false;
-    // A second request may now end the program at once, for instance while
-    // the end waits for a program that a scan runs.
-    ::pthread_sigmask(SIG_UNBLOCK, &endSignals, nullptr);
+    // Later requests stay blocked: the end under way is already the quit's
+    // (it waits for file writes, never for a program), and a second request
+    // must not cut a move in two.
     return status;
 }
 

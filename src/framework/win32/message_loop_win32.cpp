@@ -139,9 +139,8 @@ int win32::RunMessageLoop(CCmdTarget& target, unsigned quitCommand) {
         ::DispatchMessageW(&message);
     }
     g_loop.target = nullptr;
-    // A second request may now end the program at once, for instance while
-    // the end waits for a program that a scan runs.
-    ::SetConsoleCtrlHandler(OnConsoleControl, FALSE);
+    // The handler stays: a later request finds no loop and is dropped, as
+    // the end under way is already the quit's and must not cut a move in two.
     return status;
 }
 

@@ -5,6 +5,7 @@
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/inotify.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -120,7 +121,7 @@ public:
         // settings on one folder share one watch whatever their filters;
         // each registration takes only the events of its own.
         constexpr std::uint32_t kEvents = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_ATTRIB |
-                                          IN_CLOSE_WRITE | IN_ONLYDIR | IN_EXCL_UNLINK;
+                                          IN_CLOSE_WRITE | IN_MOVE_SELF | IN_ONLYDIR | IN_EXCL_UNLINK;
         std::lock_guard lock(mutex_);
         const int watch = ::inotify_add_watch(inotify_.get(), folder.c_str(), kEvents);
         if (watch >= 0) {
@@ -191,16 +192,26 @@ public:
 
     // Called by the hub's reader with the hub's lock held.
     void Offer(std::uint32_t mask) {
-        if ((mask & (events_ | IN_IGNORED | IN_Q_OVERFLOW)) != 0) {
+        if ((mask & kGone) != 0) {
+            broken_ = true;
+        }
+        if ((mask & (events_ | kGone | IN_Q_OVERFLOW)) != 0) {
             posix::PostEvent(pending_.get());
         }
     }
+
+    bool Broken() const override { return broken_.load(); }
+
+    // The folder left its path: deleted or unmounted (the kernel drops the
+    // watch), or given another name (the watch would follow it).
+    static constexpr std::uint32_t kGone = IN_IGNORED | IN_UNMOUNT | IN_MOVE_SELF;
 
 private:
     std::shared_ptr<InotifyHub> hub_;
     std::uint32_t events_;
     posix::UniqueFd pending_;
     int watch_ = -1;
+    std::atomic<bool> broken_{false};
 };
 
 void InotifyHub::ReadEvents() {
@@ -238,15 +249,21 @@ void InotifyHub::Deliver(const inotify_event& event) {
     if (found == byWatch_.end()) {
         return;
     }
+    const bool gone = (event.mask & InotifyNotification::kGone) != 0;
     // Changes to sub-folders' entries in the folder are not file changes.
-    if ((event.mask & IN_ISDIR) != 0 && (event.mask & IN_IGNORED) == 0) {
+    if ((event.mask & IN_ISDIR) != 0 && !gone) {
         return;
     }
     for (InotifyNotification* registration : found->second) {
         registration->Offer(event.mask);
     }
-    if ((event.mask & IN_IGNORED) != 0) {
-        byWatch_.erase(found);  // the folder is gone; its watch with it
+    if (gone) {
+        // The folder is gone from its path; its watch with it, so that a
+        // folder renamed away no longer wakes the settings of the path.
+        if ((event.mask & IN_IGNORED) == 0) {
+            ::inotify_rm_watch(inotify_.get(), event.wd);
+        }
+        byWatch_.erase(found);
     }
 }
 
@@ -268,6 +285,39 @@ void StopSignal::Raise() {
 bool StopSignal::IsRaised() const { return state_->raised.load(); }
 
 void StopSignal::Wait() const { WaitReadable({}, state_.get()); }
+
+bool StopSignal::WaitFor(std::chrono::milliseconds limit) const {
+    return WaitReadable({}, state_.get(), limit) == kStopped;
+}
+
+std::optional<std::string_view> FileSystemWithoutChangeReports(std::uint64_t fileSystemType) {
+    // statfs(2) and <linux/magic.h>: file systems whose server or other
+    // clients change files without inotify hearing of it.
+    struct Kind {
+        std::uint64_t magic;
+        std::string_view name;
+    };
+    static constexpr Kind kKinds[] = {
+        {0x6969, "NFS"},         {0x517B, "SMB"},         {0xFF534D42, "CIFS"},     {0xFE534D42, "SMB2"},
+        {0x65735546, "FUSE"},    {0x01021997, "9p"},      {0x5346414F, "AFS"},      {0x6B414653, "AFS"},
+        {0x00C36400, "Ceph"},    {0x73757245, "Coda"},    {0x0BD00BD0, "Lustre"},   {0x47504653, "GPFS"},
+    };
+    for (const Kind& kind : kKinds) {
+        if (kind.magic == fileSystemType) {
+            return kind.name;
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string_view> FileSystemWithoutChangeReports(const text::Cp932String& folder) {
+    const auto osFolder = posix::OsPath(folder);
+    struct statfs info {};
+    if (!osFolder || ::statfs(osFolder->c_str(), &info) != 0) {
+        return std::nullopt;
+    }
+    return FileSystemWithoutChangeReports(static_cast<std::uint64_t>(static_cast<std::uint32_t>(info.f_type)));
+}
 
 std::unique_ptr<ChangeNotification> ChangeNotification::Register(const text::Cp932String& folder,
                                                                  ChangeFilter filter) {

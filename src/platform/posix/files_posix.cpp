@@ -328,6 +328,23 @@ bool DeleteFileAt(const text::Cp932String& path) {
     return osPath && ::unlink(osPath->c_str()) == 0;
 }
 
+bool IsOpenForWriting(const text::Cp932String& path) {
+    const auto osPath = OsPath(path);
+    if (!osPath) {
+        return false;
+    }
+    // Non-blocking: a lease that another process holds must not hold the scan.
+    UniqueFd fd(::open(osPath->c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    if (!fd.valid()) {
+        return false;
+    }
+    if (::fcntl(fd.get(), F_SETLEASE, F_RDLCK) == 0) {
+        ::fcntl(fd.get(), F_SETLEASE, F_UNLCK);
+        return false;
+    }
+    return errno == EAGAIN;
+}
+
 bool IsSameFile(const text::Cp932String& first, const text::Cp932String& second) {
     const auto osFirst = OsPath(first);
     const auto osSecond = OsPath(second);

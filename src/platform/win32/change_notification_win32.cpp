@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <optional>
@@ -34,6 +35,20 @@ using Clock = std::chrono::steady_clock;
 bool IsFolder(const std::wstring& path) {
     const DWORD attributes = ::GetFileAttributesW(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+// The folder's volume and file index: a folder put in the place of the one
+// watched (renamed away) is another folder at the same path.
+using FolderIdentity = std::array<DWORD, 3>;
+std::optional<FolderIdentity> IdentityOf(const std::wstring& path) {
+    const win32::UniqueHandle folder(::CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
+                                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                                   OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!folder.valid() || !::GetFileInformationByHandle(folder.get(), &info)) {
+        return std::nullopt;
+    }
+    return FolderIdentity{info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow};
 }
 
 std::optional<Clock::time_point> DeadlineAfter(std::optional<std::chrono::milliseconds> timeout) {
@@ -96,7 +111,7 @@ WaitEnd WaitUnlessStopped(HANDLE handle, const StopSignal::State& stop,
 class Win32Notification final : public ChangeNotification {
 public:
     Win32Notification(win32::ChangeHandle handle, std::wstring folder)
-        : handle_(std::move(handle)), folder_(std::move(folder)) {}
+        : handle_(std::move(handle)), folder_(std::move(folder)), identity_(IdentityOf(folder_)) {}
 
     Wake Wait(const StopSignal& stop, std::optional<std::chrono::milliseconds> timeout) override {
         // The handle of a folder that is gone may stay signalled: waiting on
@@ -113,13 +128,16 @@ public:
         // changes from here on wakes the next wait, and what changed before
         // is there to be seen. (Windows would also keep changes made until
         // a later re-arm; Wine drops them.)
-        gone_ = !::FindNextChangeNotification(handle_.get()) || !IsFolder(folder_);
+        gone_ = !::FindNextChangeNotification(handle_.get()) || !IsFolder(folder_) || IdentityOf(folder_) != identity_;
         return Wake::Changed;
     }
+
+    bool Broken() const override { return gone_; }
 
 private:
     win32::ChangeHandle handle_;  // closed exactly once, with this object
     std::wstring folder_;
+    std::optional<FolderIdentity> identity_;  // of the folder the handle watches
     bool gone_ = false;  // the folder no longer exists: only the stop can wake
 };
 
@@ -141,6 +159,12 @@ void StopSignal::Raise() {
 bool StopSignal::IsRaised() const { return state_->raised.load(); }
 
 void StopSignal::Wait() const { WaitUnlessStopped(nullptr, *state_, std::nullopt); }
+
+bool StopSignal::WaitFor(std::chrono::milliseconds limit) const {
+    return WaitUnlessStopped(nullptr, *state_, DeadlineAfter(limit)) == WaitEnd::Stopped;
+}
+
+std::optional<std::string_view> FileSystemWithoutChangeReports(const text::Cp932String&) { return std::nullopt; }
 
 std::unique_ptr<ChangeNotification> ChangeNotification::Register(const text::Cp932String& folder,
                                                                  ChangeFilter filter) {

@@ -420,6 +420,16 @@ bool IsTemporaryFileName(std::string_view name) {
     return TemporaryFileOwner(std::wstring(name.begin(), name.end())).has_value();
 }
 
+bool IsOpenForWriting(const text::Cp932String& path) {
+    const auto osPath = OsPath(path);
+    if (!osPath) {
+        return false;
+    }
+    const UniqueHandle file(::CreateFileW(osPath->c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return !file.valid() && ::GetLastError() == ERROR_SHARING_VIOLATION;
+}
+
 bool IsSameFile(const text::Cp932String& first, const text::Cp932String& second) {
     const auto a = IdentityOf(first);
     const auto b = IdentityOf(second);

@@ -27,13 +27,17 @@ SingleInstanceLock::~SingleInstanceLock() = default;
 
 // The lock folder is not needed: the mutex lives in the session's namespace.
 std::unique_ptr<SingleInstanceLock> SingleInstanceLock::Acquire(const text::Cp932String& name,
-                                                                const text::Cp932String&, Outcome& outcome) {
+                                                                const text::Cp932String&, Outcome& outcome,
+                                                                std::string* reason) {
     outcome = Outcome::Unavailable;
     const auto wideName = text::ToWide(name);
     // Without a name the mutex would be a private one, and a backslash
     // names another namespace.
     if (!wideName || wideName->empty() || wideName->find_first_of(std::wstring(L"\\\0", 2)) != std::wstring::npos ||
         wideName->size() >= MAX_PATH) {
+        if (reason != nullptr) {
+            *reason = "the executable's name cannot name a mutex";
+        }
         return nullptr;
     }
     auto state = std::make_unique<State>();
@@ -42,8 +46,11 @@ std::unique_ptr<SingleInstanceLock> SingleInstanceLock::Acquire(const text::Cp93
         // A copy of another user or of higher rights holds a mutex of this
         // name that this one may not open; any other failure (another kind
         // of object holds the name) leaves the lock unavailable.
-        if (::GetLastError() == ERROR_ACCESS_DENIED) {
+        const DWORD error = ::GetLastError();
+        if (error == ERROR_ACCESS_DENIED) {
             outcome = Outcome::HeldByAnotherCopy;
+        } else if (reason != nullptr) {
+            *reason = "CreateMutex failed with error " + std::to_string(error);
         }
         return nullptr;
     }
