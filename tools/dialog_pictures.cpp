@@ -23,7 +23,7 @@
 #include <vector>
 
 #include "dialogs/set_env_dlg.h"
-#include "support/dialog_user.h"
+#include "framework/scripted_user/dialog_user.h"
 #include "picture_support.h"
 #include "framework/message_loop.h"
 #include "framework/window_backend.h"

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "config/watch_record.h"
-#include "support/dialog_user.h"
+#include "framework/scripted_user/dialog_user.h"
 #include "framework/window_backend.h"
 #include "text/convert.h"
 

@@ -10,7 +10,7 @@
 #include "config/watch_record.h"
 #include "engine/change_scan.h"
 #include "engine/molvar_doc.h"
-#include "support/dialog_user.h"
+#include "framework/scripted_user/dialog_user.h"
 #include "framework/executable_name.h"
 #include "framework/message_loop.h"
 #include "platform/files.h"

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "framework/choosers.h"
-#include "support/dialog_user.h"
+#include "framework/scripted_user/dialog_user.h"
 #include "framework/message_box.h"
 #include "text/convert.h"
 

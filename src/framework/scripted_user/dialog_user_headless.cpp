@@ -5,7 +5,7 @@
 
 #include "framework/headless/headless_window.h"
 #include "framework/posix/backend_choice.h"
-#include "support/dialog_user.h"
+#include "framework/scripted_user/dialog_user.h"
 #include "text/convert.h"
 
 namespace molvar::framework {

@@ -1,6 +1,6 @@
 // The user of a Linux program without the Qt desktop: always headless. A
 // program with Qt compiles dialog_user_qt.cpp instead, which picks.
-#include "support/dialog_user.h"
+#include "framework/scripted_user/dialog_user.h"
 
 namespace molvar::framework {
 

@@ -1,4 +1,4 @@
-#include "support/dialog_user.h"
+#include "framework/scripted_user/dialog_user.h"
 
 #include "framework/dialog.h"
 

@@ -16,7 +16,7 @@
 
 #include "framework/qt/qt_app.h"
 #include "framework/qt/qt_window.h"
-#include "support/dialog_user.h"
+#include "framework/scripted_user/dialog_user.h"
 
 namespace molvar::framework::qt {
 namespace {

@@ -1,7 +1,7 @@
 // The user of the Win32 backend: drives the real windows with the messages
 // a keyboard and a mouse would cause, so that the controls' own behaviour
 // (and the byte limits the backend puts on the edits) takes part.
-#include "support/dialog_user.h"
+#include "framework/scripted_user/dialog_user.h"
 #include "framework/win32/win32_window.h"
 
 #include <commctrl.h>
