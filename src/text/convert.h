@@ -17,6 +17,11 @@ std::optional<std::string> ToUtf8(const Cp932String& text);
 // the input is not valid UTF-8.
 std::optional<Cp932String> FromUtf8(std::string_view utf8);
 
+// Code page 932 of a window system's UTF-16 text. A character without a form
+// there (a label the system wrote) is left out rather than turned into a
+// look-alike; a lone surrogate likewise.
+Cp932String FromUtf16DroppingUnmapped(std::u16string_view utf16);
+
 // For display only (one line on a console): unconvertible bytes become '?'.
 std::string ToUtf8ForDisplay(const Cp932String& text);
 

@@ -56,6 +56,8 @@ TEST(Cp932Convert, RoundTripsJapaneseNamesAndReportsWhatCannotBeConverted) {
     EXPECT_FALSE(FromUtf8("C:\xC2\xA5In"));
     EXPECT_FALSE(FromUtf8("\xE3\x80\x9C"));
     EXPECT_EQ(ToUtf8ForDisplay(Cp932String::FromBytes("a\x82")), "a?");
+    // A window system's text: what has no form (an emoji, a lone surrogate) is left out.
+    EXPECT_EQ(FromUtf16DroppingUnmapped(u"受信\U0001F600/\xD800報告書.csv"), cp932);
 }
 
 }  // namespace

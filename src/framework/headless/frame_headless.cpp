@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "framework/posix/backend_choice.h"
-#include "framework/kept_frame.h"
+#include "framework/backend_support/kept_frame.h"
 #include "res/templates.h"
 #include "text/convert.h"
 

@@ -31,7 +31,7 @@
 #include <vector>
 
 #include "framework/app.h"
-#include "framework/kept_frame.h"
+#include "framework/backend_support/kept_frame.h"
 #include "framework/qt/qt_app.h"
 #include "framework/qt/qt_window.h"
 #include "platform/posix/os_path.h"

@@ -28,7 +28,7 @@
 #include <cstdint>
 #include <string>
 
-#include "framework/edit_limit.h"
+#include "framework/backend_support/edit_limit.h"
 #include "framework/qt/qt_app.h"
 #include "framework/qt/qt_window.h"
 #include "text/convert.h"
@@ -180,21 +180,7 @@ QString FromLiteral(std::u8string_view literal) {
 
 std::optional<text::Cp932String> ToCp932(const QString& value) { return text::FromUtf8(value.toStdString()); }
 
-text::Cp932String Narrow(const QString& value) {
-    if (auto whole = ToCp932(value)) {
-        return *whole;
-    }
-    const std::u16string units = value.toStdU16String();
-    text::Cp932String converted;
-    for (std::size_t at = 0; at < units.size();) {
-        const std::size_t length = CharacterUnits(std::u16string_view(units), at);
-        if (auto character = ToCp932(QString::fromStdU16String(units.substr(at, length)))) {
-            converted += *character;
-        }
-        at += length;
-    }
-    return converted;
-}
+text::Cp932String Narrow(const QString& value) { return text::FromUtf16DroppingUnmapped(value.toStdU16String()); }
 
 QFont DialogFont(const res::DialogTemplate& source) {
     const QString face = FromLiteral(source.font);

@@ -11,7 +11,7 @@
 #include <optional>
 #include <utility>
 
-#include "framework/edit_limit.h"
+#include "framework/backend_support/edit_limit.h"
 #include "text/convert.h"
 #include "text/win32/wide.h"
 
@@ -51,21 +51,9 @@ std::wstring WindowText(HWND window) {
 }
 
 // Code page 932 of a control's text. The edits never hold a character
-// without a form there; should one come anyway (a label), it is left out
-// rather than turned into a look-alike.
+// without a form there; should one come anyway (a label), it is left out.
 text::Cp932String Narrow(std::wstring_view wide) {
-    if (auto whole = text::FromWide(wide)) {
-        return *whole;
-    }
-    text::Cp932String converted;
-    for (std::size_t at = 0; at < wide.size();) {
-        const std::size_t units = CharacterUnits(wide, at);
-        if (auto character = text::FromWide(wide.substr(at, units))) {
-            converted += *character;
-        }
-        at += units;
-    }
-    return converted;
+    return text::FromUtf16DroppingUnmapped(std::u16string(wide.begin(), wide.end()));
 }
 
 // The change as it fits the edit's limit (see FitEdit).
