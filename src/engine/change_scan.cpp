@@ -51,8 +51,8 @@ void ScanFolder(int entryIndex, const config::WatchEntry& entry, const platform:
     config::FolderFiles files(entry);
     while (const auto scanned = files.Next()) {
         ++foundFiles;
-        searched.Append(*scanned);
-        if (config::MatchFile(listing, *scanned) == config::SnapshotMatch::Unchanged) {
+        searched.Append(scanned->record);
+        if (config::MatchFile(listing, scanned->record) == config::SnapshotMatch::Unchanged) {
             continue;
         }
         reacted = true;
@@ -60,7 +60,8 @@ void ScanFolder(int entryIndex, const config::WatchEntry& entry, const platform:
             NotifyUser(entry, services);
             toldOfChangedFiles = true;
         }
-        const auto name = text::Cp932String::FromBytes(scanned->Name());
+        // The reactions name the file as the OS does, never by its listed name.
+        const platform::NativePath& name = scanned->name;
         if (hasProgram) {
             RunProgram(name, entry, services);
         } else if (entry.openTarget != 0) {

@@ -7,6 +7,7 @@
 #include <span>
 #include <vector>
 
+#include "platform/native_path.h"
 #include "text/cp932.h"
 
 namespace molvar::platform {
@@ -60,6 +61,12 @@ bool DeleteFileAt(const text::Cp932String& path);
 // Both paths name one existing file (the same path written twice, or two
 // names of one file).
 bool IsSameFile(const text::Cp932String& first, const text::Cp932String& second);
+
+// The same for the native paths of files found in a watched folder, which
+// may have no code page 932 form.
+bool PathExists(const NativePath& path);
+bool MoveFileTo(const NativePath& from, const NativePath& to, MoveMode mode);
+bool IsSameFile(const NativePath& first, const NativePath& second);
 
 // Removes the temporary files that ReplaceFileAtomically and MoveFileTo
 // leave in `folder` when their process is killed in the middle of a write.

@@ -15,14 +15,18 @@ struct DirectorySearch::State {
         void operator()(DIR* dir) const { ::closedir(dir); }
     };
     std::unique_ptr<DIR, CloseDir> dir;
-    text::Cp932String pattern;
+    std::string pattern;  // UTF-8, as the names are matched
     bool matchesEverything = false;
 };
 
 DirectorySearch::DirectorySearch(const text::Cp932String& folder, const text::Cp932String& pattern)
     : state_(std::make_unique<State>()) {
-    state_->pattern = pattern;
     state_->matchesEverything = pattern.bytes() == "*" || pattern.bytes() == "*.*";
+    auto utf8Pattern = text::ToUtf8(pattern);
+    if (!utf8Pattern) {
+        return;  // a pattern that is no text matches nothing
+    }
+    state_->pattern = std::move(*utf8Pattern);
     if (const auto osFolder = posix::OsPath(folder)) {
         state_->dir.reset(::opendir(osFolder->c_str()));
     }
@@ -38,8 +42,8 @@ std::optional<DirectoryItem> DirectorySearch::Next() {
     // readdir() also ends with nullptr on a read error: the search ends there,
     // as FindNextFile's does.
     while (const dirent* entry = ::readdir(dir)) {
-        auto name = text::FromUtf8(entry->d_name);
-        if (!name || (!state_->matchesEverything && !MatchesWildcard(*name, state_->pattern))) {
+        const std::string_view name = entry->d_name;
+        if (!state_->matchesEverything && !MatchesWildcard(name, state_->pattern)) {
             continue;
         }
         // Follows symbolic links, as Windows reports a link's target; a
@@ -52,7 +56,10 @@ std::optional<DirectoryItem> DirectorySearch::Next() {
             continue;
         }
         DirectoryItem item;
-        item.name = std::move(*name);
+        item.name = NativePath::FromOsBytes(std::string(name));
+        if (auto cp932 = text::FromUtf8(name); cp932 && cp932->size() <= kMaxCp932NameBytes) {
+            item.cp932Name = std::move(*cp932);
+        }
         item.isDirectory = S_ISDIR(info.st_mode);
         item.size = static_cast<std::uint64_t>(info.st_size);
         item.lastWriteTime = static_cast<std::int64_t>(info.st_mtime);

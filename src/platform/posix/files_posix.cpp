@@ -317,6 +317,25 @@ bool IsSameFile(const text::Cp932String& first, const text::Cp932String& second)
            a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
+bool PathExists(const NativePath& path) {
+    struct stat info {};
+    return ::stat(path.bytes().c_str(), &info) == 0;
+}
+
+bool MoveFileTo(const NativePath& from, const NativePath& to, MoveMode mode) {
+    const FileWriteScope writing;
+    if (Place(from.bytes(), to.bytes(), mode)) {
+        return true;
+    }
+    return errno == EXDEV && CopyAcross(from.bytes(), to.bytes(), mode);
+}
+
+bool IsSameFile(const NativePath& first, const NativePath& second) {
+    struct stat a {}, b {};
+    return ::stat(first.bytes().c_str(), &a) == 0 && ::stat(second.bytes().c_str(), &b) == 0 &&
+           a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
 void RemoveAbandonedTemporaryFiles(const text::Cp932String& folder) {
     const auto osFolder = OsPath(folder);
     if (!osFolder) {

@@ -4,6 +4,7 @@
 #include "platform/directory_search.h"
 #include "platform/win32/filetime.h"
 #include "platform/win32/handle.h"
+#include "platform/win32/wide_path.h"
 #include "text/win32/wide.h"
 
 namespace molvar::platform {
@@ -32,20 +33,18 @@ DirectorySearch::DirectorySearch(const text::Cp932String& folder, const text::Cp
 DirectorySearch::~DirectorySearch() = default;
 
 std::optional<DirectoryItem> DirectorySearch::Next() {
-    while (state_->pending) {
+    if (state_->pending) {
         const WIN32_FIND_DATAW& found = state_->found;
-        std::optional<DirectoryItem> item;
-        if (auto name = text::FromWide(found.cFileName)) {
-            item.emplace();
-            item->name = std::move(*name);
-            item->isDirectory = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-            item->size = (static_cast<std::uint64_t>(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
-            item->lastWriteTime = win32::SecondsSince1970(found.ftLastWriteTime);
+        DirectoryItem item;
+        item.name = win32::NativeOfWide(found.cFileName);
+        if (auto cp932 = text::FromWide(found.cFileName); cp932 && cp932->size() <= kMaxCp932NameBytes) {
+            item.cp932Name = std::move(*cp932);
         }
+        item.isDirectory = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        item.size = (static_cast<std::uint64_t>(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
+        item.lastWriteTime = win32::SecondsSince1970(found.ftLastWriteTime);
         state_->pending = ::FindNextFileW(state_->search.get(), &state_->found) != 0;
-        if (item) {
-            return item;
-        }
+        return item;
     }
     return std::nullopt;
 }

@@ -342,6 +342,57 @@ bool DeleteFileAt(const text::Cp932String& path) {
     return osPath && ::DeleteFileW(osPath->c_str());
 }
 
+namespace {
+
+struct FileIdentity {
+    DWORD volume;
+    DWORD indexHigh;
+    DWORD indexLow;
+    bool operator==(const FileIdentity&) const = default;
+};
+
+std::optional<FileIdentity> IdentityOf(const std::wstring& path) {
+    // Backup semantics let a folder open as well.
+    UniqueHandle file(
+        ::CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!file.valid() || !::GetFileInformationByHandle(file.get(), &info)) {
+        return std::nullopt;
+    }
+    return FileIdentity{info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow};
+}
+
+}  // namespace
+
+bool PathExists(const NativePath& path) {
+    return ::GetFileAttributesW(win32::ApiPathOf(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool MoveFileTo(const NativePath& from, const NativePath& to, MoveMode mode) {
+    const std::wstring osFrom = win32::ApiPathOf(from);
+    const std::wstring osTo = win32::ApiPathOf(to);
+    const FileWriteScope writing;
+    DWORD flags = 0;
+    if (mode == MoveMode::ReplaceExisting) {
+        const DWORD existing = ::GetFileAttributesW(osTo.c_str());
+        if (existing != INVALID_FILE_ATTRIBUTES &&
+            (existing & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) != 0) {
+            return false;
+        }
+        flags = MOVEFILE_REPLACE_EXISTING;
+    }
+    if (::MoveFileExW(osFrom.c_str(), osTo.c_str(), flags)) {
+        return true;
+    }
+    return ::GetLastError() == ERROR_NOT_SAME_DEVICE && CopyAcross(osFrom, osTo, flags);
+}
+
+bool IsSameFile(const NativePath& first, const NativePath& second) {
+    const auto a = IdentityOf(win32::ApiPathOf(first));
+    const auto b = IdentityOf(win32::ApiPathOf(second));
+    return a && b && *a == *b;
+}
+
 bool IsSameFile(const text::Cp932String& first, const text::Cp932String& second) {
     struct Identity {
         DWORD volume;
