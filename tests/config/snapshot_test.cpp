@@ -123,15 +123,21 @@ TEST_F(SnapshotTest, AListingHoldsTheMatchingFilesOnlyEachByItsNameOrSubstitute)
 
 // The listing's format is as it was: an older copy's listing loads record for
 // record, and a substitute written now is found again by the next search.
+// (A listing that is missing or cannot be read: see the scan's tests.)
 TEST_F(SnapshotTest, OldListingsLoadAsTheyWereAndSubstitutesRoundTrip) {
     // MurmurHash3 x64 128 of "hello", h1 then h2: stored substitutes never change.
     EXPECT_EQ(SubstituteName(platform::NativePath::FromOsBytes("hello")), "/cbd8a7b341bd9b025b1e906a48ae1d19");
-    const std::vector old = {Record(Sj(u8"表.txt").bytes(), 1, 20120422, 140509), Record("gone.txt", 2, 3, 4)};
-    test::WriteBytes(dataFolder_.ListingFile(2), test::BytesOfRecords(old));
+    // A name without NUL is read to the end of its field; a trailing piece
+    // shorter than a record is ignored.
+    const std::vector old = {Record(Sj(u8"表.txt").bytes(), 1, 20120422, 140509), Record(std::string(128, 'x'), 2, 3, 4)};
+    const Bytes oldBytes = test::BytesOfRecords(old);
+    Bytes withTail = oldBytes;
+    withTail.resize(oldBytes.size() + 100, 'x');
+    test::WriteBytes(dataFolder_.ListingFile(2), withTail);
     FolderSnapshot listing;
     ASSERT_EQ(LoadSnapshot(2, listing).count, 2);
-    EXPECT_EQ(test::BytesOfRecords(std::vector{listing.nodes()[0].record(), listing.nodes()[1].record()}),
-              test::BytesOfRecords(old));
+    EXPECT_EQ(listing.nodes()[1].Name(), std::string(128, 'x'));
+    EXPECT_EQ(test::BytesOfRecords(std::vector{listing.nodes()[0].record(), listing.nodes()[1].record()}), oldBytes);
 
     test::WriteText(watched_ / test::Utf8Path("写真😀.jpg"), "x");
     test::WriteText(watched_ / u8"表.txt", "y");
@@ -178,16 +184,6 @@ TEST_F(SnapshotTest, MatchFileComparesWholeNamesThenSizeDateAndTime) {
     // Nothing of the cleared listing is found any more.
     ClearSnapshot(listing);
     EXPECT_EQ(MatchFile(listing, Record("same.txt", 10, 20120422, 140509)), SnapshotMatch::NotListed);
-}
-
-// A listing that is missing or cannot be read: see the scan's tests.
-TEST_F(SnapshotTest, LoadReadsWholeRecordsWithinTheirFields) {
-    FolderSnapshot listing;
-    // A name without NUL is read to the end of its field; a trailing piece
-    // shorter than a record is ignored.
-    test::WriteBytes(dataFolder_.ListingFile(4), Bytes(2 * 144 + 100, 'x'));
-    EXPECT_EQ(LoadSnapshot(4, listing).count, 2);
-    EXPECT_EQ(listing.nodes()[1].Name(), std::string(128, 'x'));
 }
 
 }  // namespace

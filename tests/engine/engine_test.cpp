@@ -29,20 +29,9 @@ using test::Store;
 using Events = std::vector<std::string>;
 using Names = std::vector<std::string>;
 
-// A file name as a path: UTF-8 on Windows; on Linux whatever bytes it holds.
-fs::path NamePath(const std::string& name) {
-#ifdef _WIN32
-    return test::Utf8Path(name);
-#else
-    return name;
-#endif
-}
-
 std::string Kanji(int count) {
     std::string kanji;
-    for (int k = 0; k < count; ++k) {
-        kanji += "漢";
-    }
+    for (int k = 0; k < count; ++k) kanji += "漢";
     return kanji;
 }
 
@@ -104,7 +93,7 @@ protected:
         ResetLastScanTimes();
         effects_.localTime = platform::LocalTime{2012, 4, 22, 14, 5, 9};
     }
-    void Arrive(const std::string& name) { test::WriteText(watched_ / NamePath(name), "new"); }
+    void Arrive(const std::string& name) { test::WriteText(watched_ / test::Utf8Path(name), "new"); }
     void Move(const std::string& name) { AfterProcess(test::Native(name), entry_, effects_); }
 
     // Takes the folder as it is now, as the start of the watch does.
@@ -127,7 +116,7 @@ protected:
         const fs::path& in = folder.empty() ? watched_ : folder;
         Events events{"message:" + test::Utf8(in) + "を実行します。"};
         for (const std::string& name : names) {
-            const std::string path = platform::Utf8ForDisplay(test::Native(test::Utf8(in / NamePath(name))));
+            const std::string path = platform::Utf8ForDisplay(test::Native(test::Utf8(in / test::Utf8Path(name))));
             events.insert(events.end(), {"shell-run:conv|" + path, "sleep:1000"});
         }
         return events;
@@ -256,7 +245,7 @@ TEST_F(EngineTest, EveryNameIsReactedToOnceStaysListedAndIsMovedWhole) {
     entry_.afterAction = config::MoveTarget;
     for (const std::string& name : names) {
         Move(name);
-        EXPECT_EQ(test::ReadText(done_ / NamePath(name)), "new") << name;
+        EXPECT_EQ(test::ReadText(done_ / test::Utf8Path(name)), "new") << name;
     }
     EXPECT_EQ(test::FolderNames(watched_), Names{"later.txt"});
 }
@@ -354,15 +343,20 @@ TEST_F(EngineTest, NotifyUserSoundsBeforeTheMessageNamingTheWholeFolder) {
 
 TEST_F(EngineTest, TheProgramGetsTheFileWithOpenTargetAndIsWaitedForOrFollowedByAPause) {
     const std::string file = test::Utf8(watched_ / u8"報告書.csv");
+    // A path beyond the system's limit names no file of the system: the
+    // reaction is skipped.
+    const std::string huge(40000, 'n');
     struct Case {
-        bool waitForExit, openTarget, named;
+        bool waitForExit, openTarget;
+        std::optional<std::string> name;  // none for a vanished file
         Events events;
     };
     const Case cases[] = {
-        {true, true, true, {"run:/opt/変換 -q|" + file}},
-        {true, true, false, {"run:/opt/変換 -q|(none)"}},  // a vanished file names none
-        {true, false, true, {"run:/opt/変換 -q|(none)"}},
-        {false, false, true, {"shell-run:/opt/変換 -q|(none)"}},
+        {true, true, "報告書.csv", {"run:/opt/変換 -q|" + file}},
+        {true, true, std::nullopt, {"run:/opt/変換 -q|(none)"}},
+        {true, false, "報告書.csv", {"run:/opt/変換 -q|(none)"}},
+        {false, false, "報告書.csv", {"shell-run:/opt/変換 -q|(none)"}},
+        {true, true, huge, {}},
         // Not waited for with open target: the pause after it, see the scans.
     };
     Store(entry_.program, Sj(u8"/opt/変換 -q"));
@@ -370,18 +364,11 @@ TEST_F(EngineTest, TheProgramGetsTheFileWithOpenTargetAndIsWaitedForOrFollowedBy
         test::EffectRecorder effects;
         entry_.waitForExit = c.waitForExit;
         entry_.openTarget = c.openTarget;
-        RunProgram(c.named ? std::optional(test::Native("報告書.csv")) : std::nullopt, entry_, effects);
-        EXPECT_EQ(effects.events(), c.events) << c.waitForExit << c.openTarget << c.named;
+        RunProgram(c.name ? std::optional(test::Native(*c.name)) : std::nullopt, entry_, effects);
+        EXPECT_EQ(effects.events(), c.events) << c.waitForExit << c.openTarget << c.name.value_or("").size();
     }
-}
-
-TEST_F(EngineTest, AFileIsOpenedOrGivenToTheProgramOnlyWhenTheSystemCanNameIt) {
-    OpenTargetFile(std::nullopt, entry_, effects_);  // a vanished file
-    // A path beyond the system's limit names no file of the system: the
-    // reaction is skipped.
-    const platform::NativePath hugeName = test::Native(std::string(40000, 'n'));
-    RunProgram(hugeName, entry_, effects_);
-    OpenTargetFile(hugeName, entry_, effects_);
+    OpenTargetFile(std::nullopt, entry_, effects_);
+    OpenTargetFile(test::Native(huge), entry_, effects_);
     EXPECT_EQ(effects_.events(), Events{});
 }
 
@@ -413,10 +400,10 @@ TEST_F(EngineTest, AfterProcessMovesUnderItsNameOrAStampOfTheMoveWhenTheNameIsTa
 #endif
     for (const auto& [name, stampedName] : stamped) {
         Arrive(name);
-        test::WriteText(done_ / NamePath(name), "old");
+        test::WriteText(done_ / test::Utf8Path(name), "old");
         Move(name);
-        EXPECT_EQ(test::ReadText(done_ / NamePath(name)), "old") << name;
-        EXPECT_EQ(test::ReadText(done_ / NamePath(stampedName)), "new") << name;
+        EXPECT_EQ(test::ReadText(done_ / test::Utf8Path(name)), "old") << name;
+        EXPECT_EQ(test::ReadText(done_ / test::Utf8Path(stampedName)), "new") << name;
     }
     // The stamped name is taken too: the file stays.
     Arrive("report.csv");

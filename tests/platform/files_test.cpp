@@ -25,7 +25,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using test::ReadText;
-using test::Sj;
 using test::SjPath;
 using test::WriteText;
 

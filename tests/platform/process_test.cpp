@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <set>
+#include <tuple>
 
 #include "platform/command_line.h"
 #include "platform/process.h"
@@ -18,8 +19,9 @@ using test::Sj;
 using test::SjPath;
 using Words = std::vector<std::string>;
 
-// The program field read with these executables: a bare "conv" is found
-// along the search path.
+// The program field read with these executables (a bare "conv" is found
+// along the search path); its arguments split as a Windows program's
+// run-time splits them.
 TEST(ProgramFieldTest, TheWholeFieldAQuotedWordOrTheLongestExecutablePrefixIsTheProgram) {
     const std::set<std::string> executables = {"/opt/my tools/rec tool.py", "/opt/my", "/opt/my tools/conv",
                                                R"(C:\Program Files\App\app.exe)", R"(C:\Program)"};
@@ -29,46 +31,26 @@ TEST(ProgramFieldTest, TheWholeFieldAQuotedWordOrTheLongestExecutablePrefixIsThe
         }
         return executables.contains(candidate) ? std::optional(candidate) : std::nullopt;
     };
-    struct Case {
-        const char* field;
-        std::optional<std::string> program;
-        const char* arguments;
-    };
-    const Case cases[] = {
-        {"/opt/my tools/rec tool.py", "/opt/my tools/rec tool.py", ""},
-        // The shorter prefix /opt/my is a program too, and is not the one.
-        {"  /opt/my tools/conv   -q  \"a b\" ", "/opt/my tools/conv", R"(-q  "a b")"},
-        {R"(C:\Program Files\App\app.exe C:\in\x y.txt)", R"(C:\Program Files\App\app.exe)", R"(C:\in\x y.txt)"},
-        {"/opt/my  tools", "/opt/my", "tools"},
-        {"conv -q", "/usr/bin/conv", "-q"},
-        // A quoted first word is the program, found or not.
-        {R"("/opt/my tools/conv" -q)", "/opt/my tools/conv", "-q"},
-        {R"("/opt/my tools"/conv)", "/opt/my tools/conv", ""},
-        {R"("/opt/none" -q)", std::nullopt, "-q"},
-        {"/opt/none at all", std::nullopt, ""},
-        {"  ", std::nullopt, ""},
-    };
-    for (const Case& c : cases) {
-        const ProgramField field = ReadProgramField(c.field, resolve);
-        EXPECT_EQ(field.program, c.program) << c.field;
-        EXPECT_EQ(field.arguments, c.arguments) << c.field;
-    }
-}
-
-// The program's own arguments, as a Windows program's run-time splits them.
-TEST(ProgramFieldTest, ArgumentsFollowTheWindowsRules) {
-    const std::pair<const char*, Words> cases[] = {
-        {"", {}},
-        {" -q\t-v  ", {"-q", "-v"}},
-        {R"("a b" c)", {"a b", "c"}},
+    const std::optional<std::string> conv = "/opt/my tools/conv";
+    const std::tuple<const char*, std::optional<std::string>, Words> cases[] = {
+        {"/opt/my tools/rec tool.py", "/opt/my tools/rec tool.py", {}},
+        // The shorter prefixes /opt/my and C:\Program are programs too, and are not the one.
+        {"  /opt/my tools/conv   -q\t\"a b\" ", conv, {"-q", "a b"}},
+        {R"(C:\Program Files\App\app.exe C:\in\x y.txt)", R"(C:\Program Files\App\app.exe)", {R"(C:\in\x)", "y.txt"}},
+        {"/opt/my  tools", "/opt/my", {"tools"}},
         // Backslashes are literal unless they precede a quote.
-        {R"(a\\b \"x\" "c\\" d)", {R"(a\\b)", R"("x")", R"(c\)", "d"}},
-        {R"("say ""hi""" x)", {R"(say "hi")", "x"}},
-        {R"("" x)", {"", "x"}},
-        {R"("open end)", {"open end"}},  // an unclosed quote runs to the end
+        {R"(conv a\\b \"x\" "c\\" d)", "/usr/bin/conv", {R"(a\\b)", R"("x")", R"(c\)", "d"}},
+        // A quoted first word is the program, found or not.
+        {R"("/opt/my tools/conv" "say ""hi""" "" x)", conv, {R"(say "hi")", "", "x"}},
+        {R"("/opt/my tools"/conv "open end)", conv, {"open end"}},
+        {R"("/opt/none" -q)", std::nullopt, {"-q"}},
+        {"/opt/none at all", std::nullopt, {}},
+        {"  ", std::nullopt, {}},
     };
-    for (const auto& [line, words] : cases) {
-        EXPECT_EQ(SplitArguments(line), words) << line;
+    for (const auto& [line, program, arguments] : cases) {
+        const ProgramField field = ReadProgramField(line, resolve);
+        EXPECT_EQ(field.program, program) << line;
+        EXPECT_EQ(SplitArguments(field.arguments), arguments) << line;
     }
 }
 

@@ -47,7 +47,7 @@ inline std::string Utf8(const fs::path& path) {
     const std::u8string utf8 = path.u8string();
     return std::string(utf8.begin(), utf8.end());
 }
-// The path that a UTF-8 string names.
+// The path that a UTF-8 string names (on Linux any bytes, kept as they are).
 inline fs::path Utf8Path(std::string_view utf8) { return std::u8string(utf8.begin(), utf8.end()); }
 // Code page 932 of a file system path (empty when it has none).
 inline text::Cp932String SjPath(const fs::path& path) { return text::FromUtf8(Utf8(path)).value_or(text::Cp932String()); }
@@ -148,9 +148,7 @@ public:
     void ShellRun(const text::Cp932String& program, const std::optional<platform::NativePath>& arg) const override {
         Add("shell-run:", program, arg);
     }
-    void ShellOpenDocument(const platform::NativePath& path) const override {
-        Add("shell-open:" + platform::Utf8ForDisplay(path));
-    }
+    void ShellOpenDocument(const platform::NativePath& path) const override { Add("shell-open:" + Utf8ForDisplay(path)); }
 
 private:
     // A text, and a program's argument after a bar ("(none)" for none).
@@ -158,7 +156,7 @@ private:
              std::optional<std::optional<platform::NativePath>> arg = std::nullopt) const {
         event += text::ToUtf8ForDisplay(text);
         if (arg) {
-            event += "|" + (*arg ? platform::Utf8ForDisplay(**arg) : std::string("(none)"));
+            event += "|" + (*arg ? Utf8ForDisplay(**arg) : std::string("(none)"));
         }
         Add(std::move(event));
     }
