@@ -198,13 +198,15 @@ text::Cp932String SearchPatternOf(const WatchEntry& entry) {
 
 FolderFiles::FolderFiles(const WatchEntry& entry) : search_(FieldText(entry.folder), SearchPatternOf(entry)) {}
 
-std::optional<FolderFile> FolderFiles::Next() {
-    while (auto item = search_.Next()) {
+const FolderFile* FolderFiles::Next() {
+    while (const platform::DirectoryItem* item = search_.Next()) {
         if (!item->isDirectory) {
-            return FolderFile{MakeSnapshotRecord(*item), std::move(item->name)};
+            file_.record = MakeSnapshotRecord(*item);
+            file_.name = &item->name;
+            return &file_;
         }
     }
-    return std::nullopt;
+    return nullptr;
 }
 
 SnapshotLoad LoadSnapshot(int entryIndex, FolderSnapshot& snapshot) {

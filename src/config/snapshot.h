@@ -77,7 +77,7 @@ text::Cp932String SearchPatternOf(const WatchEntry& entry);
 // holds it, by which it is handed to programs and moved.
 struct FolderFile {
     SnapshotRecord record;
-    platform::NativePath name;
+    const platform::NativePath* name = nullptr;  // the search's own, valid as long as this
 };
 
 // The files of a setting's folder, in the order of the directory search:
@@ -85,10 +85,12 @@ struct FolderFile {
 class FolderFiles {
 public:
     explicit FolderFiles(const WatchEntry& entry);
-    std::optional<FolderFile> Next();
+    // The next file, valid until the next call; null once there is none.
+    const FolderFile* Next();
 
 private:
     platform::DirectorySearch search_;
+    FolderFile file_;
 };
 
 enum class SnapshotMatch : std::int16_t {

@@ -61,7 +61,7 @@ void ScanFolder(int entryIndex, const config::WatchEntry& entry, const platform:
             toldOfChangedFiles = true;
         }
         // The reactions name the file as the OS does, never by its listed name.
-        const platform::NativePath& name = scanned->name;
+        const platform::NativePath& name = *scanned->name;
         if (hasProgram) {
             RunProgram(name, entry, services);
         } else if (entry.openTarget != 0) {

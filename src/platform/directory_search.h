@@ -36,8 +36,9 @@ public:
     DirectorySearch(const DirectorySearch&) = delete;
     DirectorySearch& operator=(const DirectorySearch&) = delete;
 
-    // The next matching item; empty once the search is over.
-    std::optional<DirectoryItem> Next();
+    // The next matching item, valid until the next call; null once the
+    // search is over.
+    const DirectoryItem* Next();
 
 private:
     struct State;

@@ -26,6 +26,9 @@ public:
         return path;
     }
 
+    // Replaces the bytes, reusing the memory held (a search names one item after another).
+    void AssignOsBytes(std::string_view bytes) { bytes_.assign(bytes); }
+
     const std::string& bytes() const { return bytes_; }
     bool empty() const { return bytes_.empty(); }
     friend bool operator==(const NativePath&, const NativePath&) = default;

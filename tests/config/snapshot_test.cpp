@@ -69,11 +69,11 @@ TEST_F(SnapshotTest, ARecordHoldsLowSizeLocalDateAndTimeAndTheName) {
     EXPECT_EQ(listing.nodes()[0].record().fileSize, 705'032'704u);
     fs::resize_file(file, 5'000'000'000 + (std::uint64_t{1} << 32));
     test::SetLastWriteTime(file, 1299139507);
-    EXPECT_EQ(MatchFile(listing, FolderFiles(entry_).Next().value().record), SnapshotMatch::Unchanged);
+    EXPECT_EQ(MatchFile(listing, FolderFiles(entry_).Next()->record), SnapshotMatch::Unchanged);
 
     // In summer the bias is another.
     test::SetLastWriteTime(file, 1310731200);  // 2011-07-15 12:00:00 UTC
-    const SnapshotRecord summer = FolderFiles(entry_).Next().value().record;
+    const SnapshotRecord summer = FolderFiles(entry_).Next()->record;
     EXPECT_EQ(std::pair(summer.writeDate, summer.writeTime), std::pair(20110715u, 140000u));
 }
 

@@ -17,6 +17,7 @@ struct DirectorySearch::State {
     std::unique_ptr<DIR, CloseDir> dir;
     std::string pattern;  // UTF-8, as the names are matched
     bool matchesEverything = false;
+    DirectoryItem item;  // the one Next returned last, its memory reused
 };
 
 DirectorySearch::DirectorySearch(const text::Cp932String& folder, const text::Cp932String& pattern)
@@ -34,10 +35,10 @@ DirectorySearch::DirectorySearch(const text::Cp932String& folder, const text::Cp
 
 DirectorySearch::~DirectorySearch() = default;
 
-std::optional<DirectoryItem> DirectorySearch::Next() {
+const DirectoryItem* DirectorySearch::Next() {
     DIR* const dir = state_->dir.get();
     if (dir == nullptr) {
-        return std::nullopt;
+        return nullptr;
     }
     // readdir() also ends with nullptr on a read error: the search ends there,
     // as FindNextFile's does.
@@ -55,17 +56,18 @@ std::optional<DirectoryItem> DirectorySearch::Next() {
         if (!S_ISDIR(info.st_mode) && !S_ISREG(info.st_mode)) {
             continue;
         }
-        DirectoryItem item;
-        item.name = NativePath::FromOsBytes(std::string(name));
-        if (auto cp932 = text::FromUtf8(name); cp932 && cp932->size() <= kMaxCp932NameBytes) {
-            item.cp932Name = std::move(*cp932);
+        DirectoryItem& item = state_->item;
+        item.name.AssignOsBytes(name);
+        item.cp932Name = text::FromUtf8(name);
+        if (item.cp932Name && item.cp932Name->size() > kMaxCp932NameBytes) {
+            item.cp932Name.reset();
         }
         item.isDirectory = S_ISDIR(info.st_mode);
         item.size = static_cast<std::uint64_t>(info.st_size);
         item.lastWriteTime = static_cast<std::int64_t>(info.st_mtime);
-        return item;
+        return &item;
     }
-    return std::nullopt;
+    return nullptr;
 }
 
 }  // namespace molvar::platform

@@ -13,6 +13,7 @@ struct DirectorySearch::State {
     win32::FindHandle search;
     WIN32_FIND_DATAW found{};
     bool pending = false;  // `found` holds an item that Next has not returned yet
+    DirectoryItem item;    // the one Next returned last
 };
 
 DirectorySearch::DirectorySearch(const text::Cp932String& folder, const text::Cp932String& pattern)
@@ -32,21 +33,22 @@ DirectorySearch::DirectorySearch(const text::Cp932String& folder, const text::Cp
 
 DirectorySearch::~DirectorySearch() = default;
 
-std::optional<DirectoryItem> DirectorySearch::Next() {
+const DirectoryItem* DirectorySearch::Next() {
     if (state_->pending) {
         const WIN32_FIND_DATAW& found = state_->found;
-        DirectoryItem item;
+        DirectoryItem& item = state_->item;
         item.name = win32::NativeOfWide(found.cFileName);
-        if (auto cp932 = text::FromWide(found.cFileName); cp932 && cp932->size() <= kMaxCp932NameBytes) {
-            item.cp932Name = std::move(*cp932);
+        item.cp932Name = text::FromWide(found.cFileName);
+        if (item.cp932Name && item.cp932Name->size() > kMaxCp932NameBytes) {
+            item.cp932Name.reset();
         }
         item.isDirectory = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
         item.size = (static_cast<std::uint64_t>(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
         item.lastWriteTime = win32::SecondsSince1970(found.ftLastWriteTime);
         state_->pending = ::FindNextFileW(state_->search.get(), &state_->found) != 0;
-        return item;
+        return &item;
     }
-    return std::nullopt;
+    return nullptr;
 }
 
 }  // namespace molvar::platform
