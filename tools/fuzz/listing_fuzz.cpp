@@ -1,6 +1,8 @@
 // Any bytes as a listing file: loading never reads past a record, every
 // loaded name is found again by MatchFile, and the bytes of the records
 // appended in order are the file's whole records.
+#include <unistd.h>
+
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
@@ -16,7 +18,8 @@ namespace {
 
 std::filesystem::path DataFolder() {
     static const std::filesystem::path folder = [] {
-        const auto path = std::filesystem::temp_directory_path() / ("molvar-listing-fuzz-" + std::to_string(::getpid()));
+        const auto path =
+            std::filesystem::temp_directory_path() / ("molvar-listing-fuzz-" + std::to_string(::getpid()));
         std::filesystem::create_directories(path / "obsdat");
         config::g_baseFolder = *text::FromUtf8(path.string());
         return path;
@@ -52,7 +55,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     bool reservedZero = true;
     for (std::size_t at = 0; at < whole; ++at) {
         const std::size_t field = at % config::SnapshotRecord::kSize;
-        const bool reserved = config::snapshot_layout::reserved.offset <= field && field < config::snapshot_layout::reserved.end();
+        const auto& reservedField = config::snapshot_layout::reserved;
+        const bool reserved = reservedField.offset <= field && field < reservedField.end();
         Check(reserved ? rewritten.bytes()[at] == 0 : rewritten.bytes()[at] == data[at]);
         reservedZero = reservedZero && (!reserved || data[at] == 0);
     }

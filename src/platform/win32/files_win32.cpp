@@ -353,8 +353,8 @@ struct FileIdentity {
 
 std::optional<FileIdentity> IdentityOf(const std::wstring& path) {
     // Backup semantics let a folder open as well.
-    UniqueHandle file(
-        ::CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    UniqueHandle file(::CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     BY_HANDLE_FILE_INFORMATION info;
     if (!file.valid() || !::GetFileInformationByHandle(file.get(), &info)) {
         return std::nullopt;
