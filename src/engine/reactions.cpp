@@ -20,7 +20,8 @@ constexpr unsigned kBeepFrequencyHz = 800;
 constexpr auto kBeepDuration = 100ms;
 constexpr auto kPauseAfterShellStart = 1000ms;
 
-// Names in the Part's 127-byte base field are cut to this many characters.
+// The base of a stamped name keeps at most this many characters: the 127
+// of its field, counted in characters so that none is ever cut.
 constexpr std::size_t kMaxBaseCharacters = 127;
 
 // The full path of a file of the watched folder, or nothing when no file is
