@@ -1,6 +1,7 @@
 #include "config/snapshot.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 #include "config/data_folder.h"
@@ -70,6 +71,79 @@ std::string_view NameIn(std::span<const char> field) {
     return std::string_view(field.data(), length);
 }
 
+std::uint64_t Load64(std::string_view bytes, std::size_t at) {
+    std::uint64_t value = 0;
+    for (std::size_t i = 0; i < 8; ++i) {
+        value |= static_cast<std::uint64_t>(static_cast<std::uint8_t>(bytes[at + i])) << (8 * i);
+    }
+    return value;
+}
+
+std::uint64_t Rotl(std::uint64_t x, int r) { return (x << r) | (x >> (64 - r)); }
+
+std::uint64_t Fmix(std::uint64_t k) {
+    k ^= k >> 33;
+    k *= 0xff51afd7ed558ccdULL;
+    k ^= k >> 33;
+    k *= 0xc4ceb9fe1a85ec53ULL;
+    k ^= k >> 33;
+    return k;
+}
+
+// MurmurHash3_x64_128 with seed 0, reading the bytes little-endian on every
+// machine: the substitutes stored in listings must never change.
+std::pair<std::uint64_t, std::uint64_t> Murmur3x64_128(std::string_view bytes) {
+    constexpr std::uint64_t c1 = 0x87c37b91114253d5ULL;
+    constexpr std::uint64_t c2 = 0x4cf5ad432745937fULL;
+    std::uint64_t h1 = 0;
+    std::uint64_t h2 = 0;
+    const auto mix1 = [&](std::uint64_t k1) {
+        k1 *= c1;
+        k1 = Rotl(k1, 31);
+        k1 *= c2;
+        h1 ^= k1;
+    };
+    const auto mix2 = [&](std::uint64_t k2) {
+        k2 *= c2;
+        k2 = Rotl(k2, 33);
+        k2 *= c1;
+        h2 ^= k2;
+    };
+    const std::size_t blocks = bytes.size() / 16;
+    for (std::size_t b = 0; b < blocks; ++b) {
+        mix1(Load64(bytes, b * 16));
+        h1 = Rotl(h1, 27) + h2;
+        h1 = h1 * 5 + 0x52dce729;
+        mix2(Load64(bytes, b * 16 + 8));
+        h2 = Rotl(h2, 31) + h1;
+        h2 = h2 * 5 + 0x38495ab5;
+    }
+    const std::string_view tail = bytes.substr(blocks * 16);
+    std::uint64_t k1 = 0;
+    std::uint64_t k2 = 0;
+    for (std::size_t i = tail.size(); i > 8; --i) {
+        k2 ^= static_cast<std::uint64_t>(static_cast<std::uint8_t>(tail[i - 1])) << (8 * (i - 9));
+    }
+    for (std::size_t i = std::min<std::size_t>(tail.size(), 8); i > 0; --i) {
+        k1 ^= static_cast<std::uint64_t>(static_cast<std::uint8_t>(tail[i - 1])) << (8 * (i - 1));
+    }
+    if (tail.size() > 8) {
+        mix2(k2);
+    }
+    if (!tail.empty()) {
+        mix1(k1);
+    }
+    h1 ^= bytes.size();
+    h2 ^= bytes.size();
+    h1 += h2;
+    h2 += h1;
+    h1 = Fmix(h1);
+    h2 = Fmix(h2);
+    h1 += h2;
+    h2 += h1;
+    return {h1, h2};
+}
+
 bool HoldsPathSeparator(std::string_view pattern) {
     for (std::size_t at = 0; at < pattern.size(); ++at) {
         if (text::IsLeadByte(static_cast<std::uint8_t>(pattern[at]))) {
@@ -108,13 +182,24 @@ std::string_view SnapshotNode::Name() const {
     return NameIn(std::span<const char>(reinterpret_cast<const char*>(field.data()), field.size()));
 }
 
-std::optional<SnapshotRecord> MakeSnapshotRecord(const platform::DirectoryItem& item) {
-    const std::string& name = item.name.bytes();
-    if (name.empty() || name.size() > kMaxListedNameBytes || name.find('\0') != std::string::npos) {
-        return std::nullopt;
-    }
+std::string SubstituteName(const platform::NativePath& name) {
+    const auto [h1, h2] = Murmur3x64_128(name.bytes());
+    char digits[34];
+    std::snprintf(digits, sizeof digits, "/%016llx%016llx", static_cast<unsigned long long>(h1),
+                  static_cast<unsigned long long>(h2));
+    return digits;
+}
+
+SnapshotRecord MakeSnapshotRecord(const platform::DirectoryItem& item) {
     SnapshotRecord record;
-    std::copy(name.begin(), name.end(), record.fileName.begin());
+    const std::string* cp932 = item.cp932Name ? &item.cp932Name->bytes() : nullptr;
+    if (cp932 != nullptr && !cp932->empty() && cp932->size() <= kMaxListedNameBytes &&
+        cp932->find('\0') == std::string::npos) {
+        std::copy(cp932->begin(), cp932->end(), record.fileName.begin());
+    } else {
+        const std::string substitute = SubstituteName(item.name);
+        std::copy(substitute.begin(), substitute.end(), record.fileName.begin());
+    }
     record.fileSize = static_cast<std::uint32_t>(item.size);
     // The bias in force at the file's own time: with today's bias every file
     // would look changed after each switch to or from daylight-saving time.
@@ -156,16 +241,18 @@ FolderFiles::FolderFiles(const WatchEntry& entry)
     : search_(FieldText(entry.folder), SearchPatternOf(entry)),
       skipsProgramFiles_(platform::IsSameFile(FieldText(entry.folder), DataSubfolderPath())) {}
 
-std::optional<SnapshotRecord> FolderFiles::Next() {
-    while (auto item = search_.Next()) {
-        if (item->isDirectory || (skipsProgramFiles_ && IsProgramFile(item->name.bytes()))) {
+const FolderFile* FolderFiles::Next() {
+    while (const platform::DirectoryItem* item = search_.Next()) {
+        if (item->isDirectory) {
             continue;
         }
-        if (auto record = MakeSnapshotRecord(*item)) {
-            return record;
+        file_.record = MakeSnapshotRecord(*item);
+        if (!skipsProgramFiles_ || !IsProgramFile(file_.record.Name())) {
+            file_.name = &item->name;
+            return &file_;
         }
     }
-    return std::nullopt;
+    return nullptr;
 }
 
 SnapshotLoad LoadSnapshot(int entryIndex, FolderSnapshot& snapshot) {
@@ -303,8 +390,8 @@ ListingWrite WriteSnapshot(int entryIndex, const WatchEntry& entry) {
     ListingBytes listing(current.status == platform::ReadStatus::Read ? std::optional(std::span(current.bytes))
                                                                       : std::nullopt);
     FolderFiles files(entry);
-    while (const auto record = files.Next()) {
-        listing.Append(*record);
+    while (const auto file = files.Next()) {
+        listing.Append(file->record);
     }
     return StoreListing(entryIndex, listing);
 }

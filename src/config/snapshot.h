@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -23,6 +24,14 @@ inline constexpr FieldSpan fileSize{0, 4};
 inline constexpr FieldSpan writeDate{4, 4};
 inline constexpr FieldSpan writeTime{8, 4};
 inline constexpr FieldSpan reserved{12, 4};
+// `fileName` holds the file's code page 932 name, NUL-terminated, where it
+// has one of at most 127 bytes. Any other name (no code page 932 form,
+// longer, not even text) is held by a substitute made from its exact native
+// name: "/" followed by the 32 lowercase hex digits of the 128-bit
+// MurmurHash3 (x64, seed 0) of the name's bytes (UTF-8 or whatever bytes the
+// file system holds on Linux, UTF-16LE on Windows), h1 then h2. No file
+// system takes "/" in a name and no code page 932 name begins with it, so a
+// substitute never stands for a real name of another file.
 inline constexpr FieldSpan fileName{16, 128};
 inline constexpr std::size_t kRecordSize = 144;
 
@@ -31,9 +40,9 @@ static_assert(writeDate.offset == fileSize.end() && writeTime.offset == writeDat
               fileName.end() == kRecordSize);
 }  // namespace snapshot_layout
 
-// The longest file name a listing holds; longer names are left out of
-// listings and scans alike.
+// The longest code page 932 name a listing holds as it is.
 inline constexpr std::size_t kMaxListedNameBytes = snapshot_layout::fileName.width - 1;
+static_assert(kMaxListedNameBytes == platform::kMaxCp932NameBytes);
 
 struct SnapshotRecord {
     static constexpr std::size_t kSize = snapshot_layout::kRecordSize;
@@ -51,26 +60,37 @@ struct SnapshotRecord {
     std::string_view Name() const;
 };
 
-// The record of one file found by a directory search. Empty for a name that
-// does not fit the record (more than 127 bytes), which is then neither listed
-// nor reported. A last-write time without a local form is stored as 0.
-std::optional<SnapshotRecord> MakeSnapshotRecord(const platform::DirectoryItem& item);
+// The record of one file found by a directory search, under its code page
+// 932 name or the substitute. A last-write time without a local form is
+// stored as 0.
+SnapshotRecord MakeSnapshotRecord(const platform::DirectoryItem& item);
+
+// The listed name of a file without a code page 932 name that fits.
+std::string SubstituteName(const platform::NativePath& name);
 
 // The pattern a setting's folder is searched with: its `namePattern` when it
 // counts named files only, otherwise "*". A pattern that holds a path
 // separator would search another folder; it is refused and finds nothing.
 text::Cp932String SearchPatternOf(const WatchEntry& entry);
 
-// The records of the files of a setting's folder, in the order of the
-// directory search: sub-folders and names too long for a record are passed
-// over. A folder that cannot be searched has no files.
+// One file of a watched folder: its listing record, and its name as the OS
+// holds it, by which it is handed to programs and moved.
+struct FolderFile {
+    SnapshotRecord record;
+    const platform::NativePath* name = nullptr;  // the search's own, valid as long as this
+};
+
+// The files of a setting's folder, in the order of the directory search:
+// sub-folders are passed over. A folder that cannot be searched has no files.
 class FolderFiles {
 public:
     explicit FolderFiles(const WatchEntry& entry);
-    std::optional<SnapshotRecord> Next();
+    // The next file, valid until the next call; null once there is none.
+    const FolderFile* Next();
 
 private:
     platform::DirectorySearch search_;
+    FolderFile file_;
     // The folder holds the listings themselves: they are no files of the
     // setting (they change at every scan, and it would feed on them).
     bool skipsProgramFiles_;

@@ -66,18 +66,20 @@ bool ScanFolder(int entryIndex, const config::WatchEntry& entry, const platform:
     bool toldOfChangedFiles = false;
     // Files that another process still writes: neither reacted to nor
     // listed, so that a later scan, once they are closed, finds them whole.
-    std::vector<std::string> stillWritten;
+    std::vector<platform::NativePath> stillWritten;
     config::ListingBytes searched(listing.fileBytes());
     config::FolderFiles files(entry);
     while (const auto scanned = files.Next()) {
         ++foundFiles;
-        if (config::MatchFile(listing, *scanned) == config::SnapshotMatch::Unchanged) {
-            searched.Append(*scanned);
+        if (config::MatchFile(listing, scanned->record) == config::SnapshotMatch::Unchanged) {
+            searched.Append(scanned->record);
             continue;
         }
-        const auto name = text::Cp932String::FromBytes(scanned->Name());
-        if (platform::IsOpenForWriting(platform::JoinPath(config::FieldText(entry.folder), name))) {
-            stillWritten.emplace_back(scanned->Name());
+        // The reactions name the file as the OS does, never by its listed name.
+        const platform::NativePath& name = *scanned->name;
+        const auto path = platform::JoinPath(config::FieldText(entry.folder), name);
+        if (path && platform::IsOpenForWriting(*path)) {
+            stillWritten.push_back(name);
             continue;
         }
         reacted = true;
@@ -100,9 +102,8 @@ bool ScanFolder(int entryIndex, const config::WatchEntry& entry, const platform:
         }
         AfterProcess(name, entry, services);
         // A file moved away is gone from the listing.
-        if (entry.afterAction != config::MoveTarget ||
-            platform::PathExists(platform::JoinPath(config::FieldText(entry.folder), name))) {
-            searched.Append(*scanned);
+        if (entry.afterAction != config::MoveTarget || (path && platform::PathExists(*path))) {
+            searched.Append(scanned->record);
         }
     }
 
@@ -138,9 +139,9 @@ bool ScanFolder(int entryIndex, const config::WatchEntry& entry, const platform:
     if (reacted && mayWriteIntoFolder) {
         fresh.emplace(listing.fileBytes());
         config::FolderFiles again(entry);
-        while (const auto record = again.Next()) {
-            if (std::find(stillWritten.begin(), stillWritten.end(), record->Name()) == stillWritten.end()) {
-                fresh->Append(*record);
+        while (const config::FolderFile* file = again.Next()) {
+            if (std::find(stillWritten.begin(), stillWritten.end(), *file->name) == stillWritten.end()) {
+                fresh->Append(file->record);
             }
         }
     }

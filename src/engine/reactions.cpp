@@ -1,11 +1,13 @@
 #include "engine/reactions.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "framework/message_box.h"
 #include "platform/files.h"
-#include "platform/paths.h"
+#include "platform/native_path.h"
 #include "res/strings.h"
 
 namespace molvar::engine {
@@ -18,11 +20,15 @@ constexpr unsigned kBeepFrequencyHz = 800;
 constexpr auto kBeepDuration = 100ms;
 constexpr auto kPauseAfterShellStart = 1000ms;
 
+// The base of a stamped name keeps at most this many characters: the 127
+// of its field, counted in characters so that none is ever cut.
+constexpr std::size_t kMaxBaseCharacters = 127;
+
 // The full path of a file of the watched folder, or nothing when no file is
-// named. Callers check it with PathFitsPlatform and skip the reaction when it
-// does not fit: a path is never cut, a cut path would name another file.
-std::optional<text::Cp932String> TargetPath(const std::optional<text::Cp932String>& fileName,
-                                            const config::WatchEntry& entry) {
+// named or the path cannot be handed to the OS. Callers skip the reaction
+// then: a path is never cut, a cut path would name another file.
+std::optional<platform::NativePath> TargetPath(const std::optional<platform::NativePath>& fileName,
+                                               const config::WatchEntry& entry) {
     if (!fileName) {
         return std::nullopt;
     }
@@ -42,14 +48,14 @@ void NotifyUser(const config::WatchEntry& entry, const platform::Services& servi
     }
 }
 
-void RunProgram(const std::optional<text::Cp932String>& fileName, const config::WatchEntry& entry,
+void RunProgram(const std::optional<platform::NativePath>& fileName, const config::WatchEntry& entry,
                 const platform::Services& services) {
     const text::Cp932String program = FieldText(entry.program);
     if (program.empty()) {
         return;
     }
     const auto target = entry.openTarget != 0 ? TargetPath(fileName, entry) : std::nullopt;
-    if (target && !platform::PathFitsPlatform(*target)) {
+    if (entry.openTarget != 0 && fileName && !target) {
         return;
     }
     if (entry.waitForExit != 0) {
@@ -62,10 +68,10 @@ void RunProgram(const std::optional<text::Cp932String>& fileName, const config::
     }
 }
 
-void OpenTargetFile(const std::optional<text::Cp932String>& fileName, const config::WatchEntry& entry,
+void OpenTargetFile(const std::optional<platform::NativePath>& fileName, const config::WatchEntry& entry,
                     const platform::Services& services) {
     const auto target = TargetPath(fileName, entry);
-    if (!target || !platform::PathFitsPlatform(*target)) {
+    if (!target) {
         return;
     }
     services.ShellOpenDocument(*target);
@@ -74,53 +80,64 @@ void OpenTargetFile(const std::optional<text::Cp932String>& fileName, const conf
     }
 }
 
-void AfterProcess(const text::Cp932String& fileName, const config::WatchEntry& entry,
+void AfterProcess(const platform::NativePath& fileName, const config::WatchEntry& entry,
                   const platform::Services& services) {
     if (entry.afterAction != config::MoveTarget) {
         return;
     }
-    const text::Cp932String source = platform::JoinPath(FieldText(entry.folder), fileName);
     const text::Cp932String moveFolder = FieldText(entry.moveFolder);
-    text::Cp932String destination = platform::JoinPath(moveFolder, fileName);
-    if (!platform::PathFitsPlatform(source) || !platform::PathFitsPlatform(destination)) {
+    const auto source = platform::JoinPath(FieldText(entry.folder), fileName);
+    auto destination = platform::JoinPath(moveFolder, fileName);
+    if (!source || !destination) {
         return;
     }
     // A destination that is the watched folder itself: replacing would delete
     // the file, and a stamped name would be reported as a new file and moved
     // again at every scan. The file stays as it is.
-    if (platform::IsSameFile(source, destination)) {
+    if (platform::IsSameFile(*source, *destination)) {
         return;
     }
     if (entry.overwriteMoved != 0) {
-        platform::MoveFileTo(source, destination, platform::MoveMode::ReplaceExisting);
+        platform::MoveFileTo(*source, *destination, platform::MoveMode::ReplaceExisting);
         return;
     }
-    if (platform::PathExists(destination)) {
+    if (platform::PathExists(*destination)) {
         const auto now = services.LocalTimeOf(services.CalendarTime());
         if (!now) {
             return;
         }
         destination = platform::JoinPath(moveFolder, TimeStampedName(fileName, *now));
-        if (!platform::PathFitsPlatform(destination)) {
+        if (!destination) {
             return;
         }
     }
     // The stamped name is not checked again: if it is taken too, the move
     // fails and the file stays where it is.
-    platform::MoveFileTo(source, destination, platform::MoveMode::KeepExisting);
+    platform::MoveFileTo(*source, *destination, platform::MoveMode::KeepExisting);
 }
 
-text::Cp932String TimeStampedName(const text::Cp932String& fileName, const platform::LocalTime& time) {
-    // A full stop is never the second byte of a double-byte character, so a
-    // byte search finds the real first full stop.
+platform::NativePath TimeStampedName(const platform::NativePath& fileName, const platform::LocalTime& time) {
+    // Taken a character at a time, so that no character is ever cut in two.
     const std::string& name = fileName.bytes();
-    const std::size_t dot = name.find('.');
-    const std::string base = name.substr(0, dot);
-    const std::string extension = dot == std::string::npos ? std::string() : name.substr(dot);
-    char stamp[64];
-    std::snprintf(stamp, sizeof stamp, "_%02d%02d%02d%02d%02d%02d", time.year - 2000, time.month, time.day,
+    const std::vector<std::size_t> starts = platform::CharacterStarts(fileName);
+    const std::size_t characters = starts.size() - 1;
+    const std::string fullStop = platform::NativeFromUtf8(".").bytes();
+    std::size_t dot = 0;
+    while (dot < characters && name.compare(starts[dot], starts[dot + 1] - starts[dot], fullStop) != 0) {
+        ++dot;
+    }
+    const std::string extension = name.substr(starts[dot]);
+    char stampText[64];
+    std::snprintf(stampText, sizeof stampText, "_%02d%02d%02d%02d%02d%02d", time.year - 2000, time.month, time.day,
                   time.hour, time.minute, time.second);
-    return text::Cp932String::FromBytes(base + stamp + extension);
+    const std::string stamp = platform::NativeFromUtf8(stampText).bytes();
+    // The base keeps at most 127 characters, and fewer where the stamped
+    // name would not fit the file system's limit for one name.
+    std::size_t base = std::min(dot, kMaxBaseCharacters);
+    while (base > 0 && starts[base] + stamp.size() + extension.size() > platform::kMaxNativeNameBytes) {
+        --base;
+    }
+    return platform::NativePath::FromOsBytes(name.substr(0, starts[base]) + stamp + extension);
 }
 
 }  // namespace molvar::engine

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/native_path.h"
 #include "text/cp932.h"
 
 namespace molvar::platform {
@@ -66,7 +67,7 @@ bool DeleteFileAt(const text::Cp932String& path);
 // being written. Linux: a read lease cannot be had; Windows: it cannot be
 // opened while denying writers. A file that cannot be asked (another
 // owner's, a file system without leases) counts as complete.
-bool IsOpenForWriting(const text::Cp932String& path);
+bool IsOpenForWriting(const NativePath& path);
 
 // Both paths name one existing file (the same path written twice, or two
 // names of one file).
@@ -81,6 +82,12 @@ bool IsSameOrInsideFolder(const text::Cp932String& path, const text::Cp932String
 // The name of a temporary file that ReplaceFileAtomically or MoveFileTo makes
 // while it writes.
 bool IsTemporaryFileName(std::string_view name);
+
+// The same for the native paths of files found in a watched folder, which
+// may have no code page 932 form.
+bool PathExists(const NativePath& path);
+bool MoveFileTo(const NativePath& from, const NativePath& to, MoveMode mode);
+bool IsSameFile(const NativePath& first, const NativePath& second);
 
 // Removes the temporary files that ReplaceFileAtomically and MoveFileTo
 // leave in `folder` when their process is killed in the middle of a write.

@@ -4,20 +4,22 @@
 
 #include <optional>
 
+#include "platform/native_path.h"
 #include "text/cp932.h"
 
 namespace molvar::platform {
 
-// Starts `commandLine` (a program path, possibly followed by arguments, split
-// by the Windows command-line rules) with `argument` appended as one more
-// argument when given, and waits until the program has ended.
-void RunAndWait(const text::Cp932String& commandLine, const std::optional<text::Cp932String>& argument);
+// Starts the program of a setting's program field (read by ReadProgramField,
+// followed by its own arguments) with `argument` as one more argument when
+// given, and waits until the program has ended. A field that names no
+// executable file starts nothing.
+void RunAndWait(const text::Cp932String& programField, const std::optional<NativePath>& argument);
 
-// Hands `program` to the shell without waiting, with `parameter` as its one
-// parameter when given.
-void ShellRun(const text::Cp932String& program, const std::optional<text::Cp932String>& parameter);
+// The same without waiting, through the shell: a field that names no
+// program is handed to the shell whole, which opens it as a document.
+void ShellRun(const text::Cp932String& programField, const std::optional<NativePath>& parameter);
 
 // Opens a document with the application associated with it, without waiting.
-void ShellOpenDocument(const text::Cp932String& path);
+void ShellOpenDocument(const NativePath& path);
 
 }  // namespace molvar::platform

@@ -20,17 +20,15 @@ void Services::Beep(unsigned frequencyHz, std::chrono::milliseconds duration) co
 
 void Services::PlayWave(const text::Cp932String& path) const { PlayWaveFile(path); }
 
-void Services::RunAndWait(const text::Cp932String& commandLine,
-                          const std::optional<text::Cp932String>& argument) const {
-    platform::RunAndWait(commandLine, argument);
+void Services::RunAndWait(const text::Cp932String& program, const std::optional<NativePath>& argument) const {
+    platform::RunAndWait(program, argument);
 }
 
-void Services::ShellRun(const text::Cp932String& program,
-                        const std::optional<text::Cp932String>& parameter) const {
+void Services::ShellRun(const text::Cp932String& program, const std::optional<NativePath>& parameter) const {
     platform::ShellRun(program, parameter);
 }
 
-void Services::ShellOpenDocument(const text::Cp932String& path) const {
+void Services::ShellOpenDocument(const NativePath& path) const {
     platform::ShellOpenDocument(path);
 }
 

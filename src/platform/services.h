@@ -9,6 +9,7 @@
 #include <optional>
 
 #include "platform/clock.h"
+#include "platform/native_path.h"
 #include "text/cp932.h"
 
 namespace molvar::platform {
@@ -22,11 +23,9 @@ public:
     virtual void Sleep(std::chrono::milliseconds duration) const;
     virtual void Beep(unsigned frequencyHz, std::chrono::milliseconds duration) const;
     virtual void PlayWave(const text::Cp932String& path) const;
-    virtual void RunAndWait(const text::Cp932String& commandLine,
-                            const std::optional<text::Cp932String>& argument) const;
-    virtual void ShellRun(const text::Cp932String& program,
-                          const std::optional<text::Cp932String>& parameter) const;
-    virtual void ShellOpenDocument(const text::Cp932String& path) const;
+    virtual void RunAndWait(const text::Cp932String& program, const std::optional<NativePath>& argument) const;
+    virtual void ShellRun(const text::Cp932String& program, const std::optional<NativePath>& parameter) const;
+    virtual void ShellOpenDocument(const NativePath& path) const;
 };
 
 // The real operations.

@@ -3,16 +3,14 @@
 #include <string_view>
 
 #include "platform/directory_search.h"
+#include "platform/utf8.h"
 
 namespace molvar::platform {
 namespace {
 
-// Code page 932 text walked a character at a time: a lead byte and its trail
-// byte are one character, and a trail byte is never taken for a letter or a
-// wildcard of its own.
-std::size_t CharacterWidth(std::string_view text, std::size_t at) {
-    return text::IsLeadByte(static_cast<std::uint8_t>(text[at])) && at + 1 < text.size() ? 2 : 1;
-}
+// Names are walked a character at a time as the user sees them, so '?'
+// takes a whole character, even one written with combining marks.
+std::size_t CharacterWidth(std::string_view text, std::size_t at) { return Utf8CharacterWidth(text, at); }
 
 char FoldAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
 
@@ -24,7 +22,7 @@ bool SameCharacter(std::string_view name, std::size_t at, std::string_view patte
     if (width == 1) {
         return FoldAscii(name[at]) == FoldAscii(pattern[patternAt]);
     }
-    return name.substr(at, 2) == pattern.substr(patternAt, 2);
+    return name.substr(at, width) == pattern.substr(patternAt, width);
 }
 
 // '*' and '?' against a whole name. On a mismatch the last '*' takes one
@@ -69,15 +67,13 @@ bool MatchWhole(std::string_view name, std::string_view pattern) {
 
 }  // namespace
 
-bool MatchesWildcard(const text::Cp932String& name, const text::Cp932String& pattern) {
-    const std::string_view nameBytes = name.bytes();
-    const std::string_view patternBytes = pattern.bytes();
+bool MatchesWildcard(std::string_view nameBytes, std::string_view patternBytes) {
     if (MatchWhole(nameBytes, patternBytes)) {
         return true;
     }
     // "abc.*" also matches "abc", and so "*.*" matches names without a full stop.
     if (patternBytes.ends_with(".*")) {
-        // Neither byte can be the trail byte of a double-byte character.
+        // Neither byte can be part of a multibyte UTF-8 character.
         return MatchWhole(nameBytes, patternBytes.substr(0, patternBytes.size() - 2));
     }
     return false;

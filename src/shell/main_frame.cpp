@@ -162,8 +162,9 @@ void CMainFrame::ShowTrayMenu() {
 
 void CMainFrame::OnHelpFinder() {
     const text::Cp932String page = HelpPagePath();
-    if (!page.empty() && platform::PathExists(page)) {
-        platform::SystemServices().ShellOpenDocument(page);
+    const auto nativePage = platform::NativeOf(page);
+    if (nativePage && !page.empty() && platform::PathExists(page)) {
+        platform::SystemServices().ShellOpenDocument(*nativePage);
     }
 }
 

@@ -3,10 +3,12 @@
 #include <sys/stat.h>
 #endif
 
+#include <algorithm>
 #include <filesystem>
 
 #include "config/data_folder.h"
 #include "config/snapshot.h"
+#include "platform/native_path.h"
 #include "support/test_support.h"
 
 namespace molvar::config {
@@ -67,29 +69,38 @@ TEST_F(SnapshotTest, ARecordHoldsLowSizeLocalDateAndTimeAndTheName) {
     EXPECT_EQ(listing.nodes()[0].record().fileSize, 705'032'704u);
     fs::resize_file(file, 5'000'000'000 + (std::uint64_t{1} << 32));
     test::SetLastWriteTime(file, 1299139507);
-    EXPECT_EQ(MatchFile(listing, FolderFiles(entry_).Next().value()), SnapshotMatch::Unchanged);
+    EXPECT_EQ(MatchFile(listing, FolderFiles(entry_).Next()->record), SnapshotMatch::Unchanged);
 
     // In summer the bias is another.
     test::SetLastWriteTime(file, 1310731200);  // 2011-07-15 12:00:00 UTC
-    const SnapshotRecord summer = FolderFiles(entry_).Next().value();
+    const SnapshotRecord summer = FolderFiles(entry_).Next()->record;
     EXPECT_EQ(std::pair(summer.writeDate, summer.writeTime), std::pair(20110715u, 140000u));
 }
 
-TEST_F(SnapshotTest, AListingHoldsTheMatchingFilesOnly) {
+// Every file is listed: by its code page 932 name where it has one that fits,
+// else by the substitute of its native name. Folders, FIFOs and files the
+// pattern does not take are not.
+TEST_F(SnapshotTest, AListingHoldsTheMatchingFilesOnlyEachByItsNameOrSubstitute) {
     test::WriteText(watched_ / "a.txt", "a");
     test::WriteText(watched_ / "b.csv", "b");
     fs::create_directory(watched_ / "c.csv");
     test::WriteText(watched_ / std::string(127, 'n'), "fits");
     test::WriteText(watched_ / std::string(128, 'n'), "too long for a record");
     test::WriteText(watched_ / u8"\u00e9.csv", "");  // no code page 932 name
+    std::vector<std::string> csv = {SubstituteName(test::Native("\u00e9.csv")), "b.csv"};
 #ifndef _WIN32
     ::mkfifo((watched_ / "pipe.csv").c_str(), 0600);  // neither file nor folder
     test::WriteText(watched_ / "\xff.csv", "");       // not even UTF-8
+    csv.push_back(SubstituteName(test::Native("\xff.csv")));
 #endif
+    std::sort(csv.begin(), csv.end());
+    std::vector<std::string> all = csv;
+    all.insert(all.end(), {"a.txt", std::string(127, 'n'), SubstituteName(test::Native(std::string(128, 'n')))});
+    std::sort(all.begin(), all.end());
 
     WriteSnapshot(0, entry_);
     const Bytes listing = test::ReadBytes(dataFolder_.ListingFile(0));
-    EXPECT_EQ(dataFolder_.ListedNames(0), (std::vector<std::string>{"a.txt", "b.csv", std::string(127, 'n')}));
+    EXPECT_EQ(dataFolder_.ListedNames(0), all);
     // A file that starts with the new listing but goes on is rewritten.
     Bytes longer = listing;
     longer.resize(listing.size() + 10, 'x');
@@ -100,7 +111,7 @@ TEST_F(SnapshotTest, AListingHoldsTheMatchingFilesOnly) {
     entry_.targetKind = NamedFiles;
     Store(entry_.namePattern, Sj(u8"*.CSV"));
     WriteSnapshot(0, entry_);
-    EXPECT_EQ(dataFolder_.ListedNames(0), (std::vector<std::string>{"b.csv"}));
+    EXPECT_EQ(dataFolder_.ListedNames(0), csv);
 
     // A pattern that reaches into another folder finds nothing.
     fs::create_directory(watched_ / "sub");
@@ -108,7 +119,37 @@ TEST_F(SnapshotTest, AListingHoldsTheMatchingFilesOnly) {
     Store(entry_.namePattern, Sj(u8"sub\\*.csv"));
     WriteSnapshot(0, entry_);
     EXPECT_TRUE(test::ReadBytes(dataFolder_.ListingFile(0)).empty());
+}
 
+// The listing's format is as it was: an older copy's listing loads record for
+// record, and a substitute written now is found again by the next search.
+// (A listing that is missing or cannot be read: see the scan's tests.)
+TEST_F(SnapshotTest, OldListingsLoadAsTheyWereAndSubstitutesRoundTrip) {
+    // MurmurHash3 x64 128 of "hello", h1 then h2: stored substitutes never change.
+    EXPECT_EQ(SubstituteName(platform::NativePath::FromOsBytes("hello")), "/cbd8a7b341bd9b025b1e906a48ae1d19");
+    // A name without NUL is read to the end of its field; a trailing piece
+    // shorter than a record is ignored.
+    const std::vector old = {Record(Sj(u8"表.txt").bytes(), 1, 20120422, 140509), Record(std::string(128, 'x'), 2, 3, 4)};
+    const Bytes oldBytes = test::BytesOfRecords(old);
+    Bytes withTail = oldBytes;
+    withTail.resize(oldBytes.size() + 100, 'x');
+    test::WriteBytes(dataFolder_.ListingFile(2), withTail);
+    FolderSnapshot listing;
+    ASSERT_EQ(LoadSnapshot(2, listing).count, 2);
+    EXPECT_EQ(listing.nodes()[1].Name(), std::string(128, 'x'));
+    EXPECT_EQ(test::BytesOfRecords(std::vector{listing.nodes()[0].record(), listing.nodes()[1].record()}), oldBytes);
+
+    test::WriteText(watched_ / test::Utf8Path("写真😀.jpg"), "x");
+    test::WriteText(watched_ / u8"表.txt", "y");
+    WriteSnapshot(2, entry_);
+    EXPECT_EQ(dataFolder_.ListedNames(2),
+              (std::vector<std::string>{SubstituteName(test::Native("写真😀.jpg")), Sj(u8"表.txt").bytes()}));
+    ClearSnapshot(listing);
+    ASSERT_EQ(LoadSnapshot(2, listing).count, 2);
+    FolderFiles files(entry_);
+    while (const auto file = files.Next()) {
+        EXPECT_EQ(MatchFile(listing, file->record), SnapshotMatch::Unchanged) << file->record.Name();
+    }
 }
 
 TEST_F(SnapshotTest, MatchFileComparesWholeNamesThenSizeDateAndTime) {
@@ -143,16 +184,6 @@ TEST_F(SnapshotTest, MatchFileComparesWholeNamesThenSizeDateAndTime) {
     // Nothing of the cleared listing is found any more.
     ClearSnapshot(listing);
     EXPECT_EQ(MatchFile(listing, Record("same.txt", 10, 20120422, 140509)), SnapshotMatch::NotListed);
-}
-
-// A listing that is missing or cannot be read: see the scan's tests.
-TEST_F(SnapshotTest, LoadReadsWholeRecordsWithinTheirFields) {
-    FolderSnapshot listing;
-    // A name without NUL is read to the end of its field; a trailing piece
-    // shorter than a record is ignored.
-    test::WriteBytes(dataFolder_.ListingFile(4), Bytes(2 * 144 + 100, 'x'));
-    EXPECT_EQ(LoadSnapshot(4, listing).count, 2);
-    EXPECT_EQ(listing.nodes()[1].Name(), std::string(128, 'x'));
 }
 
 }  // namespace

@@ -32,6 +32,23 @@ using test::Store;
 using Events = std::vector<std::string>;
 using Names = std::vector<std::string>;
 
+std::string Kanji(int count) {
+    std::string kanji;
+    for (int k = 0; k < count; ++k) kanji += "漢";
+    return kanji;
+}
+
+// Names a listing record cannot hold as they are: no code page 932 form,
+// decomposed as a Mac writes them, longer than a record, or not UTF-8.
+Names NamesWithoutARecordForm() {
+    Names names = {"写真😀.jpg", "한국어 보고서.pdf", "Café crème.txt", "テ\u3099ータ.csv", std::string(200, 'a') + ".txt",
+                   Kanji(80) + ".txt"};
+#ifndef _WIN32
+    names.push_back("\xff\xfe-latin1-\xe9.txt");
+#endif
+    return names;
+}
+
 // Starts real threads, counts the starts and the ends, and can refuse one.
 struct Threads {
     int refuseAt = -1;  // the call that fails, counted from 0
@@ -94,7 +111,7 @@ protected:
         effects_.localTime = platform::LocalTime{2012, 4, 22, 14, 5, 9};
     }
     void Arrive(const std::string& name) { test::WriteText(watched_ / test::Utf8Path(name), "new"); }
-    void Move(const std::string& name) { AfterProcess(Sj(std::u8string(name.begin(), name.end())), entry_, effects_); }
+    void Move(const std::string& name) { AfterProcess(test::Native(name), entry_, effects_); }
 
     // Takes the folder as it is now, as the start of the watch does.
     void Baseline() { config::WriteSnapshot(0, entry_); }
@@ -120,7 +137,8 @@ protected:
         const fs::path& in = folder.empty() ? watched_ : folder;
         Events events{"message:" + test::Utf8(in) + "を実行します。"};
         for (const std::string& name : names) {
-            events.insert(events.end(), {"shell-run:conv|" + test::Utf8(in / test::Utf8Path(name)), "sleep:1000"});
+            const std::string path = platform::Utf8ForDisplay(test::Native(test::Utf8(in / test::Utf8Path(name))));
+            events.insert(events.end(), {"shell-run:conv|" + path, "sleep:1000"});
         }
         return events;
     }
@@ -139,7 +157,7 @@ protected:
         platform::DirectorySearch search(SjPath(watched_), text::Cp932String::FromBytes("*"));
         while (auto item = search.Next()) {
             if (!item->isDirectory) {
-                names.push_back(text::ToUtf8ForDisplay(item->name));
+                names.push_back(platform::Utf8ForDisplay(item->name));
             }
         }
         return names;
@@ -227,6 +245,30 @@ TEST_F(EngineTest, NewAndChangedFilesAreReactedToInSearchOrderAfterOneNotice) {
     EXPECT_EQ(test::FolderNames(done_), moved);
     EXPECT_EQ(dataFolder_.ListedNames(0), Names{"keep.txt"});
     EXPECT_EQ(Report(), Events{});
+}
+
+TEST_F(EngineTest, EveryNameIsReactedToOnceStaysListedAndIsMovedWhole) {
+    Baseline();
+    const Names names = NamesWithoutARecordForm();
+    for (const std::string& name : names) {
+        Arrive(name);
+    }
+    // Each once, after one notice, in the order of the search.
+    const Events reported = Report();
+    Events expected = Changed(names);
+    ASSERT_EQ(reported.size(), expected.size());
+    EXPECT_TRUE(std::is_permutation(reported.begin(), reported.end(), expected.begin())) << testing::PrintToString(reported);
+    EXPECT_EQ(dataFolder_.ListedNames(0).size(), names.size());
+    // Listed under their substitutes, they are not new again; a later file is.
+    Arrive("later.txt");
+    EXPECT_EQ(Report(), Changed({"later.txt"}));
+
+    entry_.afterAction = config::MoveTarget;
+    for (const std::string& name : names) {
+        Move(name);
+        EXPECT_EQ(test::ReadText(done_ / test::Utf8Path(name)), "new") << name;
+    }
+    EXPECT_EQ(test::FolderNames(watched_), Names{"later.txt"});
 }
 
 TEST_F(EngineTest, VanishedFilesAreReportedOnlyWhenFewerFilesAreFound) {
@@ -377,15 +419,20 @@ TEST_F(EngineTest, NotifyUserSoundsBeforeTheMessageNamingTheWholeFolder) {
 
 TEST_F(EngineTest, TheProgramGetsTheFileWithOpenTargetAndIsWaitedForOrFollowedByAPause) {
     const std::string file = test::Utf8(watched_ / u8"報告書.csv");
+    // A path beyond the system's limit names no file of the system: the
+    // reaction is skipped.
+    const std::string huge(40000, 'n');
     struct Case {
-        bool waitForExit, openTarget, named;
+        bool waitForExit, openTarget;
+        std::optional<std::string> name;  // none for a vanished file
         Events events;
     };
     const Case cases[] = {
-        {true, true, true, {"run:/opt/変換 -q|" + file}},
-        {true, true, false, {"run:/opt/変換 -q|(none)"}},  // a vanished file names none
-        {true, false, true, {"run:/opt/変換 -q|(none)"}},
-        {false, false, true, {"shell-run:/opt/変換 -q|(none)"}},
+        {true, true, "報告書.csv", {"run:/opt/変換 -q|" + file}},
+        {true, true, std::nullopt, {"run:/opt/変換 -q|(none)"}},
+        {true, false, "報告書.csv", {"run:/opt/変換 -q|(none)"}},
+        {false, false, "報告書.csv", {"shell-run:/opt/変換 -q|(none)"}},
+        {true, true, huge, {}},
         // Not waited for with open target: the pause after it, see the scans.
     };
     Store(entry_.program, Sj(u8"/opt/変換 -q"));
@@ -393,39 +440,46 @@ TEST_F(EngineTest, TheProgramGetsTheFileWithOpenTargetAndIsWaitedForOrFollowedBy
         test::EffectRecorder effects;
         entry_.waitForExit = c.waitForExit;
         entry_.openTarget = c.openTarget;
-        RunProgram(c.named ? std::optional(Sj(u8"報告書.csv")) : std::nullopt, entry_, effects);
-        EXPECT_EQ(effects.events(), c.events) << c.waitForExit << c.openTarget << c.named;
+        RunProgram(c.name ? std::optional(test::Native(*c.name)) : std::nullopt, entry_, effects);
+        EXPECT_EQ(effects.events(), c.events) << c.waitForExit << c.openTarget << c.name.value_or("").size();
     }
-}
-
-TEST_F(EngineTest, AFileIsOpenedOrGivenToTheProgramOnlyWhenTheSystemCanNameIt) {
-    OpenTargetFile(std::nullopt, entry_, effects_);  // a vanished file
-    // A path beyond the system's limit, or one that does not convert, names
-    // no file of the system: the reaction is skipped.
-    const text::Cp932String hugeName = text::Cp932String::FromBytes(std::string(5000, 'n'));
-    RunProgram(hugeName, entry_, effects_);
-    OpenTargetFile(hugeName, entry_, effects_);
-    OpenTargetFile(text::Cp932String::FromBytes("bad\x82"), entry_, effects_);
+    OpenTargetFile(std::nullopt, entry_, effects_);
+    OpenTargetFile(test::Native(huge), entry_, effects_);
     EXPECT_EQ(effects_.events(), Events{});
 }
 
 // A move under the file's own name: see the scans that move files.
 TEST_F(EngineTest, AfterProcessMovesUnderItsNameOrAStampOfTheMoveWhenTheNameIsTaken) {
     entry_.afterAction = config::MoveTarget;
-    const std::vector<std::pair<std::string, std::string>> stamped = {
+    // Counted in characters: the base loses whole characters where the
+    // stamped name would pass the file system's limit for one name (255
+    // bytes on Linux, 255 UTF-16 units on Windows).
+    const bool limitInBytes = platform::kMaxNativeNameBytes == 255;
+    const std::string longExtension = "." + std::string(130, 'x');
+    EXPECT_EQ(platform::Utf8ForDisplay(TimeStampedName(test::Native(Kanji(120) + longExtension), *effects_.localTime)),
+              Kanji(limitInBytes ? 37 : 111) + "_120422140509" + longExtension);
+    std::vector<std::pair<std::string, std::string>> stamped = {
         {"report.csv", "report_120422140509.csv"},
         {"archive.tar.gz", "archive_120422140509.tar.gz"},
         {"README", "README_120422140509"},
         {".profile", "_120422140509.profile"},
         // An extension longer than 8 characters is kept whole, not cut into another type.
         {"notes.backup.txt", "notes_120422140509.backup.txt"},
+        {"Café.tar.gz", "Café_120422140509.tar.gz"},
+        // The base keeps at most 127 characters.
+        {std::string(200, 'a') + ".txt", std::string(127, 'a') + "_120422140509.txt"},
     };
+#ifndef _WIN32
+    // (Wine keeps a Windows name as UTF-8 on the host's file system, where
+    // this stamped name would pass 255 bytes.)
+    stamped.emplace_back(Kanji(80) + ".txt", Kanji(79) + "_120422140509.txt");
+#endif
     for (const auto& [name, stampedName] : stamped) {
         Arrive(name);
-        test::WriteText(done_ / name, "old");
+        test::WriteText(done_ / test::Utf8Path(name), "old");
         Move(name);
-        EXPECT_EQ(test::ReadText(done_ / name), "old") << name;
-        EXPECT_EQ(test::ReadText(done_ / stampedName), "new") << name;
+        EXPECT_EQ(test::ReadText(done_ / test::Utf8Path(name)), "old") << name;
+        EXPECT_EQ(test::ReadText(done_ / test::Utf8Path(stampedName)), "new") << name;
     }
     // The stamped name is taken too: the file stays.
     Arrive("report.csv");
@@ -666,8 +720,8 @@ public:
     }
     std::int64_t CalendarTime() const override { return 1'000'000 + nowMs_ / 1000; }
     void Sleep(std::chrono::milliseconds) const override {}
-    void ShellRun(const text::Cp932String&, const std::optional<text::Cp932String>& parameter) const override {
-        started[nowMs_].insert(test::Utf8Path(text::ToUtf8ForDisplay(parameter.value())).filename().string());
+    void ShellRun(const text::Cp932String&, const std::optional<platform::NativePath>& parameter) const override {
+        started[nowMs_].insert(test::Utf8Path(platform::Utf8ForDisplay(parameter.value())).filename().string());
     }
 
     std::vector<std::optional<int>> timeouts;  // of each wait

@@ -4,6 +4,8 @@
 #endif
 
 #include <functional>
+#include <set>
+#include <tuple>
 
 #include "platform/command_line.h"
 #include "platform/process.h"
@@ -17,20 +19,39 @@ using test::Sj;
 using test::SjPath;
 using Words = std::vector<std::string>;
 
-// How RunAndWait splits its command line on Linux.
-TEST(SplitCommandLine, FollowsTheWindowsRules) {
-    EXPECT_EQ(SplitCommandLine(""), Words{});
-    EXPECT_EQ(SplitCommandLine("   "), Words{});
-    EXPECT_EQ(SplitCommandLine("  /usr/bin/conv   -q\t-v  "), (Words{"/usr/bin/conv", "-q", "-v"}));
-    // The program name keeps its backslashes; quotes only group. (A quoted
-    // program and UTF-8 text: see RunAndWait below.)
-    EXPECT_EQ(SplitCommandLine(R"(C:\Tools\conv.exe "a b" c)"), (Words{R"(C:\Tools\conv.exe)", "a b", "c"}));
-    // Arguments: backslashes are literal unless they precede a quote.
-    EXPECT_EQ(SplitCommandLine(R"(p a\\b \"x\" "c\\" d)"), (Words{"p", R"(a\\b)", R"("x")", R"(c\)", "d"}));
-    EXPECT_EQ(SplitCommandLine(R"(p "say ""hi""" x)"), (Words{"p", R"(say "hi")", "x"}));
-    EXPECT_EQ(SplitCommandLine(R"(p "" x)"), (Words{"p", "", "x"}));
-    // An unclosed quote runs to the end.
-    EXPECT_EQ(SplitCommandLine(R"(p "open end)"), (Words{"p", "open end"}));
+// The program field read with these executables (a bare "conv" is found
+// along the search path); its arguments split as a Windows program's
+// run-time splits them.
+TEST(ProgramFieldTest, TheWholeFieldAQuotedWordOrTheLongestExecutablePrefixIsTheProgram) {
+    const std::set<std::string> executables = {"/opt/my tools/rec tool.py", "/opt/my", "/opt/my tools/conv",
+                                               R"(C:\Program Files\App\app.exe)", R"(C:\Program)"};
+    const ProgramResolver resolve = [&](const std::string& candidate) -> std::optional<std::string> {
+        if (candidate == "conv") {
+            return "/usr/bin/conv";
+        }
+        return executables.contains(candidate) ? std::optional(candidate) : std::nullopt;
+    };
+    const std::optional<std::string> conv = "/opt/my tools/conv";
+    const std::tuple<const char*, std::optional<std::string>, Words> cases[] = {
+        {"/opt/my tools/rec tool.py", "/opt/my tools/rec tool.py", {}},
+        // The shorter prefixes /opt/my and C:\Program are programs too, and are not the one.
+        {"  /opt/my tools/conv   -q\t\"a b\" ", conv, {"-q", "a b"}},
+        {R"(C:\Program Files\App\app.exe C:\in\x y.txt)", R"(C:\Program Files\App\app.exe)", {R"(C:\in\x)", "y.txt"}},
+        {"/opt/my  tools", "/opt/my", {"tools"}},
+        // Backslashes are literal unless they precede a quote.
+        {R"(conv a\\b \"x\" "c\\" d)", "/usr/bin/conv", {R"(a\\b)", R"("x")", R"(c\)", "d"}},
+        // A quoted first word is the program, found or not.
+        {R"("/opt/my tools/conv" "say ""hi""" "" x)", conv, {R"(say "hi")", "", "x"}},
+        {R"("/opt/my tools"/conv "open end)", conv, {"open end"}},
+        {R"("/opt/none" -q)", std::nullopt, {"-q"}},
+        {"/opt/none at all", std::nullopt, {}},
+        {"  ", std::nullopt, {}},
+    };
+    for (const auto& [line, program, arguments] : cases) {
+        const ProgramField field = ReadProgramField(line, resolve);
+        EXPECT_EQ(field.program, program) << line;
+        EXPECT_EQ(SplitArguments(field.arguments), arguments) << line;
+    }
 }
 
 // Starts the argument recorder from a folder whose name holds a space and
@@ -51,33 +72,41 @@ protected:
 
     test::TempFolder root_;
     fs::path program_ = root_.path() / u8"受信 箱" / (u8"記録" + test::RecordArgsProgram().extension().u8string());
-    fs::path record_ = root_.path() / "args";
-    test::ScopedEnv recordTo_{"MOLVAR_ARGS_FILE", test::Utf8(record_)};
 };
 
-TEST_F(ProcessTest, RunAndWaitHandsOverThePathAsOneArgument) {
-    // On Windows the argument is quoted so that backslashes before the
-    // closing quote and quotes inside reach the program unchanged.
-    const auto program = Sj(u8"\"") + SjPath(program_) + Sj(u8R"(" -q "two words" C:\Tools)");
-    Words expected;
-    for (const std::u8string_view argument : {u8"/tmp/受信 箱/a b.txt", u8R"(C:\受信 箱\)", u8R"(say "hi"\)"}) {
-        RunAndWait(program, Sj(argument));
-        for (const char* word : {"-q", "two words", R"(C:\Tools)"}) expected.emplace_back(word);
-        expected.emplace_back(argument.begin(), argument.end());
+// The same field runs the same program waited for or not, whatever spaces
+// its path holds, and a shorter prefix that is a program too is not taken.
+TEST_F(ProcessTest, AProgramPathWithSpacesRunsWithItsArgumentsWaitedForOrNot) {
+    const std::string extension = test::Utf8(test::RecordArgsProgram().extension());
+    fs::copy_file(test::RecordArgsProgram(), root_.path() / (u8"受信" + test::RecordArgsProgram().extension().u8string()));
+    const std::string program = test::Utf8(program_);
+    const std::string bare = program.substr(0, program.size() - extension.size());  // Windows adds ".exe"
+    const std::string file = test::Utf8(root_.path() / u8"受信 箱" / u8"写真😀 x.jpg");
+    struct Case {
+        std::string field, argument;
+        Words recorded;
+    };
+    const Case cases[] = {
+        {program, file, {file}},
+        {bare + R"( -q "two words" C:\Tools)", file, {"-q", "two words", R"(C:\Tools)", file}},
+        {"\"" + program + "\" -q", file, {"-q", file}},
+        // The file is quoted so that backslashes before the closing quote and
+        // quotes inside reach the program unchanged.
+        {program, R"(C:\受信 箱\say "hi"\)", {R"(C:\受信 箱\say "hi"\)"}},
+    };
+    for (const Case& c : cases) {
+        const auto field = Sj(std::u8string(c.field.begin(), c.field.end()));
+        EXPECT_EQ(RecordOf([&] { RunAndWait(field, test::Native(c.argument)); }), c.recorded) << c.field;
+        EXPECT_EQ(RecordOf([&] { ShellRun(field, test::Native(c.argument)); }), c.recorded) << c.field;
     }
-    // Each program has ended when RunAndWait returns, so the record is complete.
-    EXPECT_EQ(test::SplitRecord(test::ReadText(record_)), expected);
-
     // A program that cannot start passes in silence.
-    RunAndWait(SjPath(root_.path() / "no-such-program"), Sj(u8"x"));
+    RunAndWait(SjPath(root_.path() / "no-such-program"), test::Native("x"));
 }
 
 TEST_F(ProcessTest, TheShellStartsProgramsAndOpensDocumentsWithoutWaiting) {
-    EXPECT_EQ(RecordOf([&] { ShellRun(SjPath(program_), Sj(u8"/tmp/受信 箱/報告書.csv")); }),
-              Words{"/tmp/受信 箱/報告書.csv"});
 #ifdef _WIN32
     // Opening a program runs it, with no argument.
-    EXPECT_EQ(RecordOf([&] { ShellOpenDocument(SjPath(program_)); }), Words{});
+    EXPECT_EQ(RecordOf([&] { ShellOpenDocument(test::Native(test::Utf8(program_))); }), Words{});
 #else
     // The intermediate child was reaped and the program is not our child.
     EXPECT_EQ(::waitpid(-1, nullptr, WNOHANG), -1);
@@ -89,8 +118,8 @@ TEST_F(ProcessTest, TheShellStartsProgramsAndOpensDocumentsWithoutWaiting) {
     const test::ScopedEnv path("PATH", program_.parent_path().string());
     const fs::path notes = root_.path() / "notes.txt";
     test::WriteText(notes, "not a program");
-    EXPECT_EQ(RecordOf([&] { ShellOpenDocument(SjPath(notes)); }), Words{notes.string()});
-    EXPECT_EQ(RecordOf([&] { ShellRun(SjPath(notes), Sj(u8"/tmp/param")); }), Words{notes.string()});
+    EXPECT_EQ(RecordOf([&] { ShellOpenDocument(test::Native(notes.string())); }), Words{notes.string()});
+    EXPECT_EQ(RecordOf([&] { ShellRun(SjPath(notes), test::Native("/tmp/param")); }), Words{notes.string()});
 #endif
 }
 

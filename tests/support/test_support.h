@@ -21,6 +21,7 @@
 
 #include "config/data_folder.h"
 #include "framework/message_box.h"
+#include "platform/native_path.h"
 #include "platform/services.h"
 #include "text/convert.h"
 #include "text/cp932.h"
@@ -46,6 +47,8 @@ struct Guard {
 
 // Code page 932 from a UTF-8 test literal.
 inline text::Cp932String Sj(std::u8string_view utf8) { return text::LiteralToCp932(utf8); }
+// A file name in the OS form from UTF-8 (on Linux any bytes, kept as they are).
+inline platform::NativePath Native(std::string_view utf8) { return platform::NativeFromUtf8(utf8); }
 // The UTF-8 form of a path. path::string() is not UTF-8 on Windows, and a
 // path made from a char string is not read as UTF-8 there either: tests
 // write Japanese path pieces as u8 literals.
@@ -53,7 +56,7 @@ inline std::string Utf8(const fs::path& path) {
     const std::u8string utf8 = path.u8string();
     return std::string(utf8.begin(), utf8.end());
 }
-// The path that a UTF-8 string names.
+// The path that a UTF-8 string names (on Linux any bytes, kept as they are).
 inline fs::path Utf8Path(std::string_view utf8) { return std::u8string(utf8.begin(), utf8.end()); }
 // Code page 932 of a file system path (empty when it has none).
 inline text::Cp932String SjPath(const fs::path& path) { return text::FromUtf8(Utf8(path)).value_or(text::Cp932String()); }
@@ -152,21 +155,21 @@ public:
         Add("beep:" + std::to_string(hz) + "Hz," + std::to_string(time.count()) + "ms");
     }
     void PlayWave(const text::Cp932String& path) const override { Add("wave:", path); }
-    void RunAndWait(const text::Cp932String& line, const std::optional<text::Cp932String>& arg) const override {
+    void RunAndWait(const text::Cp932String& line, const std::optional<platform::NativePath>& arg) const override {
         Add("run:", line, arg);
     }
-    void ShellRun(const text::Cp932String& program, const std::optional<text::Cp932String>& arg) const override {
+    void ShellRun(const text::Cp932String& program, const std::optional<platform::NativePath>& arg) const override {
         Add("shell-run:", program, arg);
     }
-    void ShellOpenDocument(const text::Cp932String& path) const override { Add("shell-open:", path); }
+    void ShellOpenDocument(const platform::NativePath& path) const override { Add("shell-open:" + Utf8ForDisplay(path)); }
 
 private:
     // A text, and a program's argument after a bar ("(none)" for none).
     void Add(std::string event, const text::Cp932String& text,
-             std::optional<std::optional<text::Cp932String>> arg = std::nullopt) const {
+             std::optional<std::optional<platform::NativePath>> arg = std::nullopt) const {
         event += text::ToUtf8ForDisplay(text);
         if (arg) {
-            event += "|" + (*arg ? text::ToUtf8ForDisplay(**arg) : std::string("(none)"));
+            event += "|" + (*arg ? Utf8ForDisplay(**arg) : std::string("(none)"));
         }
         Add(std::move(event));
     }

@@ -15,14 +15,19 @@ struct DirectorySearch::State {
         void operator()(DIR* dir) const { ::closedir(dir); }
     };
     std::unique_ptr<DIR, CloseDir> dir;
-    text::Cp932String pattern;
+    std::string pattern;  // UTF-8, as the names are matched
     bool matchesEverything = false;
+    DirectoryItem item;  // the one Next returned last, its memory reused
 };
 
 DirectorySearch::DirectorySearch(const text::Cp932String& folder, const text::Cp932String& pattern)
     : state_(std::make_unique<State>()) {
-    state_->pattern = pattern;
     state_->matchesEverything = pattern.bytes() == "*" || pattern.bytes() == "*.*";
+    auto utf8Pattern = text::ToUtf8(pattern);
+    if (!utf8Pattern) {
+        return;  // a pattern that is no text matches nothing
+    }
+    state_->pattern = std::move(*utf8Pattern);
     if (const auto osFolder = posix::OsPath(folder)) {
         state_->dir.reset(::opendir(osFolder->c_str()));
     }
@@ -30,16 +35,16 @@ DirectorySearch::DirectorySearch(const text::Cp932String& folder, const text::Cp
 
 DirectorySearch::~DirectorySearch() = default;
 
-std::optional<DirectoryItem> DirectorySearch::Next() {
+const DirectoryItem* DirectorySearch::Next() {
     DIR* const dir = state_->dir.get();
     if (dir == nullptr) {
-        return std::nullopt;
+        return nullptr;
     }
     // readdir() also ends with nullptr on a read error: the search ends there,
     // as FindNextFile's does.
     while (const dirent* entry = ::readdir(dir)) {
-        auto name = text::FromUtf8(entry->d_name);
-        if (!name || (!state_->matchesEverything && !MatchesWildcard(*name, state_->pattern))) {
+        const std::string_view name = entry->d_name;
+        if (!state_->matchesEverything && !MatchesWildcard(name, state_->pattern)) {
             continue;
         }
         // Follows symbolic links, as Windows reports a link's target; a
@@ -51,14 +56,18 @@ std::optional<DirectoryItem> DirectorySearch::Next() {
         if (!S_ISDIR(info.st_mode) && !S_ISREG(info.st_mode)) {
             continue;
         }
-        DirectoryItem item;
-        item.name = std::move(*name);
+        DirectoryItem& item = state_->item;
+        item.name.AssignOsBytes(name);
+        item.cp932Name = text::FromUtf8(name);
+        if (item.cp932Name && item.cp932Name->size() > kMaxCp932NameBytes) {
+            item.cp932Name.reset();
+        }
         item.isDirectory = S_ISDIR(info.st_mode);
         item.size = static_cast<std::uint64_t>(info.st_size);
         item.lastWriteTime = static_cast<std::int64_t>(info.st_mtime);
-        return item;
+        return &item;
     }
-    return std::nullopt;
+    return nullptr;
 }
 
 }  // namespace molvar::platform

@@ -328,13 +328,9 @@ bool DeleteFileAt(const text::Cp932String& path) {
     return osPath && ::unlink(osPath->c_str()) == 0;
 }
 
-bool IsOpenForWriting(const text::Cp932String& path) {
-    const auto osPath = OsPath(path);
-    if (!osPath) {
-        return false;
-    }
+bool IsOpenForWriting(const NativePath& path) {
     // Non-blocking: a lease that another process holds must not hold the scan.
-    UniqueFd fd(::open(osPath->c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    UniqueFd fd(::open(path.bytes().c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
     if (!fd.valid()) {
         return false;
     }
@@ -378,6 +374,25 @@ bool IsSameOrInsideFolder(const text::Cp932String& path, const text::Cp932String
         // "a/b/" names "a/b": its parent is "a".
         at = at.has_filename() ? at.parent_path() : at.parent_path().parent_path();
     }
+}
+
+bool PathExists(const NativePath& path) {
+    struct stat info {};
+    return ::stat(path.bytes().c_str(), &info) == 0;
+}
+
+bool MoveFileTo(const NativePath& from, const NativePath& to, MoveMode mode) {
+    const FileWriteScope writing;
+    if (Place(from.bytes(), to.bytes(), mode)) {
+        return true;
+    }
+    return errno == EXDEV && CopyAcross(from.bytes(), to.bytes(), mode);
+}
+
+bool IsSameFile(const NativePath& first, const NativePath& second) {
+    struct stat a {}, b {};
+    return ::stat(first.bytes().c_str(), &a) == 0 && ::stat(second.bytes().c_str(), &b) == 0 &&
+           a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
 void RemoveAbandonedTemporaryFiles(const text::Cp932String& folder) {

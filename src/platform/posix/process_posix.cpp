@@ -11,7 +11,6 @@
 #include <vector>
 
 #include "platform/command_line.h"
-#include "platform/posix/os_path.h"
 #include "platform/process.h"
 #include "text/convert.h"
 
@@ -120,56 +119,54 @@ void SpawnDetached(std::vector<std::string> words) {
 
 }  // namespace
 
-void RunAndWait(const text::Cp932String& commandLine, const std::optional<text::Cp932String>& argument) {
-    const auto utf8 = text::ToUtf8(commandLine);
-    if (!utf8) {
+void RunAndWait(const text::Cp932String& programField, const std::optional<NativePath>& argument) {
+    const auto utf8 = text::ToUtf8(programField);
+    const ProgramField field = utf8 ? ReadProgramField(*utf8, FindExecutable) : ProgramField{};
+    if (!field.program) {
         return;
     }
-    auto words = SplitCommandLine(*utf8);
-    if (words.empty() || words.front().empty()) {
-        return;
+    std::vector<std::string> words{*field.program};
+    for (std::string& word : SplitArguments(field.arguments)) {
+        words.push_back(std::move(word));
     }
     if (argument) {
-        auto osArgument = posix::OsPath(*argument);
-        if (!osArgument) {
-            return;
-        }
-        words.push_back(std::move(*osArgument));
+        words.push_back(argument->bytes());
     }
     auto argv = ArgvOf(words);
     pid_t pid = 0;
     const CleanSignalsAttr attr;
-    if (::posix_spawnp(&pid, argv[0], nullptr, attr.get(), argv.data(), environ) == 0) {
+    if (::posix_spawn(&pid, argv[0], nullptr, attr.get(), argv.data(), environ) == 0) {
         WaitFor(pid);
     }
 }
 
-void ShellRun(const text::Cp932String& program, const std::optional<text::Cp932String>& parameter) {
-    const auto osProgram = posix::OsPath(program);
-    if (!osProgram) {
+void ShellRun(const text::Cp932String& programField, const std::optional<NativePath>& parameter) {
+    const auto utf8 = text::ToUtf8(programField);
+    if (!utf8) {
         return;
     }
-    if (const auto executable = FindExecutable(*osProgram)) {
-        std::vector<std::string> words{*executable};
-        if (parameter) {
-            const auto osParameter = posix::OsPath(*parameter);
-            if (!osParameter) {
-                return;
-            }
-            words.push_back(*osParameter);
+    const ProgramField field = ReadProgramField(*utf8, FindExecutable);
+    if (!field.program) {
+        // Not a program: the desktop opens it like a document, as the Windows shell would.
+        if (const auto document = NativeOf(programField); document && !document->empty()) {
+            ShellOpenDocument(*document);
         }
-        SpawnDetached(std::move(words));
         return;
     }
-    // Not a program: the desktop opens it like a document, as the Windows shell would.
-    ShellOpenDocument(program);
+    std::vector<std::string> words{*field.program};
+    for (std::string& word : SplitArguments(field.arguments)) {
+        words.push_back(std::move(word));
+    }
+    if (parameter) {
+        words.push_back(parameter->bytes());
+    }
+    SpawnDetached(std::move(words));
 }
 
-void ShellOpenDocument(const text::Cp932String& path) {
-    const auto osPath = posix::OsPath(path);
+void ShellOpenDocument(const NativePath& path) {
     const auto opener = FindExecutable("xdg-open");
-    if (osPath && opener) {
-        SpawnDetached({*opener, *osPath});
+    if (opener && !path.empty()) {
+        SpawnDetached({*opener, path.bytes()});
     }
 }
 

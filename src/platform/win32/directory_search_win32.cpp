@@ -4,6 +4,7 @@
 #include "platform/directory_search.h"
 #include "platform/win32/filetime.h"
 #include "platform/win32/handle.h"
+#include "platform/win32/wide_path.h"
 #include "text/win32/wide.h"
 
 namespace molvar::platform {
@@ -12,6 +13,7 @@ struct DirectorySearch::State {
     win32::FindHandle search;
     WIN32_FIND_DATAW found{};
     bool pending = false;  // `found` holds an item that Next has not returned yet
+    DirectoryItem item;    // the one Next returned last
 };
 
 DirectorySearch::DirectorySearch(const text::Cp932String& folder, const text::Cp932String& pattern)
@@ -31,23 +33,22 @@ DirectorySearch::DirectorySearch(const text::Cp932String& folder, const text::Cp
 
 DirectorySearch::~DirectorySearch() = default;
 
-std::optional<DirectoryItem> DirectorySearch::Next() {
-    while (state_->pending) {
+const DirectoryItem* DirectorySearch::Next() {
+    if (state_->pending) {
         const WIN32_FIND_DATAW& found = state_->found;
-        std::optional<DirectoryItem> item;
-        if (auto name = text::FromWide(found.cFileName)) {
-            item.emplace();
-            item->name = std::move(*name);
-            item->isDirectory = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-            item->size = (static_cast<std::uint64_t>(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
-            item->lastWriteTime = win32::SecondsSince1970(found.ftLastWriteTime);
+        DirectoryItem& item = state_->item;
+        item.name = win32::NativeOfWide(found.cFileName);
+        item.cp932Name = text::FromWide(found.cFileName);
+        if (item.cp932Name && item.cp932Name->size() > kMaxCp932NameBytes) {
+            item.cp932Name.reset();
         }
+        item.isDirectory = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        item.size = (static_cast<std::uint64_t>(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
+        item.lastWriteTime = win32::SecondsSince1970(found.ftLastWriteTime);
         state_->pending = ::FindNextFileW(state_->search.get(), &state_->found) != 0;
-        if (item) {
-            return item;
-        }
+        return &item;
     }
-    return std::nullopt;
+    return nullptr;
 }
 
 }  // namespace molvar::platform

@@ -397,9 +397,9 @@ struct FileIdentity {
     bool operator==(const FileIdentity&) const = default;
 };
 
-std::optional<FileIdentity> IdentityOf(const wchar_t* osPath) {
+std::optional<FileIdentity> IdentityOf(const std::wstring& path) {
     // Backup semantics let a folder open as well.
-    UniqueHandle file(::CreateFileW(osPath, FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING,
+    UniqueHandle file(::CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING,
                                     FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     BY_HANDLE_FILE_INFORMATION info;
     if (!file.valid() || !::GetFileInformationByHandle(file.get(), &info)) {
@@ -410,7 +410,7 @@ std::optional<FileIdentity> IdentityOf(const wchar_t* osPath) {
 
 std::optional<FileIdentity> IdentityOf(const text::Cp932String& path) {
     const auto osPath = OsPath(path);
-    return osPath ? IdentityOf(osPath->c_str()) : std::nullopt;
+    return osPath ? IdentityOf(*osPath) : std::nullopt;
 }
 
 }  // namespace
@@ -420,14 +420,39 @@ bool IsTemporaryFileName(std::string_view name) {
     return TemporaryFileOwner(std::wstring(name.begin(), name.end())).has_value();
 }
 
-bool IsOpenForWriting(const text::Cp932String& path) {
-    const auto osPath = OsPath(path);
-    if (!osPath) {
-        return false;
-    }
-    const UniqueHandle file(::CreateFileW(osPath->c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+bool IsOpenForWriting(const NativePath& path) {
+    const UniqueHandle file(::CreateFileW(win32::ApiPathOf(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
                                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     return !file.valid() && ::GetLastError() == ERROR_SHARING_VIOLATION;
+}
+
+bool PathExists(const NativePath& path) {
+    return ::GetFileAttributesW(win32::ApiPathOf(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool MoveFileTo(const NativePath& from, const NativePath& to, MoveMode mode) {
+    const std::wstring osFrom = win32::ApiPathOf(from);
+    const std::wstring osTo = win32::ApiPathOf(to);
+    const FileWriteScope writing;
+    DWORD flags = 0;
+    if (mode == MoveMode::ReplaceExisting) {
+        const DWORD existing = ::GetFileAttributesW(osTo.c_str());
+        if (existing != INVALID_FILE_ATTRIBUTES &&
+            (existing & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) != 0) {
+            return false;
+        }
+        flags = MOVEFILE_REPLACE_EXISTING;
+    }
+    if (::MoveFileExW(osFrom.c_str(), osTo.c_str(), flags)) {
+        return true;
+    }
+    return ::GetLastError() == ERROR_NOT_SAME_DEVICE && CopyAcross(osFrom, osTo, flags);
+}
+
+bool IsSameFile(const NativePath& first, const NativePath& second) {
+    const auto a = IdentityOf(win32::ApiPathOf(first));
+    const auto b = IdentityOf(win32::ApiPathOf(second));
+    return a && b && *a == *b;
 }
 
 bool IsSameFile(const text::Cp932String& first, const text::Cp932String& second) {
@@ -451,7 +476,7 @@ bool IsSameOrInsideFolder(const text::Cp932String& path, const text::Cp932String
     }
     at.resize(length);
     for (;;) {
-        if (IdentityOf(at.c_str()) == target) {
+        if (IdentityOf(at) == target) {
             return true;
         }
         while (!at.empty() && (at.back() == L'\\' || at.back() == L'/')) {

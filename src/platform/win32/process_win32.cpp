@@ -2,10 +2,12 @@
 #include <objbase.h>
 #include <shellapi.h>
 
+#include "platform/command_line.h"
 #include "platform/process.h"
 #include "platform/win32/com.h"
 #include "platform/win32/handle.h"
 #include "platform/win32/wide_path.h"
+#include "text/convert.h"
 #include "text/win32/wide.h"
 
 namespace molvar::platform {
@@ -41,27 +43,76 @@ void ShellOpen(const std::wstring& file, const std::wstring* parameters) {
                     SW_SHOW);
 }
 
+std::wstring WideOfUtf8(std::string_view utf8) { return win32::WideOf(NativeFromUtf8(utf8)); }
+
+bool IsFile(const std::wstring& path) {
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+// The file a candidate program names, as CreateProcess would take it but
+// without its search by prefixes: a path names a file, with ".exe" added
+// where it has no extension; a bare name is searched for as CreateProcess
+// searches (the program's folder, the current folder, the system folders,
+// PATH).
+std::optional<std::string> ResolveProgram(const std::string& candidate) {
+    const std::wstring wide = WideOfUtf8(candidate);
+    if (wide.empty() || wide.find(L'\0') != std::wstring::npos) {
+        return std::nullopt;
+    }
+    std::optional<std::wstring> found;
+    if (wide.find_first_of(L"\\/:") != std::wstring::npos) {
+        const std::wstring name = wide.substr(wide.find_last_of(L"\\/:") + 1);
+        if (IsFile(wide)) {
+            found = wide;
+        } else if (name.find(L'.') == std::wstring::npos && IsFile(wide + L".exe")) {
+            found = wide + L".exe";
+        }
+    } else {
+        wchar_t path[MAX_PATH];
+        const DWORD length = ::SearchPathW(nullptr, wide.c_str(), L".exe", MAX_PATH, path, nullptr);
+        if (length > 0 && length < MAX_PATH && IsFile(path)) {
+            found = std::wstring(path, length);
+        }
+    }
+    if (!found) {
+        return std::nullopt;
+    }
+    return Utf8ForDisplay(win32::NativeOfWide(*found));
+}
+
+std::optional<ProgramField> ReadField(const text::Cp932String& programField) {
+    const auto utf8 = text::ToUtf8(programField);
+    if (!utf8) {
+        return std::nullopt;
+    }
+    return ReadProgramField(*utf8, ResolveProgram);
+}
+
 }  // namespace
 
-void RunAndWait(const text::Cp932String& commandLine, const std::optional<text::Cp932String>& argument) {
-    const auto program = text::ToWide(commandLine);
-    if (!program || program->find_first_not_of(L" \t") == std::wstring::npos ||
-        program->find(L'\0') != std::wstring::npos) {
+// The program is always named to CreateProcess, never left to its own search
+// of an unquoted path, which tries the shortest prefix first.
+void RunAndWait(const text::Cp932String& programField, const std::optional<NativePath>& argument) {
+    const auto field = ReadField(programField);
+    if (!field || !field->program) {
         return;
     }
-    std::wstring line = *program;
-    if (argument) {
-        const auto osArgument = OsPath(*argument);
-        if (!osArgument) {
-            return;
-        }
+    const std::wstring program = WideOfUtf8(*field->program);
+    std::wstring line = L"\"" + program + L"\"";
+    if (!field->arguments.empty()) {
         line += L' ';
-        line += QuotedArgument(*osArgument);
+        line += WideOfUtf8(field->arguments);
+    }
+    if (argument) {
+        line += L' ';
+        line += QuotedArgument(win32::WideOf(*argument));
     }
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION started{};
-    if (!::CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &started)) {
+    if (!::CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                          &started)) {
         return;
     }
     const win32::UniqueHandle process(started.hProcess);
@@ -69,26 +120,27 @@ void RunAndWait(const text::Cp932String& commandLine, const std::optional<text::
     ::WaitForSingleObject(process.get(), INFINITE);
 }
 
-void ShellRun(const text::Cp932String& program, const std::optional<text::Cp932String>& parameter) {
-    const auto osProgram = OsPath(program);
-    if (!osProgram) {
+void ShellRun(const text::Cp932String& programField, const std::optional<NativePath>& parameter) {
+    const auto field = ReadField(programField);
+    if (!field) {
         return;
     }
-    if (!parameter) {
-        ShellOpen(*osProgram, nullptr);
-        return;
+    std::wstring parameters = WideOfUtf8(field->arguments);
+    if (parameter) {
+        parameters += parameters.empty() ? L"" : L" ";
+        parameters += QuotedArgument(win32::WideOf(*parameter));
     }
-    const auto osParameter = OsPath(*parameter);
-    if (!osParameter) {
-        return;
+    // Not a program: the shell is given the field whole, and opens a
+    // document or finds a program of its own.
+    const auto file = field->program ? std::optional(WideOfUtf8(*field->program)) : OsPath(programField);
+    if (file) {
+        ShellOpen(*file, parameters.empty() ? nullptr : &parameters);
     }
-    const std::wstring parameters = QuotedArgument(*osParameter);
-    ShellOpen(*osProgram, &parameters);
 }
 
-void ShellOpenDocument(const text::Cp932String& path) {
-    if (const auto osPath = OsPath(path)) {
-        ShellOpen(*osPath, nullptr);
+void ShellOpenDocument(const NativePath& path) {
+    if (!path.empty()) {
+        ShellOpen(win32::WideOf(path), nullptr);
     }
 }
 
