@@ -50,36 +50,31 @@ protected:
     ProfileLocation where_;
 };
 
-TEST_F(ProfileTest, ValuesComeBackAsWritten) {
+struct Entry {
+    Cp932String section, entry;
+    int value;
+};
+
+// Writing one entry keeps the others. 表 and ソ end in 0x5C, a backslash, in
+// code page 932: names with them are names of their own.
+TEST_F(ProfileTest, ValuesComeBackAsWrittenEachUnderItsOwnName) {
     EXPECT_EQ(Read("Settings"_cp, "Interval"_cp), kDefault);  // nothing stored yet
     for (const int value : {3, 0, -1, INT_MAX, INT_MIN}) {
         ASSERT_TRUE(WriteProfileInt(where_, "Settings"_cp, "Interval"_cp, value)) << value;
         EXPECT_EQ(Read("Settings"_cp, "Interval"_cp), value);
     }
-    EXPECT_EQ(Read("Settings"_cp, "Other"_cp), kDefault);
-    EXPECT_EQ(Read("Other"_cp, "Interval"_cp), kDefault);
-}
-
-TEST_F(ProfileTest, WritingOneEntryKeepsTheOthers) {
-    ASSERT_TRUE(WriteProfileInt(where_, "First"_cp, "a"_cp, 1));
-    ASSERT_TRUE(WriteProfileInt(where_, "First"_cp, "b"_cp, 2));
-    ASSERT_TRUE(WriteProfileInt(where_, "Second"_cp, "a"_cp, 3));
-    ASSERT_TRUE(WriteProfileInt(where_, "First"_cp, "b"_cp, 20));
-    ASSERT_TRUE(WriteProfileInt(where_, "Second"_cp, "c"_cp, 4));
-    EXPECT_EQ(Read("First"_cp, "a"_cp), 1);
-    EXPECT_EQ(Read("First"_cp, "b"_cp), 20);
-    EXPECT_EQ(Read("Second"_cp, "a"_cp), 3);
-    EXPECT_EQ(Read("Second"_cp, "c"_cp), 4);
-    EXPECT_EQ(Read("First"_cp, "c"_cp), kDefault);
-}
-
-// 表 and ソ end in 0x5C, a backslash, in code page 932.
-TEST_F(ProfileTest, JapaneseNamesAreNamesOfTheirOwn) {
-    ASSERT_TRUE(WriteProfileInt(where_, Sj(u8"設定表"), Sj(u8"間隔ソ"), 5));
-    ASSERT_TRUE(WriteProfileInt(where_, Sj(u8"設定"), Sj(u8"間隔"), 6));
-    EXPECT_EQ(Read(Sj(u8"設定表"), Sj(u8"間隔ソ")), 5);
-    EXPECT_EQ(Read(Sj(u8"設定"), Sj(u8"間隔")), 6);
-    EXPECT_EQ(Read(Sj(u8"設定表"), Sj(u8"間隔")), kDefault);
+    const Entry writes[] = {{"First"_cp, "a"_cp, 1},  {"First"_cp, "b"_cp, 2},  {"Second"_cp, "a"_cp, 3},
+                            {"First"_cp, "b"_cp, 20}, {"Second"_cp, "c"_cp, 4}, {Sj(u8"設定表"), Sj(u8"間隔ソ"), 5},
+                            {Sj(u8"設定"), Sj(u8"間隔"), 6}};
+    for (const Entry& w : writes) ASSERT_TRUE(WriteProfileInt(where_, w.section, w.entry, w.value));
+    const Entry reads[] = {{"First"_cp, "a"_cp, 1},          {"First"_cp, "b"_cp, 20},
+                           {"Second"_cp, "a"_cp, 3},         {"Second"_cp, "c"_cp, 4},
+                           {"First"_cp, "c"_cp, kDefault},   {"Settings"_cp, "Other"_cp, kDefault},
+                           {"Other"_cp, "Interval"_cp, kDefault}, {Sj(u8"設定表"), Sj(u8"間隔ソ"), 5},
+                           {Sj(u8"設定"), Sj(u8"間隔"), 6},  {Sj(u8"設定表"), Sj(u8"間隔"), kDefault}};
+    for (const Entry& r : reads) {
+        EXPECT_EQ(Read(r.section, r.entry), r.value) << r.section.bytes() << "/" << r.entry.bytes();
+    }
 }
 
 #ifdef _WIN32
