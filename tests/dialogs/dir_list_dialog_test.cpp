@@ -47,8 +47,6 @@ constexpr ControlRef kSwitch = List(IDC_SWITCH_ENTRY), kEntries = List(IDC_ENTRY
 constexpr ControlRef kLoginBox = List(IDC_START_WITH_LOGIN), kShownFolder = List(IDC_SHOWN_FOLDER);
 constexpr ControlRef kShownProgram = List(IDC_SHOWN_PROGRAM), kSave = List(IDOK), kCancel = List(IDCANCEL);
 
-Shown Say(std::u8string_view text) { return {U8(text), MB_OK}; }
-Shown Ask(std::u8string_view text) { return {U8(text), MB_YESNO}; }
 const Shown kLimitReached = Say(u8"既に登録可能数に達しております。これ以上は登録できません。");
 const Shown kChooseToChange = Say(u8"変更される設定タイトルを選んでください。");
 const Shown kChooseToDelete = Say(u8"削除対象の設定タイトルを選んでください。");
@@ -60,7 +58,6 @@ const Shown kWriteError = Say(u8"書込みファイルオープンエラー");
 const Shown kUnreadable = Say(u8"設定ファイル dirinfo.dat を読み込めませんでした。"
                               u8"登録済みの設定を失わないよう、この一覧は保存できません。");
 const Shown kSaveRefused = Say(u8"設定ファイル dirinfo.dat を読み込めなかったため、保存できません。");
-const std::vector<Shown> kNone;
 
 std::string Running(const std::string& title) { return U8(u8"【実行中】 ") + title; }
 std::string Stopped(const std::string& title) { return U8(u8"【停止中】 ") + title; }
@@ -126,7 +123,6 @@ protected:
     fs::path SettingsFile() const { return data.Obsdat() / "dirinfo.dat"; }
     void WriteSettings(const std::vector<WatchFileRecord>& records) { WriteBytes(SettingsFile(), BytesOfRecords(records)); }
     std::vector<std::uint8_t> SettingsBytes() const { return ReadBytes(SettingsFile()); }
-    std::vector<Shown> Messages() { return std::exchange(script.messages, {}); }
 
     TempFolder temp;
     ScopedEnv configHome{"XDG_CONFIG_HOME", Utf8(temp.path())};
@@ -164,7 +160,7 @@ TEST_F(DirListDialogTest, PositionsStayAlignedThroughDeleteAndNew) {
             script.Answer(IDOK);
             u.Click(button);
         }
-        EXPECT_EQ(Messages(), (std::vector{kDeleteQuestion, kChooseToChange, kChooseToDelete, kChooseSetting}));
+        EXPECT_EQ(script.TakeMessages(), (std::vector{kDeleteQuestion, kChooseToChange, kChooseToDelete, kChooseSetting}));
 
         u.Click(kNew);
         EXPECT_EQ(LinesOf(dlg), (Lines{Stopped("B"), Running("C"), Running("D")}));
@@ -198,7 +194,7 @@ TEST_F(DirListDialogTest, AtAHundredSettingsNewIsRefusedUntilOneIsDeleted) {
         script.Answer(IDOK);
         u.Click(kNew);
         EXPECT_EQ(u.ModalTemplate(), IDD_DIRLIST);  // no settings dialog came
-        EXPECT_EQ(Messages(), std::vector{kLimitReached});
+        EXPECT_EQ(script.TakeMessages(), std::vector{kLimitReached});
         u.PickListLine(kEntries, 0);
         script.Answer(IDYES);
         u.Click(kDelete);
@@ -244,7 +240,7 @@ TEST_P(CancelTest, AsksBeforeChangesAreLost) {
     }
     if (c.asks) {
         script.Then([&](DialogUser& u) {
-            EXPECT_EQ(Messages().back(), kDiscardQuestion);
+            EXPECT_EQ(script.TakeMessages().back(), kDiscardQuestion);
             script.Answer(IDYES);
             cancel(u);
         });
@@ -291,7 +287,7 @@ TEST_F(DirListDialogTest, ChangeAndSwitchKeepTheirLinesAndEnterOnTheListSaves) {
         u.Click({IDD_SETENV, IDOK});
     });
     ASSERT_EQ(dlg.DoModal(), IDOK);
-    EXPECT_EQ(Messages(), kNone);
+    EXPECT_EQ(script.TakeMessages(), kNoMessages);
     auto stopped = a, started = b;
     stopped.running = 0;
     started.running = 1;
@@ -309,7 +305,7 @@ TEST_F(DirListDialogTest, AFailedSaveKeepsFileDialogAndLoginOption) {
         script.Answer(IDOK);
         u.Click(kSave);
         EXPECT_TRUE(dlg.ContinueModal());
-        EXPECT_EQ(Messages(), std::vector{kWriteError});
+        EXPECT_EQ(script.TakeMessages(), std::vector{kWriteError});
         script.Answer(IDYES);
         u.Click(kCancel);
     });
@@ -324,14 +320,14 @@ TEST_F(DirListDialogTest, AnUnreadableSettingsFileIsNeverReplaced) {
     fs::create_directory(SettingsFile());  // there, but not readable as a file
     script.Answer(IDOK);
     script.Then([&](DialogUser& u) {
-        EXPECT_EQ(Messages(), std::vector{kUnreadable});
+        EXPECT_EQ(script.TakeMessages(), std::vector{kUnreadable});
         EXPECT_EQ(LinesOf(dlg), Lines{});
         EXPECT_EQ(u.Text(kShownFolder), "");
         u.Click(kNew);
         script.Answer(IDOK);
         u.Click(kSave);
         EXPECT_TRUE(dlg.ContinueModal());
-        EXPECT_EQ(Messages(), std::vector{kSaveRefused});
+        EXPECT_EQ(script.TakeMessages(), std::vector{kSaveRefused});
         script.Answer(IDYES);
         u.Click(kCancel);
     });
