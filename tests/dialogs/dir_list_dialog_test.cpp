@@ -2,7 +2,6 @@
 // opens it from the tray. The same scenarios run on the headless backend and,
 // in the Windows build, on real windows.
 #include <algorithm>
-#include <cctype>
 #include <cstdint>
 #include <optional>
 #include <ostream>
@@ -26,11 +25,6 @@
 #include "support/test_support.h"
 
 namespace molvar::test {
-
-// Removes a profile the test wrote: its registry key on Windows. The INI
-// file of POSIX goes with the temporary folder.
-void RemoveTestProfile(const std::string& profileName);
-
 namespace {
 
 using namespace res;
@@ -219,7 +213,6 @@ struct CancelCase {
     bool changeCancelled;            // the settings dialog of Change is cancelled
     bool byEscape;
     bool asks;
-    friend void PrintTo(const CancelCase& c, std::ostream* out) { *out << c.name; }
 };
 
 class CancelTest : public DirListDialogTest, public ::testing::WithParamInterface<CancelCase> {};
@@ -253,16 +246,12 @@ TEST_P(CancelTest, AsksBeforeChangesAreLost) {
 
 INSTANTIATE_TEST_SUITE_P(
     DirListDialog, CancelTest,
-    ::testing::Values(CancelCase{"switched twice", {kSwitch, kSwitch}, {}, false, false, true},
-                      CancelCase{"deleted, Escape", {kDelete}, {IDYES}, false, true, true},
-                      CancelCase{"deletion declined", {kDelete}, {IDNO}, false, false, false},
-                      CancelCase{"only the login box", {kLoginBox}, {}, false, false, false},
-                      CancelCase{"change cancelled, Escape", {kChange}, {}, true, true, false}),
-    [](const auto& info) {
-        std::string name = info.param.name;
-        std::erase_if(name, [](char ch) { return !std::isalnum(static_cast<unsigned char>(ch)); });
-        return name;
-    });
+    ::testing::Values(CancelCase{"SwitchedTwice", {kSwitch, kSwitch}, {}, false, false, true},
+                      CancelCase{"DeletedThenEscape", {kDelete}, {IDYES}, false, true, true},
+                      CancelCase{"DeletionDeclined", {kDelete}, {IDNO}, false, false, false},
+                      CancelCase{"OnlyTheLoginBox", {kLoginBox}, {}, false, false, false},
+                      CancelCase{"ChangeCancelledThenEscape", {kChange}, {}, true, true, false}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(DirListDialogTest, ChangeAndSwitchKeepTheirLinesAndEnterOnTheListSaves) {
     const auto a = Setting("A", 1, temp.path()), b = Setting("B", 0, temp.path());
@@ -408,17 +397,4 @@ INSTANTIATE_TEST_SUITE_P(DirListDialog, WatchSettingsTest, ::testing::Bool(),
                          [](const auto& info) { return std::string(info.param ? "Saved" : "Cancelled"); });
 
 }  // namespace
-
 }  // namespace molvar::test
-
-#ifdef _WIN32
-#include <windows.h>
-
-void molvar::test::RemoveTestProfile(const std::string& profileName) {
-    const std::wstring tests = L"Software\\Molvar tests";
-    ::RegDeleteTreeW(HKEY_CURRENT_USER, (tests + L"\\" + Utf8Path(profileName).wstring()).c_str());
-    ::RegDeleteKeyW(HKEY_CURRENT_USER, tests.c_str());  // only when no other run is using it
-}
-#else
-void molvar::test::RemoveTestProfile(const std::string&) {}
-#endif
