@@ -44,8 +44,18 @@ CMolvarDoc::CMolvarDoc(const platform::Services& services, ThreadStarter startTh
 }
 
 CMolvarDoc::~CMolvarDoc() {
-    StopWatching();
-    JoinEndedRuns(true);
+    if (StopForExit()) {
+        return;
+    }
+    // A scan waits in a reaction: its thread goes on with its own share of
+    // the watch and ends once the reaction returns.
+    for (const std::shared_ptr<WatchRun>& run : stoppedRuns_) {
+        for (std::thread& thread : run->threads) {
+            if (thread.joinable()) {
+                thread.detach();
+            }
+        }
+    }
 }
 
 void CMolvarDoc::StartWatching() {
@@ -63,7 +73,7 @@ void CMolvarDoc::StartWatching() {
         return;
     }
     g_bWatching = 1;
-    auto run = std::make_unique<WatchRun>(++lastRunNumber_);
+    auto run = std::make_shared<WatchRun>(++lastRunNumber_);
     // From here on a scan of an earlier run leaves the listings alone.
     listingGate_.BeginRun(run->number);
     for (int index = 0; index < m_entryCount; ++index) {
@@ -81,9 +91,9 @@ void CMolvarDoc::StartWatching() {
                                &scans_};
         WatchRun& owner = *run;
         ++owner.runningThreads;
-        auto thread = startThread_([index, context, &owner] {
+        auto thread = startThread_([index, context, run, shared = shared_] {
             MonitorThreadProc(index, context);
-            --owner.runningThreads;
+            --run->runningThreads;
         });
         if (!thread) {
             --owner.runningThreads;
@@ -140,7 +150,7 @@ bool CMolvarDoc::OnCmdMsg(unsigned id, int code, framework::CCmdUI* ui) {
 }
 
 void CMolvarDoc::JoinEndedRuns(bool waitForAll) {
-    std::erase_if(stoppedRuns_, [waitForAll](std::unique_ptr<WatchRun>& run) {
+    std::erase_if(stoppedRuns_, [waitForAll](const std::shared_ptr<WatchRun>& run) {
         if (!waitForAll && run->runningThreads > 0) {
             return false;  // a thread still finishes a scan; joined later
         }

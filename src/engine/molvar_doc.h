@@ -29,7 +29,9 @@ class CMolvarDoc : public framework::CDocument {
 public:
     explicit CMolvarDoc(const platform::Services& services = platform::SystemServices(),
                         ThreadStarter startThread = StartSystemThread);
-    // Stops the watch and waits for scans still running to end.
+    // Ends the watch the way the program's end does: no reaction starts any
+    // more, and a scan that still waits in one (a message box, a program)
+    // after a moment is left to finish by itself.
     ~CMolvarDoc() override;
     CMolvarDoc(const CMolvarDoc&) = delete;
     CMolvarDoc& operator=(const CMolvarDoc&) = delete;
@@ -79,16 +81,27 @@ private:
     config::WatchTable m_watchTable{};
     int m_entryCount = 0;
 
+    // What the monitor threads share with the document. Each thread holds it
+    // (and its run) as well, so that a thread still in a reaction when the
+    // document goes finishes without it.
+    struct WatchShared {
+        ListingGate listingGate;
+        // The program is ending (quit, end signal, end of the session): no
+        // scan of any run starts another reaction.
+        std::atomic<bool> ending{false};
+        ScansInProgress scans;  // of every run
+    };
+
+    // The services outlive every scan (the system's are for the whole process).
     const platform::Services& services_;
     ThreadStarter startThread_;
-    ListingGate listingGate_;
-    // The program is ending (quit, end signal, end of the session): no scan
-    // of any run starts another reaction.
-    std::atomic<bool> ending_{false};
+    std::shared_ptr<WatchShared> shared_ = std::make_shared<WatchShared>();
+    ListingGate& listingGate_ = shared_->listingGate;
+    std::atomic<bool>& ending_ = shared_->ending;
+    ScansInProgress& scans_ = shared_->scans;
     std::uint64_t lastRunNumber_ = 0;
-    std::unique_ptr<WatchRun> currentRun_;
-    std::vector<std::unique_ptr<WatchRun>> stoppedRuns_;
-    ScansInProgress scans_;  // of every run
+    std::shared_ptr<WatchRun> currentRun_;
+    std::vector<std::shared_ptr<WatchRun>> stoppedRuns_;
 };
 
 }  // namespace molvar::engine

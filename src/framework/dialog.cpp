@@ -59,6 +59,66 @@ bool PreTranslateThroughParents(Message& message) {
 
 CDialog* ActiveModalDialog() { return g_modalDialogs.empty() ? nullptr : g_modalDialogs.back(); }
 
+void RunModalLoop(CDialog& dialog, CWnd* owner) {
+    // The owner comes back however the loop ends, a handler's exception too.
+    struct Loop {
+        CDialog& dialog;
+        WindowBackend& backend = PlatformBackend();
+        WindowBackend::ModalState state;
+        Loop(CDialog& d, CWnd* owner) : dialog(d), state(backend.BeginModal(d, owner)) {}
+        ~Loop() { backend.EndModal(dialog, state); }
+        Loop(const Loop&) = delete;
+        Loop& operator=(const Loop&) = delete;
+    } loop(dialog, owner);
+    WindowBackend& backend = loop.backend;
+    bool quit = false;
+    while (dialog.ContinueModal()) {
+        const WindowBackend::Pumped pumped = backend.PumpOne(dialog, !HasModalIdleHook());
+        if (pumped == WindowBackend::Pumped::Quit || pumped == WindowBackend::Pumped::Gone) {
+            quit = pumped == WindowBackend::Pumped::Quit;
+            dialog.EndDialog(IDCANCEL);
+            break;
+        }
+        // Once nothing is pending a test acts as the user; a dialog that
+        // nobody can answer ends as cancelled.
+        if (pumped == WindowBackend::Pumped::Nothing && !RunModalIdleHook() && dialog.ContinueModal()) {
+            dialog.EndDialog(IDCANCEL);
+        }
+    }
+    if (quit) {
+        backend.PassQuitOn();
+    }
+}
+
+bool OfferKeyToDialog(CWnd& target, unsigned virtualKey, int focusedPushButton) {
+    Message message{WM_KEYDOWN, virtualKey, &target};
+    if (PreTranslateThroughParents(message)) {
+        return true;
+    }
+    CDialog* const top = ActiveModalDialog();
+    if (top == nullptr || top->Peer() == nullptr) {
+        return false;
+    }
+    if (virtualKey == VK_ESCAPE) {
+        top->OnCommand(IDCANCEL, BN_CLICKED);
+        return true;
+    }
+    if (virtualKey != VK_RETURN) {
+        return false;
+    }
+    if (focusedPushButton != 0) {
+        target.OnCommand(focusedPushButton, BN_CLICKED);
+        return true;
+    }
+    const int defaultButton = res::DefaultButtonId(top->Peer()->Template());
+    if (defaultButton == 0) {
+        top->OnCommand(IDOK, BN_CLICKED);
+    } else if (top->Peer()->IsEnabled(defaultButton)) {
+        top->OnCommand(defaultButton, BN_CLICKED);
+    }
+    return true;
+}
+
 unsigned DialogUser::ModalTemplate() const {
     const CDialog* modal = ActiveModalDialog();
     return modal != nullptr ? modal->TemplateId() : 0;
@@ -146,16 +206,26 @@ int CDialog::DoModal() {
         continueModal_ = false;
         return IDCANCEL;
     }
-    g_modalDialogs.push_back(this);
+    // Whatever a handler throws, the dialog leaves the modal stack and its
+    // window goes (which enables the owner again).
+    struct ModalScope {
+        CDialog& dialog;
+        explicit ModalScope(CDialog& d) : dialog(d) { g_modalDialogs.push_back(&d); }
+        ~ModalScope() {
+            std::erase(g_modalDialogs, &dialog);
+            dialog.continueModal_ = false;
+            dialog.DestroyWindow();
+        }
+        ModalScope(const ModalScope&) = delete;
+        ModalScope& operator=(const ModalScope&) = delete;
+    } scope(*this);
     if (OnInitDialog()) {
         peer_->FocusFirstTabStop();
     }
     if (continueModal_) {
         peer_->ShowWindow();
-        PlatformBackend().RunModalLoop(*this, owner);
+        RunModalLoop(*this, owner);
     }
-    g_modalDialogs.pop_back();
-    DestroyWindow();
     return modalResult_;
 }
 

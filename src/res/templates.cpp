@@ -189,6 +189,15 @@ auto FindById(const Table& table, unsigned id) -> decltype(&table[0]) {
 
 }  // namespace
 
+int DefaultButtonId(const DialogTemplate& dialog) {
+    for (const ControlTemplate& control : dialog.controls) {
+        if (control.kind == ControlKind::DefPushButton) {
+            return control.id;
+        }
+    }
+    return 0;
+}
+
 const DialogTemplate* FindDialogTemplate(unsigned id) {
     return FindById(kDialogs, id);
 }

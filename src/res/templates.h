@@ -88,6 +88,9 @@ struct DialogTemplate {
 // The template of a dialog id; nullptr for an id that has none.
 const DialogTemplate* FindDialogTemplate(unsigned id);
 
+// The id of the dialog's default push button; 0 when it has none.
+int DefaultButtonId(const DialogTemplate& dialog);
+
 // A menu: top-level items, each a popup with its items (separators have id 0
 // and no text).
 struct MenuItemTemplate {

@@ -12,6 +12,7 @@
 #include <array>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstring>
 #include <filesystem>
 #include <memory>
@@ -305,28 +306,31 @@ TEST(Win32ModalLoopTest, EndDialogFromAnotherThreadClosesTheDialogAtOnce) {
     // the about box. The user only holds the screen.
     const std::unique_ptr<DialogUser> user = framework::MakeDialogUser();
     CDialog about(res::IDD_ABOUTBOX);
-    std::atomic<bool> returned{false};
+    std::mutex mutex;
+    std::condition_variable returnedOne;
+    bool returned = false, wokenByTheTest = false;
     const DWORD uiThread = ::GetCurrentThreadId();
     std::thread ender([&] {
         // Late enough for the messages of the window's start to be done.
         std::this_thread::sleep_for(500ms);
         about.EndDialog(IDOK);
-        // A loop that did not wake is woken late, so the test fails rather
-        // than hangs.
-        for (int k = 0; k < 100 && !returned; ++k) {
-            std::this_thread::sleep_for(50ms);
-        }
-        if (!returned) {
+        // A loop that did not wake is woken by the test, much later, so that
+        // it fails rather than hangs.
+        std::unique_lock lock(mutex);
+        if (!returnedOne.wait_for(lock, 20s, [&] { return returned; })) {
+            wokenByTheTest = true;
             ::PostThreadMessageW(uiThread, WM_NULL, 0, 0);
         }
     });
-    const auto start = std::chrono::steady_clock::now();
     const int result = about.DoModal();
-    const auto elapsed = std::chrono::steady_clock::now() - start;
-    returned = true;
+    {
+        const std::lock_guard lock(mutex);
+        returned = true;
+    }
+    returnedOne.notify_all();
     ender.join();
     EXPECT_EQ(result, IDOK);
-    EXPECT_LT(elapsed, 3s);
+    EXPECT_FALSE(wokenByTheTest) << "EndDialog did not wake the loop";
 }
 
 // The system's dialogs on this thread (the program's real message boxes,

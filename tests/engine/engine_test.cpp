@@ -2,6 +2,7 @@
 // document's control of the watch.
 #include <gtest/gtest.h>
 
+#include <condition_variable>
 #include <filesystem>
 #include <future>
 #include <map>
@@ -29,7 +30,7 @@ using test::Store;
 using Events = std::vector<std::string>;
 using Names = std::vector<std::string>;
 
-// Starts real threads, counts the starts and can refuse one.
+// Starts real threads, counts the starts and the ends, and can refuse one.
 struct Threads {
     int refuseAt = -1;  // the call that fails, counted from 0
     std::atomic<int> calls{0}, started{0};
@@ -40,9 +41,23 @@ struct Threads {
                 return std::nullopt;
             }
             ++started;
-            return std::thread(std::move(body));
+            return std::thread([this, body = std::move(body)] {
+                body();
+                const std::lock_guard lock(mutex);
+                ++ended;
+                endedOne.notify_all();
+            });
         };
     }
+    // Also threads that their document left to finish by themselves.
+    bool WaitUntilAllEnded() {
+        std::unique_lock lock(mutex);
+        return endedOne.wait_for(lock, std::chrono::seconds(20), [this] { return ended == started; });
+    }
+
+    std::mutex mutex;
+    std::condition_variable endedOne;
+    int ended = 0;
 };
 
 // A message box that stays open until the test closes it.
@@ -431,11 +446,49 @@ TEST_F(EngineTest, AScanInAMessageBoxFinishesAfterAStopButStartsNothingOnceThePr
             EXPECT_FALSE(doc->StopForExit());
         }
         box.Close();
+        if (!ending) {
+            ASSERT_TRUE(effects_.WaitForEvents(2));  // the stopped scan still runs the program
+        }
         doc.reset();
-        EXPECT_EQ(fs::exists(arrived), ending);
+        EXPECT_TRUE(!ending || fs::exists(arrived));
     }
     const Events reported = Changed({"stopped.txt"});
     EXPECT_EQ(effects_.events(), Events(reported.begin() + 1, reported.end()));
+}
+
+// A setting stored before such settings were refused, that watches the
+// folder of the listings: they change at every scan, and are never its files.
+TEST_F(EngineTest, ASettingOnTheListingsFolderLeavesTheListingsAlone) {
+    Store(entry_.folder, SjPath(dataFolder_.Obsdat()));
+    entry_.triggerKind = config::CreateRenameDelete;
+    test::WriteText(dataFolder_.ListingFile(7), "");
+    Baseline();
+    test::WriteText(dataFolder_.ListingFile(3), "new");
+    fs::remove(dataFolder_.ListingFile(7));
+#ifdef _WIN32
+    test::WriteText(dataFolder_.Obsdat() / "~mvfffffffc-0a1b.tmp", "");
+#else
+    test::WriteText(dataFolder_.Obsdat() / ".molvar-1-a1B2c3", "");
+#endif
+    test::WriteText(dataFolder_.Obsdat() / "12a.dir", "");
+    EXPECT_EQ(Report(), Changed({"12a.dir"}, dataFolder_.Obsdat()));
+}
+
+// The document goes as the program's end does: it does not wait for a box
+// nobody answers, and the answer that comes later starts nothing.
+TEST_F(EngineTest, TheDocumentGoesWithoutWaitingForAScanInAMessageBox) {
+    entry_.afterAction = config::MoveTarget;
+    WriteSettings({Setting(watched_)});
+    HeldMessageBox box;
+    framework::ScopedMessageBoxPresenter held(box);
+    auto doc = Open();
+    test::ArriveByCopy(watched_ / "a.txt", "a");
+    ASSERT_TRUE(box.WaitUntilShown());
+    doc.reset();
+    box.Close();
+    ASSERT_TRUE(threads_.WaitUntilAllEnded());
+    EXPECT_TRUE(fs::exists(watched_ / "a.txt"));
+    EXPECT_EQ(effects_.events(), Events{});
 }
 
 TEST_F(EngineTest, AThreadThatCannotBeCreatedStopsTheStartWithAMessage) {

@@ -101,6 +101,36 @@ TEST(DialogTest, AClickOnAListLineSelectsItAndNotifiesTheDialog) {
     EXPECT_EQ(dialog.picked, std::vector<int>{1});
 }
 
+// Enter as the dialog manager takes it: the push button with the focus, else
+// the default button, and nothing while that one is disabled.
+TEST(DialogTest, EnterPressesTheFocusedPushButtonElseAnEnabledDefaultButton) {
+    struct Recorder final : CDialog {
+        Recorder() : CDialog(res::IDD_DIRLIST) {}
+        bool OnCommand(int id, unsigned code) override {
+            if (code == BN_CLICKED) pressed.push_back(id);
+            return true;
+        }
+        std::vector<int> pressed;
+    } dialog;
+    const struct {
+        int focus;
+        bool defaultEnabled;
+    } steps[] = {{res::IDC_DELETE_ENTRY, true}, {IDOK, true}, {res::IDC_ENTRY_LIST, true},
+                 {res::IDC_ENTRY_LIST, false}, {res::IDC_NEW_ENTRY, false}};
+    DialogScript script;
+    for (const auto& step : steps) {
+        // One key per turn: a real window takes it in the loop's next turn.
+        script.Then([&](DialogUser& user) {
+            dialog.GetDlgItem(IDOK)->EnableWindow(step.defaultEnabled);
+            dialog.GetDlgItem(step.focus)->SetFocus();
+            user.PressKey(VK_RETURN);
+        });
+    }
+    script.Then([&](DialogUser&) { dialog.EndDialog(IDCANCEL); });
+    dialog.DoModal();
+    EXPECT_EQ(dialog.pressed, (std::vector<int>{res::IDC_DELETE_ENTRY, IDOK, IDOK, res::IDC_NEW_ENTRY}));
+}
+
 // Without a display nobody can answer a dialog: it ends as cancelled rather
 // than waiting forever.
 TEST(DialogTest, WithoutADisplayADialogEndsAsCancelled) {

@@ -233,11 +233,15 @@ TEST_F(MolvarTest, WatchesRunsTheProgramForEachFileQuitsAndStartsAgain) {
     WaitUntilListed("b.csv");
     test::ArriveByCopy(watched_ / "c.csv", "3");
     EXPECT_EQ(record_.Next(), ArgsOf(watched_ / "c.csv"));
-    // A second file while the folder settles after the first: taken once it
-    // has been quiet, without another change.
-    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    // A second file while the folder settles after the first: its report is
+    // deferred, and the file taken once the folder has been quiet for the
+    // settling interval (3 seconds, by a clock of whole seconds), without
+    // another change.
+    WaitUntilListed("c.csv");  // the scan is over: a file now is not taken in with it
+    const auto arrived = std::chrono::steady_clock::now();
     test::ArriveByCopy(watched_ / "d.csv", "4");
     EXPECT_EQ(record_.Next(), ArgsOf(watched_ / "d.csv"));
+    EXPECT_GE(std::chrono::steady_clock::now() - arrived, std::chrono::seconds(2)) << "the report was not deferred";
     WaitUntilListed("d.csv");  // the scan is over: the copy ends the ordinary way
     Quit(second);
     EXPECT_EQ(ExitStatus(second), 0);
@@ -270,14 +274,15 @@ bool LookUntil(Done done) {
     return true;
 }
 
-// A dialog of the copy with this caption, once it is there.
+// A dialog of the copy with this caption, once it is shown (its values are
+// in place only then).
 HWND DialogOf(const Process& process, const wchar_t* caption) {
     HWND found = nullptr;
     EXPECT_TRUE(LookUntil([&] {
         for (HWND window = nullptr; (window = ::FindWindowExW(nullptr, window, L"#32770", caption)) != nullptr;) {
             DWORD owner = 0;
             ::GetWindowThreadProcessId(window, &owner);
-            if (owner == ::GetProcessId(process.get())) {
+            if (owner == ::GetProcessId(process.get()) && ::IsWindowVisible(window)) {
                 found = window;
                 return true;
             }

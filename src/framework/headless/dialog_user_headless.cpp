@@ -111,25 +111,16 @@ public:
         if (focus != nullptr && !InActiveDialog(*focus)) {
             focus = nullptr;
         }
-        Message message{WM_KEYDOWN, virtualKey, focus != nullptr ? &focus->Dialog() : modal};
-        if (PreTranslateThroughParents(message)) {
-            return;
-        }
-        // The dialog manager: Enter presses the focused push button or else
-        // the default one; Escape cancels.
-        if (virtualKey == VK_RETURN) {
-            if (focus != nullptr) {
-                const headless::ControlState* state = focus->Find(TheDesktop().focusId);
-                if (state != nullptr && state->source != nullptr &&
-                    state->source->kind == res::ControlKind::PushButton) {
-                    focus->Dialog().OnCommand(TheDesktop().focusId, BN_CLICKED);
-                    return;
-                }
+        int focusedPushButton = 0;
+        if (focus != nullptr) {
+            const headless::ControlState* state = focus->Find(TheDesktop().focusId);
+            if (state != nullptr && state->source != nullptr &&
+                (state->source->kind == res::ControlKind::PushButton ||
+                 state->source->kind == res::ControlKind::DefPushButton)) {
+                focusedPushButton = TheDesktop().focusId;
             }
-            modal->OnCommand(IDOK, BN_CLICKED);
-        } else if (virtualKey == VK_ESCAPE) {
-            modal->OnCommand(IDCANCEL, BN_CLICKED);
         }
+        OfferKeyToDialog(focus != nullptr ? static_cast<CWnd&>(focus->Dialog()) : *modal, virtualKey, focusedPushButton);
     }
 
     std::string Text(ControlRef control) const override {

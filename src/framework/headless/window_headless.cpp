@@ -212,22 +212,28 @@ public:
         return std::make_unique<headless::HeadlessWindow>(source, dialog, parent);
     }
 
-    // Without a display nobody can answer a dialog: unless a test acts as
-    // the user, it ends at once as cancelled.
-    void RunModalLoop(CDialog& dialog, CWnd* owner) override {
+    ModalState BeginModal(CDialog&, CWnd* owner) override {
+        ModalState state;
         WindowPeer* ownerPeer = owner != nullptr ? owner->Peer() : nullptr;
-        if (ownerPeer != nullptr) {
+        if (ownerPeer != nullptr && ownerPeer->IsEnabled(0)) {
             ownerPeer->Enable(0, false);
+            state.owner = reinterpret_cast<std::uintptr_t>(owner);
+            state.disabledOwner = true;
         }
-        while (dialog.ContinueModal()) {
-            if (!RunModalIdleHook() && dialog.ContinueModal()) {
-                dialog.EndDialog(IDCANCEL);
+        return state;
+    }
+
+    void EndModal(CDialog&, const ModalState& state) override {
+        if (state.disabledOwner) {
+            if (WindowPeer* ownerPeer = reinterpret_cast<CWnd*>(state.owner)->Peer()) {
+                ownerPeer->Enable(0, true);
             }
         }
-        if (ownerPeer != nullptr && owner->Peer() == ownerPeer) {
-            ownerPeer->Enable(0, true);
-        }
     }
+
+    // Without a display nothing ever happens: unless a test acts as the
+    // user, the dialog ends at once as cancelled.
+    Pumped PumpOne(CDialog&, bool) override { return Pumped::Nothing; }
 
     void WakeModalLoop() override {}
 };

@@ -172,7 +172,7 @@ public:
         if (holder == nullptr) {
             return {0, 0};
         }
-        return {holder->Template().id, std::max(holder->ControlIdOf(focus), 0)};
+        return {holder->Template().id, holder->ControlIdOf(focus).value_or(0)};
     }
 
 private:

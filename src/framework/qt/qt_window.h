@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <limits>
 #include <map>
+#include <optional>
 #include <memory>
 #include <string_view>
 #include <vector>
@@ -88,14 +89,12 @@ public:
     QWidget* Widget() const { return widget_.data(); }
     // Control `id` (0: the window itself); null when the template has none.
     QWidget* Control(int id) const;
-    // The template's control behind `widget` (or a widget inside it); 0
-    // when none, -2 when the widget is not this window's.
-    int ControlIdOf(const QWidget* widget) const;
+    // The template's control behind `widget` (or a widget inside it): 0 for
+    // the window itself; none when the widget is not this window's.
+    std::optional<int> ControlIdOf(const QWidget* widget) const;
     const DialogUnits& Units() const { return units_; }
     // Where the template puts control `id`, in pixels of this window.
     QRect TemplateRect(int id) const;
-    // The button Enter presses when the focus is not on a push button.
-    int DefaultButtonId() const;
 
 private:
     struct EditState {
@@ -104,7 +103,15 @@ private:
         bool programmatic = false;
     };
 
+    // One maker per kind of control.
     QWidget* MakeControl(const res::ControlTemplate& control, QWidget& parent);
+    QWidget* MakePushButton(const res::ControlTemplate& control, QWidget& parent);
+    QWidget* MakeEdit(const res::ControlTemplate& control, QWidget& parent);
+    QWidget* MakeStatic(const res::ControlTemplate& control, QWidget& parent);
+    QWidget* MakeIcon(const res::ControlTemplate& control, QWidget& parent);
+    QWidget* MakeListBox(const res::ControlTemplate& control, QWidget& parent);
+    QWidget* MakeTabControl(const res::ControlTemplate& control, QWidget& parent);
+    void Place(QWidget& made, const res::ControlTemplate& control);
     void SetButtonText(QAbstractButton& button, const res::ControlTemplate& control, const QString& text);
     void OnEditChanged(int id);
 
@@ -117,6 +124,9 @@ private:
     QPointer<QWidget> widget_;
     std::map<int, QPointer<QWidget>> controls_;
     std::map<int, EditState> edits_;
+    // The texts of buttons and labels as given, with their "&" mnemonics
+    // (what is shown drops or wraps them).
+    std::map<const QWidget*, QString> templateTexts_;
     bool ready_ = false;  // the dialog hears the controls from now on
 };
 

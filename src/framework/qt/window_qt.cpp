@@ -133,16 +133,6 @@ unsigned VirtualKeyOf(int key) {
     }
 }
 
-// The top-level window of `window`'s dialog (a page's is its parent's).
-QtWindow* DialogWindowOf(QtWindow& window) {
-    CWnd* at = &window.Dialog();
-    while (WindowOf(at) != nullptr && WindowOf(at)->Template().kind == res::DialogKind::Page &&
-           at->GetParent() != nullptr) {
-        at = at->GetParent();
-    }
-    return WindowOf(at);
-}
-
 // Key presses in the backend's windows, before the widgets see them: what
 // PreTranslateMessage and the Windows dialog manager do with a key.
 class DialogManager final : public QObject {
@@ -163,36 +153,16 @@ public:
         if (holder == nullptr || !InActiveModalDialog(holder->Dialog())) {
             return false;
         }
-        const auto* key = static_cast<QKeyEvent*>(event);
-        const unsigned virtualKey = VirtualKeyOf(key->key());
-        if (virtualKey != 0) {
-            Message message{WM_KEYDOWN, virtualKey, &holder->Dialog()};
-            if (PreTranslateThroughParents(message)) {
-                return true;
-            }
-        }
-        QtWindow* top = DialogWindowOf(*holder);
-        if (top == nullptr) {
+        const unsigned virtualKey = VirtualKeyOf(static_cast<QKeyEvent*>(event)->key());
+        if (virtualKey == 0) {
             return false;
         }
-        if (virtualKey == VK_ESCAPE) {
-            top->Dialog().OnCommand(IDCANCEL, BN_CLICKED);
+        const auto* button = qobject_cast<QPushButton*>(widget);
+        const int focusedPushButton = button != nullptr ? holder->ControlIdOf(button).value_or(0) : 0;
+        if (OfferKeyToDialog(holder->Dialog(), virtualKey, focusedPushButton)) {
             return true;
         }
-        if (virtualKey == VK_RETURN) {
-            if (auto* button = qobject_cast<QPushButton*>(widget); button != nullptr && holder->ControlIdOf(button) > 0) {
-                button->click();
-                return true;
-            }
-            const int defaultId = top->DefaultButtonId();
-            const QWidget* defaultButton = defaultId != 0 ? top->Control(defaultId) : nullptr;
-            if (defaultButton == nullptr) {
-                top->Dialog().OnCommand(IDOK, BN_CLICKED);
-            } else if (defaultButton->isEnabled()) {
-                top->Dialog().OnCommand(defaultId, BN_CLICKED);
-            }
-            return true;
-        }
+        // Tab and the other keys move the focus the way Qt does.
         return false;
     }
 };
@@ -305,126 +275,151 @@ void QtWindow::Create(QtWindow* parent) {
 }
 
 QWidget* QtWindow::MakeControl(const res::ControlTemplate& control, QWidget& parent) {
-    const QRect at = units_.ToPixels(control.rect);
-    const QString label = FromLiteral(control.text);
-    const int id = control.id;
     QWidget* made = nullptr;
     switch (control.kind) {
     case ControlKind::PushButton:
-    case ControlKind::DefPushButton: {
-        auto* button = MakeChild<QPushButton>(parent, label);
-        button->setAutoDefault(false);
-        button->setDefault(control.kind == ControlKind::DefPushButton);
-        made = button;
+    case ControlKind::DefPushButton:
+        made = MakePushButton(control, parent);
         break;
-    }
+    // Made with their text: a text that wraps is measured against the room
+    // beside the box, which Qt's size hint of the whole button tells.
     case ControlKind::CheckBox:
-        made = MakeChild<QCheckBox>(parent, label);
+        made = MakeChild<QCheckBox>(parent, FromLiteral(control.text));
         break;
-    case ControlKind::RadioButton: {
-        auto* radio = MakeChild<QRadioButton>(parent, label);
-        radio->setAutoExclusive(false);  // its group in the template decides
-        made = radio;
+    case ControlKind::RadioButton:
+        made = MakeChild<QRadioButton>(parent, FromLiteral(control.text));
+        static_cast<QRadioButton*>(made)->setAutoExclusive(false);  // its group in the template decides
         break;
-    }
     case ControlKind::GroupBox:
-        made = MakeChild<QGroupBox>(parent, WithoutMnemonic(label));
+        made = MakeChild<QGroupBox>(parent, WithoutMnemonic(FromLiteral(control.text)));
         break;
-    case ControlKind::Edit: {
-        auto* edit = MakeChild<QLineEdit>(parent);
-        edit->setFrame((control.styles & style::kBorder) != 0);
-        edits_[id];
-        QObject::connect(edit, &QLineEdit::textChanged, edit, [this, id] { OnEditChanged(id); });
-        made = edit;
+    case ControlKind::Edit:
+        made = MakeEdit(control, parent);
         break;
-    }
-    case ControlKind::Static: {
-        auto* text = MakeChild<QLabel>(parent, WithoutMnemonic(label));
-        text->setProperty("templateText", label);
-        text->setWordWrap(true);
-        text->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-        made = text;
+    case ControlKind::Static:
+        made = MakeStatic(control, parent);
         break;
-    }
-    case ControlKind::Icon: {
-        auto* icon = MakeChild<QLabel>(parent);
-        unsigned iconId = 0;
-        const auto* first = reinterpret_cast<const char*>(control.text.data());
-        std::from_chars(first, first + control.text.size(), iconId);
-        const QString file = iconId == res::IDI_TRAY ? QStringLiteral(":/icons/tray.ico") : QStringLiteral(":/icons/app-48.png");
-        icon->setPixmap(QIcon(file).pixmap(32, 32));
-        icon->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-        made = icon;
+    case ControlKind::Icon:
+        made = MakeIcon(control, parent);
         break;
-    }
     case ControlKind::BlackFrame:
-    case ControlKind::GrayRect: {
-        auto* frame = MakeChild<QFrame>(parent);
-        frame->setFrameStyle(QFrame::Box | ((control.styles & style::kSunken) != 0 ? QFrame::Sunken : QFrame::Plain));
-        made = frame;
+    case ControlKind::GrayRect:
+        made = MakeChild<QFrame>(parent);
+        static_cast<QFrame*>(made)->setFrameStyle(
+            QFrame::Box | ((control.styles & style::kSunken) != 0 ? QFrame::Sunken : QFrame::Plain));
         break;
-    }
-    case ControlKind::ListBox: {
-        auto* list = MakeChild<QListWidget>(parent);
-        list->setSortingEnabled(false);
-        list->setSelectionMode(QAbstractItemView::SingleSelection);
-        if ((control.styles & style::kNotify) != 0) {
-            // The selection, not the current line: a list that takes the
-            // focus makes its first line current without selecting it.
-            QObject::connect(list, &QListWidget::itemSelectionChanged, list, [this, id] {
-                if (ready_) dialog_.OnCommand(id, LBN_SELCHANGE);
-            });
-        }
-        made = list;
+    case ControlKind::ListBox:
+        made = MakeListBox(control, parent);
         break;
+    case ControlKind::TabControl:
+        return MakeTabControl(control, parent);  // placed by itself
     }
-    case ControlKind::TabControl: {
-        // The tabs along the top of a panel; the pages are windows of their
-        // own, placed over the panel by their templates.
-        auto* panel = MakeChild<QFrame>(parent);
-        panel->setFrameStyle(QFrame::StyledPanel | QFrame::Raised);
-        panel->setGeometry(at);
-        panel->lower();
-        auto* tabs = MakeChild<QTabBar>(parent);
-        tabs->setDrawBase(false);
-        tabs->setExpanding(false);
-        tabs->setFocusPolicy(Qt::TabFocus);
-        // The bar is as high as one tab, tabs or not.
-        tabs->addTab(QStringLiteral("X"));
-        const int barHeight = tabs->sizeHint().height();
-        tabs->removeTab(0);
-        tabs->setGeometry(at.x(), at.y(), at.width(), barHeight);
-        QObject::connect(tabs, &QTabBar::currentChanged, tabs, [this, id] {
-            long result = 0;
-            if (ready_) dialog_.OnNotify(id, TCN_SELCHANGE, &result);
+    Place(*made, control);
+    return made;
+}
+
+QWidget* QtWindow::MakePushButton(const res::ControlTemplate& control, QWidget& parent) {
+    auto* button = MakeChild<QPushButton>(parent);
+    button->setAutoDefault(false);
+    button->setDefault(control.kind == ControlKind::DefPushButton);
+    return button;
+}
+
+QWidget* QtWindow::MakeEdit(const res::ControlTemplate& control, QWidget& parent) {
+    auto* edit = MakeChild<QLineEdit>(parent);
+    edit->setFrame((control.styles & style::kBorder) != 0);
+    const int id = control.id;
+    edits_[id];
+    QObject::connect(edit, &QLineEdit::textChanged, edit, [this, id] { OnEditChanged(id); });
+    return edit;
+}
+
+QWidget* QtWindow::MakeStatic(const res::ControlTemplate& control, QWidget& parent) {
+    const QString label = FromLiteral(control.text);
+    auto* text = MakeChild<QLabel>(parent, WithoutMnemonic(label));
+    templateTexts_[text] = label;
+    text->setWordWrap(true);
+    text->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    return text;
+}
+
+QWidget* QtWindow::MakeIcon(const res::ControlTemplate& control, QWidget& parent) {
+    auto* icon = MakeChild<QLabel>(parent);
+    unsigned iconId = 0;
+    const auto* first = reinterpret_cast<const char*>(control.text.data());
+    std::from_chars(first, first + control.text.size(), iconId);
+    const QString file = iconId == res::IDI_TRAY ? QStringLiteral(":/icons/tray.ico") : QStringLiteral(":/icons/app-48.png");
+    icon->setPixmap(QIcon(file).pixmap(32, 32));
+    icon->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    return icon;
+}
+
+QWidget* QtWindow::MakeListBox(const res::ControlTemplate& control, QWidget& parent) {
+    auto* list = MakeChild<QListWidget>(parent);
+    list->setSortingEnabled(false);
+    list->setSelectionMode(QAbstractItemView::SingleSelection);
+    if ((control.styles & style::kNotify) != 0) {
+        // The selection, not the current line: a list that takes the focus
+        // makes its first line current without selecting it.
+        const int id = control.id;
+        QObject::connect(list, &QListWidget::itemSelectionChanged, list, [this, id] {
+            if (ready_) dialog_.OnCommand(id, LBN_SELCHANGE);
         });
-        panel->setGeometry(at.adjusted(0, barHeight - 2, 0, 0));
-        panel->setVisible((control.styles & style::kHidden) == 0);
-        tabs->setVisible((control.styles & style::kHidden) == 0);
-        return tabs;
     }
-    }
-    made->setGeometry(at);
+    return list;
+}
+
+// The tabs along the top of a panel; the pages are windows of their own,
+// placed over the panel by their templates.
+QWidget* QtWindow::MakeTabControl(const res::ControlTemplate& control, QWidget& parent) {
+    const QRect at = units_.ToPixels(control.rect);
+    auto* panel = MakeChild<QFrame>(parent);
+    panel->setFrameStyle(QFrame::StyledPanel | QFrame::Raised);
+    panel->lower();
+    auto* tabs = MakeChild<QTabBar>(parent);
+    tabs->setDrawBase(false);
+    tabs->setExpanding(false);
+    tabs->setFocusPolicy(Qt::TabFocus);
+    // The bar is as high as one tab, tabs or not.
+    tabs->addTab(QStringLiteral("X"));
+    const int barHeight = tabs->sizeHint().height();
+    tabs->removeTab(0);
+    tabs->setGeometry(at.x(), at.y(), at.width(), barHeight);
+    const int id = control.id;
+    QObject::connect(tabs, &QTabBar::currentChanged, tabs, [this, id] {
+        long result = 0;
+        if (ready_) dialog_.OnNotify(id, TCN_SELCHANGE, &result);
+    });
+    panel->setGeometry(at.adjusted(0, barHeight - 2, 0, 0));
+    panel->setVisible((control.styles & style::kHidden) == 0);
+    tabs->setVisible((control.styles & style::kHidden) == 0);
+    return tabs;
+}
+
+// What every control but the tab control gets: its rectangle, its text
+// and click for a button, its focus policy and visibility.
+void QtWindow::Place(QWidget& made, const res::ControlTemplate& control) {
+    made.setGeometry(units_.ToPixels(control.rect));
     if (control.kind == ControlKind::GroupBox || control.kind == ControlKind::BlackFrame ||
         control.kind == ControlKind::GrayRect) {
-        made->lower();  // frames lie under the controls they surround
+        made.lower();  // frames lie under the controls they surround
     }
-    if (auto* button = qobject_cast<QAbstractButton*>(made)) {
-        SetButtonText(*button, control, label);
+    if (auto* button = qobject_cast<QAbstractButton*>(&made)) {
+        SetButtonText(*button, control, FromLiteral(control.text));
+        const int id = control.id;
         QObject::connect(button, &QAbstractButton::clicked, button, [this, id] {
             if (ready_) dialog_.OnCommand(id, BN_CLICKED);
         });
     }
     const bool takesTab = (control.styles & style::kTabStop) != 0;
     if (control.kind != ControlKind::Static && control.kind != ControlKind::Icon) {
-        made->setFocusPolicy(takesTab ? Qt::StrongFocus : Qt::ClickFocus);
+        made.setFocusPolicy(takesTab ? Qt::StrongFocus : Qt::ClickFocus);
     }
-    made->setVisible((control.styles & style::kHidden) == 0);
-    return made;
+    made.setVisible((control.styles & style::kHidden) == 0);
 }
 
 void QtWindow::SetButtonText(QAbstractButton& button, const res::ControlTemplate& control, const QString& text) {
-    button.setProperty("templateText", text);
+    templateTexts_[&button] = text;
     if ((control.styles & style::kMultiLine) == 0) {
         button.setText(text);
         return;
@@ -471,7 +466,7 @@ QWidget* QtWindow::Control(int id) const {
     return found == controls_.end() ? nullptr : found->second.data();
 }
 
-int QtWindow::ControlIdOf(const QWidget* widget) const {
+std::optional<int> QtWindow::ControlIdOf(const QWidget* widget) const {
     for (const QWidget* at = widget; at != nullptr; at = at->parentWidget()) {
         if (at == widget_) {
             return 0;
@@ -485,7 +480,7 @@ int QtWindow::ControlIdOf(const QWidget* widget) const {
             break;
         }
     }
-    return -2;
+    return std::nullopt;
 }
 
 QRect QtWindow::TemplateRect(int id) const {
@@ -495,15 +490,6 @@ QRect QtWindow::TemplateRect(int id) const {
         }
     }
     return {};
-}
-
-int QtWindow::DefaultButtonId() const {
-    for (const res::ControlTemplate& control : source_.controls) {
-        if (control.kind == ControlKind::DefPushButton) {
-            return control.id;
-        }
-    }
-    return 0;
 }
 
 void QtWindow::SetText(int id, const text::Cp932String& value) {
@@ -532,7 +518,7 @@ void QtWindow::SetText(int id, const text::Cp932String& value) {
             }
         }
     } else if (auto* label = qobject_cast<QLabel*>(control)) {
-        label->setProperty("templateText", shown);
+        templateTexts_[label] = shown;
         label->setText(WithoutMnemonic(shown));
     } else if (auto* group = qobject_cast<QGroupBox*>(control)) {
         group->setTitle(WithoutMnemonic(shown));
@@ -550,8 +536,8 @@ text::Cp932String QtWindow::GetText(int id) const {
     if (const auto* edit = qobject_cast<const QLineEdit*>(control)) {
         return Narrow(edit->text());
     }
-    if (qobject_cast<const QAbstractButton*>(control) != nullptr || qobject_cast<const QLabel*>(control) != nullptr) {
-        return Narrow(control->property("templateText").toString());
+    if (const auto text = templateTexts_.find(control); text != templateTexts_.end()) {
+        return Narrow(text->second);
     }
     if (const auto* group = qobject_cast<const QGroupBox*>(control)) {
         return Narrow(group->title());
@@ -750,11 +736,11 @@ const std::vector<QtWindow*>& AllWindows() { return Registry(); }
 
 QtWindow* WindowHolding(const QWidget* widget) {
     for (QtWindow* window : Registry()) {
-        if (window->ControlIdOf(widget) != -2) {
+        if (window->ControlIdOf(widget)) {
             // A page's widgets are inside its parent's too: the innermost.
             QtWindow* inner = window;
             for (QtWindow* other : Registry()) {
-                if (other != window && other->ControlIdOf(widget) != -2 && window->Widget() != nullptr &&
+                if (other != window && other->ControlIdOf(widget) && window->Widget() != nullptr &&
                     window->Widget()->isAncestorOf(other->Widget())) {
                     inner = other;
                 }
@@ -802,38 +788,50 @@ public:
         return window;
     }
 
-    void RunModalLoop(CDialog& dialog, CWnd* owner) override {
+    ModalState BeginModal(CDialog& dialog, CWnd* owner) override {
         QWidget* ownerWindow = WidgetOf(owner);
         ownerWindow = ownerWindow != nullptr ? ownerWindow->window() : nullptr;
-        const bool disabledOwner = ownerWindow != nullptr && ownerWindow->isEnabled();
-        if (disabledOwner) {
+        ModalState state;
+        state.disabledOwner = ownerWindow != nullptr && ownerWindow->isEnabled();
+        if (state.disabledOwner) {
             ownerWindow->setEnabled(false);
         }
-        const QPointer<QWidget> window = WidgetOf(&dialog);
-        while (dialog.ContinueModal()) {
-            if (window == nullptr || QuitRequested()) {
-                dialog.EndDialog(IDCANCEL);
-                break;
-            }
-            if (!HasModalIdleHook()) {
-                QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-                continue;
-            }
-            // A test acts as the user once what is pending has been handled.
-            QCoreApplication::processEvents();
-            if (dialog.ContinueModal() && !RunModalIdleHook() && dialog.ContinueModal()) {
-                dialog.EndDialog(IDCANCEL);
-            }
-        }
-        if (disabledOwner) {
-            ownerWindow->setEnabled(true);
+        // Held as a QPointer across the loop: the owner may go meanwhile.
+        owners_.emplace_back(state.disabledOwner ? ownerWindow : nullptr);
+        windows_.emplace_back(WidgetOf(&dialog));
+        return state;
+    }
+
+    void EndModal(CDialog&, const ModalState& state) override {
+        const QPointer<QWidget> owner = owners_.back();
+        const QPointer<QWidget> window = windows_.back();
+        owners_.pop_back();
+        windows_.pop_back();
+        if (state.disabledOwner && owner != nullptr) {
+            owner->setEnabled(true);
         }
         if (window != nullptr) {
             window->hide();
         }
-        if (disabledOwner) {
-            ownerWindow->activateWindow();
+        if (state.disabledOwner && owner != nullptr) {
+            owner->activateWindow();
         }
+    }
+
+    Pumped PumpOne(CDialog&, bool wait) override {
+        if (windows_.empty() || windows_.back() == nullptr) {
+            return Pumped::Gone;
+        }
+        if (QuitRequested()) {
+            return Pumped::Quit;
+        }
+        if (wait) {
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+            return Pumped::Handled;
+        }
+        // A test acts as the user once what is pending has been handled.
+        QCoreApplication::processEvents();
+        return Pumped::Nothing;
     }
 
     void WakeModalLoop() override {
@@ -841,6 +839,11 @@ public:
             dispatcher->wakeUp();
         }
     }
+
+private:
+    // Of the loops that run, innermost last.
+    std::vector<QPointer<QWidget>> owners_;
+    std::vector<QPointer<QWidget>> windows_;
 };
 
 }  // namespace

@@ -726,46 +726,32 @@ public:
         return window;
     }
 
-    void RunModalLoop(CDialog& dialog, CWnd* owner) override {
+    ModalState BeginModal(CDialog& dialog, CWnd* owner) override {
         const HWND window = HandleOf(&dialog);
         HWND ownerWindow = HandleOf(owner);
         ownerWindow = ownerWindow != nullptr ? ::GetAncestor(ownerWindow, GA_ROOT)
                                              : (window != nullptr ? ::GetWindow(window, GW_OWNER) : nullptr);
-        const bool disabledOwner = ownerWindow != nullptr && ::IsWindowEnabled(ownerWindow);
-        if (disabledOwner) {
+        ModalState state;
+        state.owner = reinterpret_cast<std::uintptr_t>(ownerWindow);
+        state.disabledOwner = ownerWindow != nullptr && ::IsWindowEnabled(ownerWindow);
+        if (state.disabledOwner) {
             ::EnableWindow(ownerWindow, FALSE);
         }
         // Written before the flag is read again: EndDialog on another thread
         // either sees this thread or ends the loop before it waits.
-        const DWORD outerThread = loopThread_.exchange(::GetCurrentThreadId());
-        std::optional<WPARAM> quit;
-        while (dialog.ContinueModal()) {
-            if (window == nullptr || !::IsWindow(window)) {
-                dialog.EndDialog(IDCANCEL);
-                break;
-            }
-            MSG message;
-            if (!::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-                if (!HasModalIdleHook()) {
-                    ::WaitMessage();
-                } else if (!RunModalIdleHook() && dialog.ContinueModal()) {
-                    dialog.EndDialog(IDCANCEL);  // the test has nothing more to do
-                }
-                continue;
-            }
-            if (message.message == WM_QUIT) {
-                quit = message.wParam;
-                dialog.EndDialog(IDCANCEL);
-                break;
-            }
-            Dispatch(message, window);
-        }
-        loopThread_ = outerThread;
+        state.outerLoop = loopThread_.exchange(::GetCurrentThreadId());
+        return state;
+    }
+
+    void EndModal(CDialog& dialog, const ModalState& state) override {
+        loopThread_ = static_cast<DWORD>(state.outerLoop);
+        const auto ownerWindow = reinterpret_cast<HWND>(state.owner);
         // The owner comes back before the window goes, so that it gets the
         // activation rather than another program.
-        if (disabledOwner) {
+        if (state.disabledOwner) {
             ::EnableWindow(ownerWindow, TRUE);
         }
+        const HWND window = HandleOf(&dialog);
         if (window != nullptr && ::IsWindow(window)) {
             const bool wasActive = ::GetActiveWindow() == window;
             ::SetWindowPos(window, nullptr, 0, 0, 0, 0,
@@ -774,11 +760,31 @@ public:
                 ::SetActiveWindow(ownerWindow);
             }
         }
-        if (quit) {
-            // The loop outside ends too.
-            ::PostQuitMessage(static_cast<int>(*quit));
-        }
     }
+
+    Pumped PumpOne(CDialog& dialog, bool wait) override {
+        const HWND window = HandleOf(&dialog);
+        if (window == nullptr || !::IsWindow(window)) {
+            return Pumped::Gone;
+        }
+        MSG message;
+        if (!::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            if (!wait) {
+                return Pumped::Nothing;
+            }
+            ::WaitMessage();
+            return Pumped::Handled;
+        }
+        if (message.message == WM_QUIT) {
+            quitStatus_ = message.wParam;
+            return Pumped::Quit;
+        }
+        Dispatch(message, window);
+        return Pumped::Handled;
+    }
+
+    // The loop outside ends too.
+    void PassQuitOn() override { ::PostQuitMessage(static_cast<int>(quitStatus_)); }
 
     void WakeModalLoop() override {
         if (const DWORD thread = loopThread_.load()) {
@@ -788,7 +794,8 @@ public:
 
 private:
     // A key goes to PreTranslateMessage of the window holding the focus and
-    // its parents first, then to the dialog manager.
+    // its parents first, then to the dialog manager: Windows' own, which
+    // also moves the focus and takes mnemonics.
     static void Dispatch(MSG& message, HWND dialogWindow) {
         if (message.message == WM_KEYDOWN) {
             if (Win32Window* holder = WindowHolding(message.hwnd)) {
@@ -805,6 +812,7 @@ private:
         ::DispatchMessageW(&message);
     }
 
+    WPARAM quitStatus_ = 0;
     std::atomic<DWORD> loopThread_{0};
 };
 
