@@ -2,7 +2,6 @@
 // opens it from the tray. The same scenarios run on the headless backend and,
 // in the Windows build, on real windows.
 #include <algorithm>
-#include <cctype>
 #include <cstdint>
 #include <optional>
 #include <ostream>
@@ -26,11 +25,6 @@
 #include "support/test_support.h"
 
 namespace molvar::test {
-
-// Removes a profile the test wrote: its registry key on Windows. The INI
-// file of POSIX goes with the temporary folder.
-void RemoveTestProfile(const std::string& profileName);
-
 namespace {
 
 using namespace res;
@@ -47,8 +41,6 @@ constexpr ControlRef kSwitch = List(IDC_SWITCH_ENTRY), kEntries = List(IDC_ENTRY
 constexpr ControlRef kLoginBox = List(IDC_START_WITH_LOGIN), kShownFolder = List(IDC_SHOWN_FOLDER);
 constexpr ControlRef kShownProgram = List(IDC_SHOWN_PROGRAM), kSave = List(IDOK), kCancel = List(IDCANCEL);
 
-Shown Say(std::u8string_view text) { return {U8(text), MB_OK}; }
-Shown Ask(std::u8string_view text) { return {U8(text), MB_YESNO}; }
 const Shown kLimitReached = Say(u8"既に登録可能数に達しております。これ以上は登録できません。");
 const Shown kChooseToChange = Say(u8"変更される設定タイトルを選んでください。");
 const Shown kChooseToDelete = Say(u8"削除対象の設定タイトルを選んでください。");
@@ -60,7 +52,6 @@ const Shown kWriteError = Say(u8"書込みファイルオープンエラー");
 const Shown kUnreadable = Say(u8"設定ファイル dirinfo.dat を読み込めませんでした。"
                               u8"登録済みの設定を失わないよう、この一覧は保存できません。");
 const Shown kSaveRefused = Say(u8"設定ファイル dirinfo.dat を読み込めなかったため、保存できません。");
-const std::vector<Shown> kNone;
 
 std::string Running(const std::string& title) { return U8(u8"【実行中】 ") + title; }
 std::string Stopped(const std::string& title) { return U8(u8"【停止中】 ") + title; }
@@ -126,7 +117,6 @@ protected:
     fs::path SettingsFile() const { return data.Obsdat() / "dirinfo.dat"; }
     void WriteSettings(const std::vector<WatchFileRecord>& records) { WriteBytes(SettingsFile(), BytesOfRecords(records)); }
     std::vector<std::uint8_t> SettingsBytes() const { return ReadBytes(SettingsFile()); }
-    std::vector<Shown> Messages() { return std::exchange(script.messages, {}); }
 
     TempFolder temp;
     ScopedEnv configHome{"XDG_CONFIG_HOME", Utf8(temp.path())};
@@ -164,7 +154,7 @@ TEST_F(DirListDialogTest, PositionsStayAlignedThroughDeleteAndNew) {
             script.Answer(IDOK);
             u.Click(button);
         }
-        EXPECT_EQ(Messages(), (std::vector{kDeleteQuestion, kChooseToChange, kChooseToDelete, kChooseSetting}));
+        EXPECT_EQ(script.TakeMessages(), (std::vector{kDeleteQuestion, kChooseToChange, kChooseToDelete, kChooseSetting}));
 
         u.Click(kNew);
         EXPECT_EQ(LinesOf(dlg), (Lines{Stopped("B"), Running("C"), Running("D")}));
@@ -198,7 +188,7 @@ TEST_F(DirListDialogTest, AtAHundredSettingsNewIsRefusedUntilOneIsDeleted) {
         script.Answer(IDOK);
         u.Click(kNew);
         EXPECT_EQ(u.ModalTemplate(), IDD_DIRLIST);  // no settings dialog came
-        EXPECT_EQ(Messages(), std::vector{kLimitReached});
+        EXPECT_EQ(script.TakeMessages(), std::vector{kLimitReached});
         u.PickListLine(kEntries, 0);
         script.Answer(IDYES);
         u.Click(kDelete);
@@ -223,7 +213,6 @@ struct CancelCase {
     bool changeCancelled;            // the settings dialog of Change is cancelled
     bool byEscape;
     bool asks;
-    friend void PrintTo(const CancelCase& c, std::ostream* out) { *out << c.name; }
 };
 
 class CancelTest : public DirListDialogTest, public ::testing::WithParamInterface<CancelCase> {};
@@ -244,7 +233,7 @@ TEST_P(CancelTest, AsksBeforeChangesAreLost) {
     }
     if (c.asks) {
         script.Then([&](DialogUser& u) {
-            EXPECT_EQ(Messages().back(), kDiscardQuestion);
+            EXPECT_EQ(script.TakeMessages().back(), kDiscardQuestion);
             script.Answer(IDYES);
             cancel(u);
         });
@@ -257,16 +246,12 @@ TEST_P(CancelTest, AsksBeforeChangesAreLost) {
 
 INSTANTIATE_TEST_SUITE_P(
     DirListDialog, CancelTest,
-    ::testing::Values(CancelCase{"switched twice", {kSwitch, kSwitch}, {}, false, false, true},
-                      CancelCase{"deleted, Escape", {kDelete}, {IDYES}, false, true, true},
-                      CancelCase{"deletion declined", {kDelete}, {IDNO}, false, false, false},
-                      CancelCase{"only the login box", {kLoginBox}, {}, false, false, false},
-                      CancelCase{"change cancelled, Escape", {kChange}, {}, true, true, false}),
-    [](const auto& info) {
-        std::string name = info.param.name;
-        std::erase_if(name, [](char ch) { return !std::isalnum(static_cast<unsigned char>(ch)); });
-        return name;
-    });
+    ::testing::Values(CancelCase{"SwitchedTwice", {kSwitch, kSwitch}, {}, false, false, true},
+                      CancelCase{"DeletedThenEscape", {kDelete}, {IDYES}, false, true, true},
+                      CancelCase{"DeletionDeclined", {kDelete}, {IDNO}, false, false, false},
+                      CancelCase{"OnlyTheLoginBox", {kLoginBox}, {}, false, false, false},
+                      CancelCase{"ChangeCancelledThenEscape", {kChange}, {}, true, true, false}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(DirListDialogTest, ChangeAndSwitchKeepTheirLinesAndEnterOnTheListSaves) {
     const auto a = Setting("A", 1, temp.path()), b = Setting("B", 0, temp.path());
@@ -291,7 +276,7 @@ TEST_F(DirListDialogTest, ChangeAndSwitchKeepTheirLinesAndEnterOnTheListSaves) {
         u.Click({IDD_SETENV, IDOK});
     });
     ASSERT_EQ(dlg.DoModal(), IDOK);
-    EXPECT_EQ(Messages(), kNone);
+    EXPECT_EQ(script.TakeMessages(), kNoMessages);
     auto stopped = a, started = b;
     stopped.running = 0;
     started.running = 1;
@@ -309,7 +294,7 @@ TEST_F(DirListDialogTest, AFailedSaveKeepsFileDialogAndLoginOption) {
         script.Answer(IDOK);
         u.Click(kSave);
         EXPECT_TRUE(dlg.ContinueModal());
-        EXPECT_EQ(Messages(), std::vector{kWriteError});
+        EXPECT_EQ(script.TakeMessages(), std::vector{kWriteError});
         script.Answer(IDYES);
         u.Click(kCancel);
     });
@@ -324,14 +309,14 @@ TEST_F(DirListDialogTest, AnUnreadableSettingsFileIsNeverReplaced) {
     fs::create_directory(SettingsFile());  // there, but not readable as a file
     script.Answer(IDOK);
     script.Then([&](DialogUser& u) {
-        EXPECT_EQ(Messages(), std::vector{kUnreadable});
+        EXPECT_EQ(script.TakeMessages(), std::vector{kUnreadable});
         EXPECT_EQ(LinesOf(dlg), Lines{});
         EXPECT_EQ(u.Text(kShownFolder), "");
         u.Click(kNew);
         script.Answer(IDOK);
         u.Click(kSave);
         EXPECT_TRUE(dlg.ContinueModal());
-        EXPECT_EQ(Messages(), std::vector{kSaveRefused});
+        EXPECT_EQ(script.TakeMessages(), std::vector{kSaveRefused});
         script.Answer(IDYES);
         u.Click(kCancel);
     });
@@ -412,17 +397,4 @@ INSTANTIATE_TEST_SUITE_P(DirListDialog, WatchSettingsTest, ::testing::Bool(),
                          [](const auto& info) { return std::string(info.param ? "Saved" : "Cancelled"); });
 
 }  // namespace
-
 }  // namespace molvar::test
-
-#ifdef _WIN32
-#include <windows.h>
-
-void molvar::test::RemoveTestProfile(const std::string& profileName) {
-    const std::wstring tests = L"Software\\Molvar tests";
-    ::RegDeleteTreeW(HKEY_CURRENT_USER, (tests + L"\\" + Utf8Path(profileName).wstring()).c_str());
-    ::RegDeleteKeyW(HKEY_CURRENT_USER, tests.c_str());  // only when no other run is using it
-}
-#else
-void molvar::test::RemoveTestProfile(const std::string&) {}
-#endif

@@ -8,6 +8,7 @@
 #include <QRadioButton>
 #include <QTabBar>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -102,26 +103,22 @@ INSTANTIATE_TEST_SUITE_P(QtTemplates, LayoutTest,
 // The pages, each inside the settings dialog's window over its tab control.
 TEST(QtLayoutTest, PagesStandOverTheTabControlAtTheirPositions) {
     CDialog dialog(res::IDD_SETENV);
-    std::vector<std::unique_ptr<CDialog>> pages;
     DialogScript script;
     script.Then([&](DialogUser&) {
         const QtWindow* parent = framework::qt::WindowOf(&dialog);
-        QRect tabs;
-        for (const res::ControlTemplate& control : parent->Template().controls) {
-            if (control.kind == res::ControlKind::TabControl) tabs = parent->Units().ToPixels(control.rect);
-        }
+        const auto& controls = parent->Template().controls;
+        const QRect tabs = parent->Units().ToPixels(
+            std::ranges::find(controls, res::IDC_PAGE_TABS, &res::ControlTemplate::id)->rect);
         for (const unsigned id : {res::IDD_FILEPROC, res::IDD_NOTICEPROC, res::IDD_AFTERPROC}) {
-            auto page = std::make_unique<CDialog>(id);
-            ASSERT_TRUE(page->Create(id, &dialog));
-            const QtWindow* window = framework::qt::WindowOf(page.get());
+            CDialog page(id);
+            ASSERT_TRUE(page.Create(id, &dialog));
+            const QtWindow* window = framework::qt::WindowOf(&page);
             ASSERT_NE(window, nullptr);
             ExpectLaidOut(*window);
             const res::DluRect& at = window->Template().rect;
             EXPECT_EQ(window->Widget()->pos(), parent->Units().ToPixels({at.x, at.y, 0, 0}).topLeft());
             EXPECT_TRUE(tabs.contains(window->Widget()->geometry()));
-            pages.push_back(std::move(page));
         }
-        pages.clear();
         dialog.EndDialog(IDCANCEL);
     });
     dialog.DoModal();

@@ -333,23 +333,24 @@ TEST(Win32ModalLoopTest, EndDialogFromAnotherThreadClosesTheDialogAtOnce) {
     EXPECT_FALSE(wokenByTheTest) << "EndDialog did not wake the loop";
 }
 
-// The program's real message boxes on this thread: once each is up, `look`
-// sees it (the user clicks around it), then it is answered with the next
-// of `answers`, as a click on that button does.
-class RealMessageBoxes {
+// The system's dialogs on this thread (the program's real message boxes,
+// the choosers): once each is up, `look` sees it (the user clicks around it
+// or fills it in), then it is answered with the next of `answers`, as a
+// click on that button does.
+class SystemDialogs {
 public:
-    RealMessageBoxes(std::function<void(HWND box)> look, std::vector<int> answers)
+    SystemDialogs(std::function<void(HWND box)> look, std::vector<int> answers)
         : look_(std::move(look)), answers_(std::move(answers)) {
         current_ = this;
         hook_ = ::SetWindowsHookExW(WH_CBT, OnCbt, nullptr, ::GetCurrentThreadId());
     }
-    ~RealMessageBoxes() {
+    ~SystemDialogs() {
         ::UnhookWindowsHookEx(hook_);
         current_ = nullptr;
-        EXPECT_EQ(shown, answers_.size()) << "message boxes expected but never shown";
+        EXPECT_EQ(shown, answers_.size()) << "dialogs expected but never shown";
     }
-    RealMessageBoxes(const RealMessageBoxes&) = delete;
-    RealMessageBoxes& operator=(const RealMessageBoxes&) = delete;
+    SystemDialogs(const SystemDialogs&) = delete;
+    SystemDialogs& operator=(const SystemDialogs&) = delete;
 
     std::size_t shown = 0;
 
@@ -367,14 +368,14 @@ private:
     }
     static void CALLBACK OnShown(HWND box, UINT, UINT_PTR timer, DWORD) {
         ::KillTimer(box, timer);
-        RealMessageBoxes& self = *current_;
+        SystemDialogs& self = *current_;
         self.look_(box);
         const int answer = self.shown < self.answers_.size() ? self.answers_[self.shown] : IDOK;
         ++self.shown;
         ::PostMessageW(box, WM_COMMAND, static_cast<WPARAM>(answer), 0);
     }
 
-    static inline RealMessageBoxes* current_ = nullptr;
+    static inline SystemDialogs* current_ = nullptr;
     HHOOK hook_ = nullptr;
     std::function<void(HWND)> look_;
     std::vector<int> answers_;
@@ -396,7 +397,7 @@ TEST(Win32MessageBoxTest, TheListDialogsDeleteQuestionCannotBeEnteredTwice) {
     dialogs::CDirListDlg dlg;
     const std::unique_ptr<DialogUser> user = framework::MakeDialogUser();
     constexpr ControlRef kLines{res::IDD_DIRLIST, res::IDC_ENTRY_LIST}, kDelete{res::IDD_DIRLIST, res::IDC_DELETE_ENTRY};
-    RealMessageBoxes boxes(
+    SystemDialogs boxes(
         [&](HWND box) {
             EXPECT_EQ(::GetWindow(box, GW_OWNER), HandleOf(&dlg));
             EXPECT_FALSE(::IsWindowEnabled(HandleOf(&dlg)));
@@ -433,7 +434,7 @@ TEST(Win32MessageBoxTest, ALeftPagesQuestionAndRefusalHoldTheSettingsDialog) {
     const std::unique_ptr<DialogUser> user = framework::MakeDialogUser();
     constexpr ControlRef kTabs{res::IDD_SETENV, res::IDC_PAGE_TABS};
     constexpr ControlRef kDestination{res::IDD_AFTERPROC, res::IDC_MOVE_FOLDER};
-    RealMessageBoxes boxes(
+    SystemDialogs boxes(
         [&](HWND box) {
             EXPECT_EQ(::GetWindow(box, GW_OWNER), HandleOf(&dlg));
             EXPECT_FALSE(::IsWindowEnabled(HandleOf(&dlg)));
@@ -457,45 +458,19 @@ TEST(Win32MessageBoxTest, ALeftPagesQuestionAndRefusalHoldTheSettingsDialog) {
     EXPECT_FALSE(std::filesystem::exists(temp.path() / "missing"));
 }
 
-// The system's choosers, answered from another thread as a user would: the
+// The system's choosers, answered once each is up as a user would: the
 // path typed into the file name, or a cancel. (Whether the folder chooser
 // opens on its initial folder Wine cannot show reliably: its tree stays on
 // the desktop now and then, in a fresh prefix especially.)
-enum class Answer { Ok, Cancel };
-
 struct ChooserCase {
     const char* name;
     bool folder;                    // the folder chooser, else the file-open dialog
     std::u8string_view fileName;    // made in a fresh folder and chosen
-    Answer answer;
+    int answer;                     // IDOK or IDCANCEL
     framework::ChooserResult::Outcome outcome;
 };
 
 class ChooserTest : public testing::TestWithParam<ChooserCase> {};
-
-// The first dialog window that `thread` shows, or null after 30 seconds.
-HWND WaitForChooser(DWORD thread) {
-    for (int k = 0; k < 600; ++k) {
-        HWND found = nullptr;
-        ::EnumThreadWindows(
-            thread,
-            [](HWND window, LPARAM data) {
-                std::array<wchar_t, 16> name{};
-                ::GetClassNameW(window, name.data(), static_cast<int>(name.size()));
-                if (::IsWindowVisible(window) && std::wstring_view(name.data()) == L"#32770") {
-                    *reinterpret_cast<HWND*>(data) = window;
-                    return FALSE;
-                }
-                return TRUE;
-            },
-            reinterpret_cast<LPARAM>(&found));
-        if (found != nullptr) {
-            return found;
-        }
-        std::this_thread::sleep_for(50ms);
-    }
-    return nullptr;
-}
 
 TEST_P(ChooserTest, GivesThePathInCodePage932OrSaysWhyNot) {
     using Outcome = framework::ChooserResult::Outcome;
@@ -506,31 +481,20 @@ TEST_P(ChooserTest, GivesThePathInCodePage932OrSaysWhyNot) {
     if (!row.folder) {
         WriteText(chosen, "x");
     }
-    const DWORD uiThread = ::GetCurrentThreadId();
-    std::thread hand([&] {
-        const HWND chooser = WaitForChooser(uiThread);
-        if (chooser == nullptr) {
-            ADD_FAILURE() << "the chooser never opened";
-            // Ends whatever the test's thread waits in, so the test ends too.
-            ::PostThreadMessageW(uiThread, WM_QUIT, 0, 0);
-            return;
-        }
-        std::this_thread::sleep_for(300ms);  // done with its start
-        if (row.answer == Answer::Ok && !row.folder) {
+    const SystemDialogs chooser(
+        [&](HWND box) {
             // The file name field, by its id in either look of the dialog.
             for (const int field : {0x047C /* cmb13 */, 0x0480 /* edt1 */}) {
-                if (const HWND edit = ::GetDlgItem(chooser, field)) {
+                if (const HWND edit = ::GetDlgItem(box, field); edit != nullptr && !row.folder) {
                     ::SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(chosen.c_str()));
                 }
             }
-        }
-        ::PostMessageW(chooser, WM_COMMAND, MAKEWPARAM(row.answer == Answer::Ok ? IDOK : IDCANCEL, BN_CLICKED), 0);
-    });
+        },
+        {row.answer});
     framework::Choosers& choosers = framework::BackendChoosers();
     const framework::ChooserResult result =
         row.folder ? choosers.Folder(Cp("Folder"), SjPath(folder.path()))
                    : choosers.OpenFile({{{Cp("All files"), Cp("*.*")}}, Cp("Open")});
-    hand.join();
     EXPECT_EQ(result.outcome, row.outcome);
     const std::filesystem::path expected = row.folder ? folder.path() : chosen;
     EXPECT_EQ(result.path, row.outcome == Outcome::Chosen ? SjPath(expected) : text::Cp932String());
@@ -538,12 +502,11 @@ TEST_P(ChooserTest, GivesThePathInCodePage932OrSaysWhyNot) {
 
 INSTANTIATE_TEST_SUITE_P(
     Choosers, ChooserTest,
-    testing::Values(ChooserCase{"FileWithAJapaneseName", false, u8"ポ.txt", Answer::Ok,
+    testing::Values(ChooserCase{"FileWithAJapaneseName", false, u8"ポ.txt", IDOK,
                                 framework::ChooserResult::Outcome::Chosen},
-                    ChooserCase{"FileWithoutCp932Form", false, u8"é.txt", Answer::Ok,
+                    ChooserCase{"FileWithoutCp932Form", false, u8"é.txt", IDOK,
                                 framework::ChooserResult::Outcome::NotConvertible},
-                    ChooserCase{"FolderCancelled", true, u8"", Answer::Cancel,
-                                framework::ChooserResult::Outcome::Cancelled}),
+                    ChooserCase{"FolderCancelled", true, u8"", IDCANCEL, framework::ChooserResult::Outcome::Cancelled}),
     [](const testing::TestParamInfo<ChooserCase>& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -86,17 +86,12 @@ std::optional<std::string> UnescapeString(std::string_view value) {
             text += value[k];
             continue;
         }
-        if (++k == value.size()) {
+        constexpr std::string_view escapes = "sntr\\", meanings = " \n\t\r\\";
+        const auto at = ++k == value.size() ? std::string_view::npos : escapes.find(value[k]);
+        if (at == std::string_view::npos) {
             return std::nullopt;
         }
-        switch (value[k]) {
-        case 's': text += ' '; break;
-        case 'n': text += '\n'; break;
-        case 't': text += '\t'; break;
-        case 'r': text += '\r'; break;
-        case '\\': text += '\\'; break;
-        default: return std::nullopt;
-        }
+        text += meanings[at];
     }
     return text;
 }

@@ -32,13 +32,8 @@ protected:
         where_.profileName = SjPath(folder_.path().filename());
         where_.folder = SjPath(folder_.path());
     }
-#ifdef _WIN32
-    void TearDown() override {
-        const std::wstring tests = L"Software\\Molvar tests";
-        ::RegDeleteTreeW(HKEY_CURRENT_USER, (tests + L"\\" + folder_.path().filename().wstring()).c_str());
-        ::RegDeleteKeyW(HKEY_CURRENT_USER, tests.c_str());  // only when no other run is using it
-    }
-#else
+    void TearDown() override { test::RemoveTestProfile(test::Utf8(folder_.path().filename())); }
+#ifndef _WIN32
     fs::path File() const { return folder_.path() / (test::Utf8(folder_.path().filename()) + ".ini"); }
 #endif
 

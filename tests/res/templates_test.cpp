@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <set>
 #include <string_view>
 #include <vector>
@@ -59,13 +60,8 @@ TEST(Templates, DialogsAreWellFormedAndTheirTextsHaveCp932Forms) {
 TEST(Templates, PagesFitInsideTheSettingsTabs) {
     const DialogTemplate* settings = FindDialogTemplate(IDD_SETENV);
     ASSERT_NE(settings, nullptr);
-    const ControlTemplate* tabs = nullptr;
-    for (const ControlTemplate& control : settings->controls) {
-        if (control.id == IDC_PAGE_TABS) {
-            tabs = &control;
-        }
-    }
-    ASSERT_NE(tabs, nullptr);
+    const auto tabs = std::ranges::find(settings->controls, IDC_PAGE_TABS, &ControlTemplate::id);
+    ASSERT_NE(tabs, settings->controls.end());
     for (unsigned id : kPageIds) {
         SCOPED_TRACE(id);
         const DialogTemplate* page = FindDialogTemplate(id);
@@ -97,12 +93,8 @@ TEST(Templates, EachSetOfOptionsIsOneRadioGroup) {
         const DialogTemplate* dialog = FindDialogTemplate(set.dialog);
         ASSERT_NE(dialog, nullptr);
         const auto controls = dialog->controls;
-        std::size_t first = controls.size();
-        for (std::size_t i = 0; i < controls.size(); ++i) {
-            if (controls[i].id == set.radios.front()) {
-                first = i;
-            }
-        }
+        const auto first = static_cast<std::size_t>(std::ranges::find(controls, set.radios.front(), &ControlTemplate::id) -
+                                                    controls.begin());
         ASSERT_LT(first, controls.size());
         EXPECT_TRUE(controls[first].styles & style::kTabStop);
         const std::size_t group = GroupStart(controls, first);

@@ -139,15 +139,9 @@ public:
         if (box == nullptr || event->type() != QEvent::Show) {
             return false;
         }
-        Seen seen;
-        seen.box = box;
-        seen.modality = box->windowModality();
-        seen.owner = box->parentWidget();
-        seen.caption = box->windowTitle().toStdString();
-        seen.text = box->text().toStdString();
-        seen.buttons = box->standardButtons();
-        seen.onUserInterfaceThread = QThread::currentThread() == qApp->thread();
-        shown.push_back(seen);
+        shown.push_back({box, box->windowModality(), box->parentWidget(), box->windowTitle().toStdString(),
+                         box->text().toStdString(), box->standardButtons(),
+                         QThread::currentThread() == qApp->thread()});
         if (onShow) {
             onShow();
         }
@@ -178,21 +172,29 @@ private:
     QMessageBox::StandardButton answer_;
 };
 
-// The thread's answer, with the user-interface thread's loop running until
-// the thread is done.
-int PresentFromAnotherThread(const text::Cp932String& message, unsigned type) {
+// What `work` gives on another thread (a watch thread, or a second copy
+// from its process), with the user-interface thread's loop running until
+// that thread is done.
+template <class Work>
+auto FromAnotherThread(Work work) {
     QEventLoop loop;
-    int answer = 0;
-    std::thread watch([&] {
-        answer = framework::qt::MessageBoxes().Present(message, type);
+    decltype(work()) result{};
+    std::thread other([&] {
+        result = work();
         QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
     });
     loop.exec();
-    watch.join();
-    return answer;
+    other.join();
+    return result;
+}
+int PresentFromAnotherThread(const text::Cp932String& message, unsigned type) {
+    return FromAnotherThread([&] { return framework::qt::MessageBoxes().Present(message, type); });
+}
+bool BringForwardFromAnotherThread() {
+    return FromAnotherThread([] { return framework::BringWindowWithPropForward(framework::ExecutableName()); });
 }
 
-TEST(QtMessageBoxTest, AWatchThreadsBoxShowsOnTheUserInterfaceThreadAndReturnsTheAnswer) {
+TEST(QtMessageBoxTest, EveryThreadsBoxShowsOnTheUserInterfaceThreadAndReturnsTheAnswer) {
     const struct {
         unsigned type;
         QMessageBox::StandardButton click;
@@ -213,9 +215,7 @@ TEST(QtMessageBoxTest, AWatchThreadsBoxShowsOnTheUserInterfaceThreadAndReturnsTh
         EXPECT_EQ(watcher.shown[0].buttons, c.buttons);
         EXPECT_TRUE(watcher.shown[0].onUserInterfaceThread);
     }
-}
-
-TEST(QtMessageBoxTest, TheUserInterfaceThreadsOwnBoxIsShownInPlace) {
+    // The user-interface thread's own box is shown in place.
     BoxWatcher watcher(QMessageBox::Yes);
     EXPECT_EQ(framework::qt::MessageBoxes().Present(test::Sj(u8"削除しますか"), MB_YESNO), IDYES);
     EXPECT_EQ(watcher.shown.size(), 1u);
@@ -256,20 +256,6 @@ protected:
     fs::path dataFolder_;
     text::Cp932String savedBase_ = config::g_baseFolder;
 };
-
-// Asks from another thread, as a second copy would from its process, while
-// this thread's loop serves the running copy's socket.
-bool BringForwardFromAnotherThread() {
-    QEventLoop loop;
-    bool found = false;
-    std::thread second([&] {
-        found = framework::BringWindowWithPropForward(framework::ExecutableName());
-        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
-    });
-    loop.exec();
-    second.join();
-    return found;
-}
 
 TEST_F(QtTrayProgramTest, ASecondCopyReachesTheRunningOneThroughItsSocketUntilItEnds) {
     // Left by a copy that died: the running copy takes the place.
@@ -363,15 +349,6 @@ bool SpinUntil(Done done) {
     return done();
 }
 
-const BoxWatcher::Seen* WithText(const BoxWatcher& watcher, std::u8string_view text) {
-    for (const auto& seen : watcher.shown) {
-        if (seen.text == test::U8(text)) {
-            return &seen;
-        }
-    }
-    return nullptr;
-}
-
 TEST_F(QtTrayProgramTest, WatchBoxesBlockNothingAndAreEachAnsweredOnTheirOwn) {
     shell::CMolvarApp app;
     ASSERT_TRUE(app.InitInstance());
@@ -392,10 +369,14 @@ TEST_F(QtTrayProgramTest, WatchBoxesBlockNothingAndAreEachAnsweredOnTheirOwn) {
     app.m_pMainWnd->WindowProc(shell::WM_TRAYNOTIFY, shell::kTrayIconId, WM_RBUTTONUP);
     EXPECT_TRUE(typer.Done());
     // The later box answered first: its thread goes on, the other waits.
-    WithText(watcher, u8"二")->box->button(QMessageBox::Ok)->click();
+    const auto withText = [&](std::u8string_view text) {
+        for (const auto& seen : watcher.shown) if (seen.text == test::U8(text)) return seen.box;
+        return QPointer<QMessageBox>();
+    };
+    withText(u8"二")->button(QMessageBox::Ok)->click();
     two.join();
     EXPECT_EQ(std::pair(first, second), std::pair(0, IDOK));
-    WithText(watcher, u8"一")->box->button(QMessageBox::No)->click();
+    withText(u8"一")->button(QMessageBox::No)->click();
     one.join();
     EXPECT_EQ(first, IDNO);
     app.ExitInstance(0);

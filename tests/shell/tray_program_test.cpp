@@ -76,12 +76,16 @@ public:
         DispatchQueuedMessages();
     }
 
-    // Enabled state by command id, of the last menu shown.
-    bool Enabled(unsigned id) const {
-        const auto& items = shown.back();
-        const auto it = std::find_if(items.begin(), items.end(), [id](const ShownMenuItem& item) { return item.id == id; });
-        EXPECT_NE(it, items.end()) << id;
-        return it != items.end() && it->enabled;
+    // Enabled states by command id, of the last menu shown: "10" for the
+    // first enabled and the second not.
+    std::string Enabled(std::initializer_list<unsigned> ids) const {
+        std::string flags;
+        for (const unsigned id : ids) {
+            const auto it = std::ranges::find(shown.back(), id, &ShownMenuItem::id);
+            EXPECT_NE(it, shown.back().end()) << id;
+            flags += it != shown.back().end() && it->enabled ? '1' : '0';
+        }
+        return flags;
     }
 
     std::vector<std::vector<ShownMenuItem>> shown;
@@ -130,7 +134,7 @@ protected:
     text::Cp932String savedBase_ = config::g_baseFolder;
 };
 
-TEST_F(TrayProgramTest, StartsWithTheDataFolderSetAndAHiddenMarkedFrameWithItsIcon) {
+TEST_F(TrayProgramTest, StartsWithTheDataFolderSetAndAHiddenMarkedFrameWithItsIconAndASecondCopyEndsAtOnce) {
     CMolvarApp app;
     ASSERT_TRUE(app.InitInstance());
     // The document read the settings of the data folder it was given.
@@ -148,10 +152,22 @@ TEST_F(TrayProgramTest, StartsWithTheDataFolderSetAndAHiddenMarkedFrameWithItsIc
     EXPECT_EQ(window.Size().y, 0);
     EXPECT_TRUE(window.HasProperty(framework::ExecutableName()));
     EXPECT_TRUE(window.HasTrayIcon(shell::kTrayIconId));
+
+    // A second copy ends at once and leaves the first running.
+    const std::vector<std::uint8_t> settings = test::ReadBytes(dataFolder_ / "obsdat" / "dirinfo.dat");
+    {
+        CMolvarApp second;
+        EXPECT_FALSE(second.InitInstance());
+        EXPECT_EQ(second.ExitStatus(), 0);
+        EXPECT_EQ(second.m_pMainWnd, nullptr);
+    }
+    EXPECT_EQ(framework::AfxGetApp(), &app);
+    EXPECT_TRUE(window.HasProperty(framework::ExecutableName()));
+    EXPECT_EQ(test::ReadBytes(dataFolder_ / "obsdat" / "dirinfo.dat"), settings);
     app.ExitInstance(0);
 }
 
-TEST_F(TrayProgramTest, TheRightButtonOpensTheMenuWithStartAndStopAsTheWatchIs) {
+TEST_F(TrayProgramTest, TheRightButtonOpensTheMenuWithStartAndStopAsTheWatchIsAndItsAboutBox) {
     CMolvarApp app;
     ASSERT_TRUE(app.InitInstance());
     framework::CFrameWnd& frame = *app.m_pMainWnd;
@@ -166,18 +182,15 @@ TEST_F(TrayProgramTest, TheRightButtonOpensTheMenuWithStartAndStopAsTheWatchIs) 
     EXPECT_EQ(texts, (std::vector<std::string>{test::U8(u8"開始(&S)"), test::U8(u8"停止(&T)"), "",
                                                test::U8(u8"監視設定...(&U)"), "", test::U8(u8"トピックスの検索(&H)"),
                                                test::U8(u8"バージョン情報(&A)..."), "", test::U8(u8"終了(&X)")}));
-    EXPECT_FALSE(user.Enabled(res::ID_WATCH_START));
-    EXPECT_TRUE(user.Enabled(res::ID_WATCH_STOP));
-    EXPECT_TRUE(user.Enabled(res::ID_WATCH_SETTINGS));
-    EXPECT_TRUE(user.Enabled(res::ID_APP_ABOUT));
-    EXPECT_TRUE(user.Enabled(res::ID_TRAY_EXIT));
+    EXPECT_EQ(user.Enabled({res::ID_WATCH_START, res::ID_WATCH_STOP, res::ID_WATCH_SETTINGS, res::ID_APP_ABOUT,
+                            res::ID_TRAY_EXIT}),
+              "01111");
     // The help page lies beside the executable where it was installed.
-    EXPECT_EQ(user.Enabled(res::ID_HELP_FINDER), platform::PathExists(shell::HelpPagePath()));
+    EXPECT_EQ(user.Enabled({res::ID_HELP_FINDER}), platform::PathExists(shell::HelpPagePath()) ? "1" : "0");
     EXPECT_EQ(engine::g_bWatching.load(), 0);  // Stop was chosen
 
     user.ClickIcon(frame, WM_RBUTTONUP);  // closed without a command
-    EXPECT_TRUE(user.Enabled(res::ID_WATCH_START));
-    EXPECT_FALSE(user.Enabled(res::ID_WATCH_STOP));
+    EXPECT_EQ(user.Enabled({res::ID_WATCH_START, res::ID_WATCH_STOP}), "10");
     EXPECT_EQ(engine::g_bWatching.load(), 0);
 
     // Neither the left button nor another icon's message opens anything.
@@ -189,6 +202,18 @@ TEST_F(TrayProgramTest, TheRightButtonOpensTheMenuWithStartAndStopAsTheWatchIs) 
 
     user.ClickIcon(frame, WM_RBUTTONUP, shell::kTrayIconId, res::ID_WATCH_START);
     EXPECT_EQ(engine::g_bWatching.load(), 1);
+
+    // The about box; a right click while it is open brings it forward
+    // rather than a second menu.
+    test::DialogScript script;
+    script.Then([&](framework::DialogUser& dialogUser) {
+        EXPECT_EQ(dialogUser.ModalTemplate(), res::IDD_ABOUTBOX);
+        frame.WindowProc(shell::WM_TRAYNOTIFY, shell::kTrayIconId, WM_RBUTTONUP);
+        EXPECT_EQ(user.shown.size(), 4u);
+        dialogUser.PressKey(VK_ESCAPE);
+    });
+    user.ClickIcon(frame, WM_RBUTTONUP, shell::kTrayIconId, res::ID_APP_ABOUT);
+    EXPECT_EQ(framework::ActiveModalDialog(), nullptr);
     app.ExitInstance(0);
 }
 
@@ -198,43 +223,8 @@ TEST_F(TrayProgramTest, WithoutARunningSettingStartIsOfferedAndStopIsNot) {
     ASSERT_TRUE(app.InitInstance());
     TrayUser user;
     user.ClickIcon(*app.m_pMainWnd, WM_RBUTTONUP);
-    EXPECT_TRUE(user.Enabled(res::ID_WATCH_START));
-    EXPECT_FALSE(user.Enabled(res::ID_WATCH_STOP));
+    EXPECT_EQ(user.Enabled({res::ID_WATCH_START, res::ID_WATCH_STOP}), "10");
     app.ExitInstance(0);
-}
-
-TEST_F(TrayProgramTest, TheAboutBoxOpensFromTheMenuAndTheMenuWaitsWhileItIsOpen) {
-    CMolvarApp app;
-    ASSERT_TRUE(app.InitInstance());
-    framework::CFrameWnd& frame = *app.m_pMainWnd;
-    TrayUser user;
-    test::DialogScript script;
-    script.Then([&](framework::DialogUser& dialogUser) {
-        EXPECT_EQ(dialogUser.ModalTemplate(), res::IDD_ABOUTBOX);
-        // A right click now brings the box forward rather than a second menu.
-        frame.WindowProc(shell::WM_TRAYNOTIFY, shell::kTrayIconId, WM_RBUTTONUP);
-        EXPECT_EQ(user.shown.size(), 1u);
-        dialogUser.PressKey(VK_ESCAPE);
-    });
-    user.ClickIcon(frame, WM_RBUTTONUP, shell::kTrayIconId, res::ID_APP_ABOUT);
-    EXPECT_EQ(framework::ActiveModalDialog(), nullptr);
-    app.ExitInstance(0);
-}
-
-TEST_F(TrayProgramTest, ASecondCopyEndsAtOnceAndLeavesTheFirstRunning) {
-    CMolvarApp first;
-    ASSERT_TRUE(first.InitInstance());
-    const std::vector<std::uint8_t> settings = test::ReadBytes(dataFolder_ / "obsdat" / "dirinfo.dat");
-    {
-        CMolvarApp second;
-        EXPECT_FALSE(second.InitInstance());
-        EXPECT_EQ(second.ExitStatus(), 0);
-        EXPECT_EQ(second.m_pMainWnd, nullptr);
-    }
-    EXPECT_EQ(framework::AfxGetApp(), &first);
-    EXPECT_TRUE(first.m_pMainWnd->GetFramePeer()->HasProperty(framework::ExecutableName()));
-    EXPECT_EQ(test::ReadBytes(dataFolder_ / "obsdat" / "dirinfo.dat"), settings);
-    first.ExitInstance(0);
 }
 
 TEST_F(TrayProgramTest, QuitFromTheMenuEndsTheLoopStopsTheWatchAndTakesTheIconAndMarkAway) {

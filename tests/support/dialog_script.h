@@ -55,6 +55,7 @@ public:
     }
 
     std::vector<Shown> messages;
+    std::vector<Shown> TakeMessages() { return std::exchange(messages, {}); }  // those shown since the last call
     std::vector<framework::OpenFileRequest> fileRequests;
     std::vector<std::pair<std::string, std::string>> folderRequests;  // title, initial (UTF-8)
 
@@ -73,5 +74,10 @@ private:
     std::optional<framework::ScopedMessageBoxPresenter> presenter_;
     framework::ScopedChoosers choosers_{*this};
 };
+
+// A message box as the user sees it: a notice, or a question.
+inline DialogScript::Shown Say(std::u8string_view text) { return {U8(text), MB_OK}; }
+inline DialogScript::Shown Ask(std::u8string_view text) { return {U8(text), MB_YESNO}; }
+inline const std::vector<DialogScript::Shown> kNoMessages;
 
 }  // namespace molvar::test

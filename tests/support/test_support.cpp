@@ -120,6 +120,16 @@ ScopedEnv::ScopedEnv(const char* name, const std::string& value) : name_(name), 
 ScopedEnv::~ScopedEnv() { SetEnv(name_, previous_); }
 
 #ifdef _WIN32
+void RemoveTestProfile(const std::string& profileName) {
+    const std::wstring tests = L"Software\\Molvar tests";
+    ::RegDeleteTreeW(HKEY_CURRENT_USER, (tests + L"\\" + Utf8Path(profileName).wstring()).c_str());
+    ::RegDeleteKeyW(HKEY_CURRENT_USER, tests.c_str());  // only when no other run is using it
+}
+#else
+void RemoveTestProfile(const std::string&) {}
+#endif
+
+#ifdef _WIN32
 ScopedCentralEuropeanTime::ScopedCentralEuropeanTime() {
     TIME_ZONE_INFORMATION zone;
     active_ = ::GetTimeZoneInformation(&zone) != TIME_ZONE_ID_INVALID && zone.Bias == -60 &&

@@ -216,6 +216,10 @@ private:
     std::optional<std::string> previous_;
 };
 
+// Removes a profile a test wrote under "Molvar tests": its registry key on
+// Windows. An INI file of POSIX goes with the test's temporary folder.
+void RemoveTestProfile(const std::string& profileName);
+
 // The POSIX form of Central European time; the Wine run of the tests sets it too.
 inline constexpr const char* kCentralEuropeanTimeZone = "CET-1CEST,M3.5.0,M10.5.0/3";
 
