@@ -30,6 +30,9 @@ void CWnd::ReleasePeer() {
     if (parent_ != nullptr) {
         auto& siblings = parent_->children_;
         siblings.erase(std::remove(siblings.begin(), siblings.end(), this), siblings.end());
+        // A window made again gets its parent anew; until then it has none,
+        // and its end never reaches a parent that went first.
+        parent_ = nullptr;
     }
     ownedPeer_.reset();
     peer_ = nullptr;
