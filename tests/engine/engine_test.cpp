@@ -184,10 +184,12 @@ protected:
         return std::make_unique<CMolvarDoc>(effects_, starter ? starter : threads_.Starter());
     }
 
-    static bool Enabled(CMolvarDoc& doc, unsigned id) {
-        framework::CCmdUI ui(id);
-        EXPECT_TRUE(doc.OnCmdMsg(id, framework::CN_UPDATE_COMMAND_UI, &ui));
-        return ui.m_bEnabled;
+    // Whether the menu offers the start, and the stop.
+    static std::pair<bool, bool> StartAndStop(CMolvarDoc& doc) {
+        framework::CCmdUI start(res::ID_WATCH_START), stop(res::ID_WATCH_STOP);
+        EXPECT_TRUE(doc.OnCmdMsg(res::ID_WATCH_START, framework::CN_UPDATE_COMMAND_UI, &start));
+        EXPECT_TRUE(doc.OnCmdMsg(res::ID_WATCH_STOP, framework::CN_UPDATE_COMMAND_UI, &stop));
+        return {start.m_bEnabled, stop.m_bEnabled};
     }
 
     test::TempFolder root_;
@@ -260,15 +262,25 @@ TEST_F(EngineTest, EveryNameIsReactedToOnceStaysListedAndIsMovedWhole) {
     EXPECT_EQ(test::FolderNames(watched_), Names{"later.txt"});
 }
 
+// The listing follows the folder, reactions or not, and is not written again
+// where it holds the folder already.
 TEST_F(EngineTest, VanishedFilesAreReportedOnlyWhenFewerFilesAreFound) {
-    entry_.triggerKind = config::CreateRenameDelete;
-    for (const char* name : {"a.txt", "b.txt", "c.txt"}) test::WriteText(watched_ / name, name);
+    for (const char* name : {"a.txt", "b.txt", "c.txt", "d.txt"}) test::WriteText(watched_ / name, name);
     Baseline();
+    // Vanished files are not reported when woken by creation and update.
+    fs::remove(watched_ / "d.txt");
+    EXPECT_EQ(Report(), Events{});
+    EXPECT_EQ(dataFolder_.ListedNames(0), (Names{"a.txt", "b.txt", "c.txt"}));
+    const fs::path listing = dataFolder_.ListingFile(0);
+    test::SetLastWriteTime(listing, 1'000'000'000);
+    const auto written = fs::last_write_time(listing);
+    EXPECT_EQ(Report(), Events{});
+    EXPECT_EQ(fs::last_write_time(listing), written);
 
+    entry_.triggerKind = config::CreateRenameDelete;
     // A file renamed: the new name is new, the old name is not vanished.
     fs::rename(watched_ / "a.txt", watched_ / "a2.txt");
     EXPECT_EQ(Report(), Changed({"a2.txt"}));
-
     // Two vanished and one new: the passes notify separately.
     fs::remove(watched_ / "a2.txt");
     fs::remove(watched_ / "c.txt");
@@ -276,31 +288,12 @@ TEST_F(EngineTest, VanishedFilesAreReportedOnlyWhenFewerFilesAreFound) {
     EXPECT_EQ(Report(), Vanished(2, Changed({"e.txt"})));
 
     // A folder that cannot be searched: every listed file has vanished, and
-    // the listing written afterwards is empty.
+    // the listing written afterwards is empty; a listing file that went
+    // missing is written by a scan without reactions too.
     fs::rename(watched_, root_.path() / "elsewhere");
     EXPECT_EQ(Report(), Vanished(2));
     EXPECT_EQ(dataFolder_.ListedNames(0), Names{});
-}
-
-TEST_F(EngineTest, AScanWithoutReactionsStoresWhatItComparedAndRewritesNothingUnchanged) {
-    for (const char* name : {"a.txt", "b.txt"}) test::WriteText(watched_ / name, name);
-    Baseline();
-    // Vanished files are not reported when woken by creation and update: no
-    // reaction, but the listing follows the folder.
-    fs::remove(watched_ / "a.txt");
-    EXPECT_EQ(Report(), Events{});
-    EXPECT_EQ(dataFolder_.ListedNames(0), (Names{"b.txt"}));
-
-    // A listing that holds the folder already is not written again.
-    const fs::path listing = dataFolder_.ListingFile(0);
-    test::SetLastWriteTime(listing, 1'000'000'000);
-    const auto written = fs::last_write_time(listing);
-    EXPECT_EQ(Report(), Events{});
-    EXPECT_EQ(fs::last_write_time(listing), written);
-    // A listing file that went missing is written, empty for a folder that
-    // cannot be searched.
     fs::remove(listing);
-    Store(entry_.folder, SjPath(root_.path() / "missing"));
     EXPECT_EQ(Report(), Events{});
     EXPECT_TRUE(fs::exists(listing));
 }
@@ -508,14 +501,12 @@ TEST_F(EngineTest, RunningSettingsGetDenseIndicesAndBaselinesAtEachStartBeforeTh
     EXPECT_EQ(config::FieldText(doc->watchTable()[1].folder), SjPath(c));
     EXPECT_EQ(baselineBeforeThread, (std::vector<bool>{true, true, true}));
     EXPECT_FALSE(fs::exists(done_ / test::kAbandoned));
-    EXPECT_FALSE(Enabled(*doc, res::ID_WATCH_START));
-    EXPECT_TRUE(Enabled(*doc, res::ID_WATCH_STOP));
+    EXPECT_EQ(StartAndStop(*doc), std::pair(false, true));
 
     // The stop ends the waiting threads, and the start takes a new baseline:
     // what was put in while the watch was off is never reported.
     EXPECT_TRUE(doc->OnCmdMsg(res::ID_WATCH_STOP, framework::CN_COMMAND, nullptr));
-    EXPECT_TRUE(Enabled(*doc, res::ID_WATCH_START));
-    EXPECT_FALSE(Enabled(*doc, res::ID_WATCH_STOP));
+    EXPECT_EQ(StartAndStop(*doc), std::pair(true, false));
     test::WriteText(d / "while-off.txt", "");
     EXPECT_TRUE(doc->OnCmdMsg(res::ID_WATCH_START, framework::CN_COMMAND, nullptr));
     // Only what comes after the start is reported, by the setting's own thread.
@@ -587,7 +578,7 @@ TEST_F(EngineTest, AThreadThatCannotBeCreatedStopsTheStartWithAMessage) {
     auto doc = Open();
     EXPECT_EQ(effects_.events(), Events{"message:5 番目のスレッド作成に失敗しました。"});
     EXPECT_EQ(threads_.started, 5);
-    EXPECT_TRUE(Enabled(*doc, res::ID_WATCH_STOP));
+    EXPECT_EQ(StartAndStop(*doc), std::pair(false, true));
 }
 
 // A folder deleted, renamed away or replaced, or missing at the start: the
