@@ -167,16 +167,18 @@ protected:
         fs::create_directory(watched_);
         // One running setting: each file that comes is given to the
         // record_args helper, which is waited for.
-        config::WatchFileRecord setting;
-        setting.running = 1;
-        test::Store(setting.entry.folder, SjPath(watched_));
-        test::Store(setting.entry.program, SjPath(test::RecordArgsProgram()));
-        setting.entry.openTarget = 1;
-        setting.entry.waitForExit = 1;
+        setting_.running = 1;
+        test::Store(setting_.entry.folder, SjPath(watched_));
+        test::Store(setting_.entry.program, SjPath(test::RecordArgsProgram()));
+        setting_.entry.openTarget = 1;
+        setting_.entry.waitForExit = 1;
 #ifndef _WIN32
-        setting.entry.showMessage = 1;  // headless: a line on standard error, which nobody reads
+        setting_.entry.showMessage = 1;  // headless: a line on standard error, which nobody reads
 #endif
-        test::WriteBytes(dataFolder_ / "obsdat" / "dirinfo.dat", test::BytesOfRecords(std::vector{setting}));
+        WriteSetting();
+    }
+    void WriteSetting() const {
+        test::WriteBytes(dataFolder_ / "obsdat" / "dirinfo.dat", test::BytesOfRecords(std::vector{setting_}));
     }
 
     void TearDown() override {
@@ -209,6 +211,7 @@ protected:
     fs::path watched_ = root_.path() / u8"受信";
     fs::path dataFolder_;
     bool madeTorvel_ = false;
+    config::WatchFileRecord setting_;
     test::ProgramRecord record_;
 };
 
@@ -312,14 +315,10 @@ std::wstring TextOf(HWND window) {
 // The end of the Windows session while a watch's box asks: the copy ends at
 // once with status 0, and the answer it never got starts nothing.
 TEST_F(MolvarTest, TheEndOfTheSessionWinsOverAWatchsQuestion) {
-    config::WatchFileRecord setting;
-    setting.running = 1;
-    test::Store(setting.entry.folder, SjPath(watched_));
-    test::Store(setting.entry.program, SjPath(test::RecordArgsProgram()));
-    test::Store(setting.entry.moveFolder, SjPath(root_.path()));
-    setting.entry.showMessage = 1;
-    setting.entry.afterAction = config::MoveTarget;
-    test::WriteBytes(dataFolder_ / "obsdat" / "dirinfo.dat", test::BytesOfRecords(std::vector{setting}));
+    test::Store(setting_.entry.moveFolder, SjPath(root_.path()));
+    setting_.entry.showMessage = 1;
+    setting_.entry.afterAction = config::MoveTarget;
+    WriteSetting();
     const Process copy = Start();
     const HWND frame = MainWindowOf(copy);
     test::ArriveByCopy(watched_ / "a.csv", "0");

@@ -143,9 +143,7 @@ public:
 
     int Present(const text::Cp932String& message, unsigned type) override {
         Add("message:", message);
-        if (whileShown) {
-            whileShown();
-        }
+        if (whileShown) whileShown();
         return type == MB_YESNO ? IDYES : IDOK;
     }
     std::int64_t CalendarTime() const override { return calendarTime.fetch_add(calendarStep); }
@@ -241,9 +239,6 @@ private:
 // The record_args helper, which writes its arguments (UTF-8, each followed by
 // a NUL) to the file named by MOLVAR_ARGS_FILE.
 fs::path RecordArgsProgram();
-
-// The arguments the record_args helper wrote, one run after another.
-std::vector<std::string> SplitRecord(std::string_view content);
 
 // Where the record_args helpers started while it lives write (a FIFO on
 // Linux, a mailslot on Windows), read as they write: a program that is not
