@@ -661,13 +661,9 @@ public:
             const int at = reports_[next_++];
             nowMs_ = std::abs(at);
             test::WriteText(folder_ / std::to_string(nowMs_), "");
-            if (at >= 0) {
-                return Wake::Changed;
-            }
+            if (at >= 0) return Wake::Changed;
         }
-        if (!timeout || deadline > endMs_) {
-            return Wake::Stopped;
-        }
+        if (!timeout || deadline > endMs_) return Wake::Stopped;
         nowMs_ = deadline;
         return Wake::TimedOut;
     }

@@ -148,9 +148,7 @@ class LoginLinkTest : public ::testing::Test {
 protected:
     fs::path Link() const { return config_.path() / "autostart" / "Molvar.desktop"; }
     // The program that the link starts, checked against the quoting rules.
-    std::optional<std::string> LinkedProgram() const {
-        return UnquoteExecArgument(ReadDesktopEntry(Link())["Exec"]);
-    }
+    std::optional<std::string> LinkedProgram() const { return UnquoteExecArgument(ReadDesktopEntry(Link())["Exec"]); }
 
     test::TempFolder config_;
     test::ScopedEnv configHome_{"XDG_CONFIG_HOME", test::Utf8(config_.path())};

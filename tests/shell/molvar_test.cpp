@@ -129,15 +129,11 @@ Process StartWith(const std::vector<std::string>& unset, const std::vector<std::
     for (char** variable = environ; *variable != nullptr; ++variable) {
         const std::string_view entry(*variable);
         const std::string_view name = entry.substr(0, entry.find('='));
-        if (std::find(unset.begin(), unset.end(), name) == unset.end()) {
-            variables.emplace_back(entry);
-        }
+        if (std::find(unset.begin(), unset.end(), name) == unset.end()) variables.emplace_back(entry);
     }
     variables.insert(variables.end(), added.begin(), added.end());
     std::vector<char*> envp;
-    for (std::string& variable : variables) {
-        envp.push_back(variable.data());
-    }
+    for (std::string& variable : variables) envp.push_back(variable.data());
     envp.push_back(nullptr);
     return Spawn(nullptr, envp.data());
 }

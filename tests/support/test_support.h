@@ -104,9 +104,7 @@ void ArriveByCopy(const fs::path& path, const std::string& text);
 // The names in a folder, sorted.
 inline std::vector<std::string> FolderNames(const fs::path& folder) {
     std::vector<std::string> names;
-    for (const auto& item : fs::directory_iterator(folder)) {
-        names.push_back(Utf8(item.path().filename()));
-    }
+    for (const auto& item : fs::directory_iterator(folder)) names.push_back(Utf8(item.path().filename()));
     std::sort(names.begin(), names.end());
     return names;
 }
