@@ -56,9 +56,7 @@ struct Threads {
 
     ThreadStarter Starter() {
         return [this](std::function<void()> body) -> std::optional<std::thread> {
-            if (calls++ == refuseAt) {
-                return std::nullopt;
-            }
+            if (calls++ == refuseAt) return std::nullopt;
             ++started;
             return std::thread([this, body = std::move(body)] {
                 body();

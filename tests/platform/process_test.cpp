@@ -26,9 +26,7 @@ TEST(ProgramFieldTest, TheWholeFieldAQuotedWordOrTheLongestExecutablePrefixIsThe
     const std::set<std::string> executables = {"/opt/my tools/rec tool.py", "/opt/my", "/opt/my tools/conv",
                                                R"(C:\Program Files\App\app.exe)", R"(C:\Program)"};
     const ProgramResolver resolve = [&](const std::string& candidate) -> std::optional<std::string> {
-        if (candidate == "conv") {
-            return "/usr/bin/conv";
-        }
+        if (candidate == "conv") return "/usr/bin/conv";
         return executables.contains(candidate) ? std::optional(candidate) : std::nullopt;
     };
     const std::optional<std::string> conv = "/opt/my tools/conv";

@@ -46,9 +46,7 @@ using Process = platform::win32::UniqueHandle;
 Process Start(const fs::path& argument = {}) {
     const fs::path executable = test::RecordArgsProgram().parent_path() / MOLVAR_EXECUTABLE_NAME;
     std::wstring commandLine = L"\"" + executable.wstring() + L"\"";
-    if (!argument.empty()) {
-        commandLine += L" \"" + argument.wstring() + L"\"";
-    }
+    if (!argument.empty()) commandLine += L" \"" + argument.wstring() + L"\"";
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
@@ -276,9 +274,7 @@ template <class Done>
 bool LookUntil(Done done) {
     const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(20);
     while (!done()) {
-        if (std::chrono::steady_clock::now() > giveUp) {
-            return false;
-        }
+        if (std::chrono::steady_clock::now() > giveUp) return false;
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
     return true;

@@ -79,9 +79,7 @@ std::wstring Wide(const std::string& utf8) { return std::filesystem::path(std::u
 std::optional<std::string> GetEnv(const std::string& name) {
     const std::wstring wideName = Wide(name);
     const DWORD needed = ::GetEnvironmentVariableW(wideName.c_str(), nullptr, 0);
-    if (needed == 0) {
-        return std::nullopt;
-    }
+    if (needed == 0) return std::nullopt;
     std::wstring value(needed, L'\0');
     value.resize(::GetEnvironmentVariableW(wideName.c_str(), value.data(), needed));
     return Utf8(std::filesystem::path(value));

@@ -164,9 +164,7 @@ private:
     void Add(std::string event, const text::Cp932String& text,
              std::optional<std::optional<platform::NativePath>> arg = std::nullopt) const {
         event += text::ToUtf8ForDisplay(text);
-        if (arg) {
-            event += "|" + (*arg ? Utf8ForDisplay(**arg) : std::string("(none)"));
-        }
+        if (arg) event += "|" + (*arg ? Utf8ForDisplay(**arg) : std::string("(none)"));
         Add(std::move(event));
     }
     void Add(std::string event) const {
