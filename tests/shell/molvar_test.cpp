@@ -344,8 +344,7 @@ TEST_F(MolvarTest, TheTrayFrameOpensTheListDialogWhoseSaveWritesSettingsProfileA
     EXPECT_EQ(::GetWindowLongPtrW(frame, GWL_EXSTYLE) & toolAndTopmost, toolAndTopmost);
     RECT rect{};
     ::GetWindowRect(frame, &rect);
-    EXPECT_EQ(rect.right - rect.left, 0);
-    EXPECT_EQ(rect.bottom - rect.top, 0);
+    EXPECT_EQ(std::pair(rect.right - rect.left, rect.bottom - rect.top), std::pair(0L, 0L));  // no size
     EXPECT_FALSE(::IsWindowVisible(frame));
 
     Command(copy, res::ID_WATCH_SETTINGS);
@@ -370,8 +369,7 @@ TEST_F(MolvarTest, TheTrayFrameOpensTheListDialogWhoseSaveWritesSettingsProfileA
     std::vector<std::uint8_t> stopped = settings;
     stopped[0] = stopped[1] = 0;  // the running flag
     EXPECT_EQ(test::ReadBytes(dataFolder_ / "obsdat" / "dirinfo.dat"), stopped);
-    DWORD start = 0;
-    DWORD size = sizeof start;
+    DWORD start = 0, size = sizeof start;
     const std::wstring section = std::wstring(kProfileKey) + L"\\Molvar";
     EXPECT_EQ(::RegGetValueW(HKEY_CURRENT_USER, section.c_str(), L"nStart", RRF_RT_REG_DWORD, nullptr, &start, &size),
               ERROR_SUCCESS);
