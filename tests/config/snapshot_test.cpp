@@ -176,9 +176,7 @@ TEST_F(SnapshotTest, MatchFileComparesWholeNamesThenSizeDateAndTime) {
     EXPECT_EQ(MatchFile(listing, Record("twice", 2, 2, 2)), SnapshotMatch::SizeChanged);
 
     std::vector<int> seen;
-    for (const SnapshotNode& node : listing.nodes()) {
-        seen.push_back(node.seen);
-    }
+    for (const SnapshotNode& node : listing.nodes()) seen.push_back(node.seen);
     EXPECT_EQ(seen, (std::vector<int>{1, 1, 1, 1, 0, 0, 1, 0}));
 
     // Nothing of the cleared listing is found any more.

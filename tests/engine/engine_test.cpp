@@ -56,9 +56,7 @@ struct Threads {
 
     ThreadStarter Starter() {
         return [this](std::function<void()> body) -> std::optional<std::thread> {
-            if (calls++ == refuseAt) {
-                return std::nullopt;
-            }
+            if (calls++ == refuseAt) return std::nullopt;
             ++started;
             return std::thread([this, body = std::move(body)] {
                 body();
@@ -142,13 +140,12 @@ protected:
         }
         return events;
     }
-    // One notice, then the program once per vanished file, without a file.
-    Events Vanished(int count) const {
-        Events events{Told()};
-        for (int k = 0; k < count; ++k) {
-            events.insert(events.end(), {"shell-run:conv|(none)", "sleep:1000"});
-        }
-        return events;
+    // After `before`, one notice, then the program once per vanished file,
+    // without a file.
+    Events Vanished(int count, Events before = {}) const {
+        before.push_back(Told());
+        for (int k = 0; k < count; ++k) before.insert(before.end(), {"shell-run:conv|(none)", "sleep:1000"});
+        return before;
     }
 
     // The files of the watched folder in the order of the directory search.
@@ -156,9 +153,7 @@ protected:
         Names names;
         platform::DirectorySearch search(SjPath(watched_), text::Cp932String::FromBytes("*"));
         while (auto item = search.Next()) {
-            if (!item->isDirectory) {
-                names.push_back(platform::Utf8ForDisplay(item->name));
-            }
+            if (!item->isDirectory) names.push_back(platform::Utf8ForDisplay(item->name));
         }
         return names;
     }
@@ -187,10 +182,12 @@ protected:
         return std::make_unique<CMolvarDoc>(effects_, starter ? starter : threads_.Starter());
     }
 
-    static bool Enabled(CMolvarDoc& doc, unsigned id) {
-        framework::CCmdUI ui(id);
-        EXPECT_TRUE(doc.OnCmdMsg(id, framework::CN_UPDATE_COMMAND_UI, &ui));
-        return ui.m_bEnabled;
+    // Whether the menu offers the start, and the stop.
+    static std::pair<bool, bool> StartAndStop(CMolvarDoc& doc) {
+        framework::CCmdUI start(res::ID_WATCH_START), stop(res::ID_WATCH_STOP);
+        EXPECT_TRUE(doc.OnCmdMsg(res::ID_WATCH_START, framework::CN_UPDATE_COMMAND_UI, &start));
+        EXPECT_TRUE(doc.OnCmdMsg(res::ID_WATCH_STOP, framework::CN_UPDATE_COMMAND_UI, &stop));
+        return {start.m_bEnabled, stop.m_bEnabled};
     }
 
     test::TempFolder root_;
@@ -222,21 +219,15 @@ TEST_F(EngineTest, NewAndChangedFilesAreReactedToInSearchOrderAfterOneNotice) {
     }
     Baseline();
 
-    for (const char8_t* name : {u8"new1.csv", u8"報告書.csv", u8"new3.csv"}) {
-        test::WriteText(watched_ / name, "n");
-    }
+    for (const char8_t* name : {u8"new1.csv", u8"報告書.csv", u8"new3.csv"}) test::WriteText(watched_ / name, "n");
     test::WriteText(watched_ / "grow.txt", "12345");
     test::SetLastWriteTime(watched_ / "grow.txt", 1'300'000'000);
     test::SetLastWriteTime(watched_ / "touch.txt", 1'300'000'001);
 
     entry_.afterAction = config::MoveTarget;
     entry_.triggerKind = config::CreateRenameDelete;
-    Names moved;
-    for (const std::string& name : SearchOrder()) {
-        if (name != "keep.txt") {
-            moved.push_back(name);
-        }
-    }
+    Names moved = SearchOrder();
+    std::erase(moved, "keep.txt");
     EXPECT_EQ(Report(), Changed(moved));
 
     // Moved away by after-processing: gone from the new listing, and so not
@@ -250,9 +241,7 @@ TEST_F(EngineTest, NewAndChangedFilesAreReactedToInSearchOrderAfterOneNotice) {
 TEST_F(EngineTest, EveryNameIsReactedToOnceStaysListedAndIsMovedWhole) {
     Baseline();
     const Names names = NamesWithoutARecordForm();
-    for (const std::string& name : names) {
-        Arrive(name);
-    }
+    for (const std::string& name : names) Arrive(name);
     // Each once, after one notice, in the order of the search.
     const Events reported = Report();
     Events expected = Changed(names);
@@ -271,53 +260,38 @@ TEST_F(EngineTest, EveryNameIsReactedToOnceStaysListedAndIsMovedWhole) {
     EXPECT_EQ(test::FolderNames(watched_), Names{"later.txt"});
 }
 
+// The listing follows the folder, reactions or not, and is not written again
+// where it holds the folder already.
 TEST_F(EngineTest, VanishedFilesAreReportedOnlyWhenFewerFilesAreFound) {
-    entry_.triggerKind = config::CreateRenameDelete;
-    for (const char* name : {"a.txt", "b.txt", "c.txt"}) {
-        test::WriteText(watched_ / name, name);
-    }
+    for (const char* name : {"a.txt", "b.txt", "c.txt", "d.txt"}) test::WriteText(watched_ / name, name);
     Baseline();
-
-    // A file renamed: the new name is new, the old name is not vanished.
-    fs::rename(watched_ / "a.txt", watched_ / "a2.txt");
-    EXPECT_EQ(Report(), Changed({"a2.txt"}));
-
-    // Two vanished and one new: the passes notify separately.
-    fs::remove(watched_ / "a2.txt");
-    fs::remove(watched_ / "c.txt");
-    test::WriteText(watched_ / "e.txt", "e");
-    Events both = Changed({"e.txt"});
-    const Events vanished = Vanished(2);
-    both.insert(both.end(), vanished.begin(), vanished.end());
-    EXPECT_EQ(Report(), both);
-
-    // A folder that cannot be searched: every listed file has vanished, and
-    // the listing written afterwards is empty.
-    fs::rename(watched_, root_.path() / "elsewhere");
-    EXPECT_EQ(Report(), Vanished(2));
-    EXPECT_EQ(dataFolder_.ListedNames(0), Names{});
-}
-
-TEST_F(EngineTest, AScanWithoutReactionsStoresWhatItComparedAndRewritesNothingUnchanged) {
-    test::WriteText(watched_ / "a.txt", "a");
-    test::WriteText(watched_ / "b.txt", "b");
-    Baseline();
-    // Vanished files are not reported when woken by creation and update: no
-    // reaction, but the listing follows the folder.
-    fs::remove(watched_ / "a.txt");
+    // Vanished files are not reported when woken by creation and update.
+    fs::remove(watched_ / "d.txt");
     EXPECT_EQ(Report(), Events{});
-    EXPECT_EQ(dataFolder_.ListedNames(0), (Names{"b.txt"}));
-
-    // A listing that holds the folder already is not written again.
+    EXPECT_EQ(dataFolder_.ListedNames(0), (Names{"a.txt", "b.txt", "c.txt"}));
     const fs::path listing = dataFolder_.ListingFile(0);
     test::SetLastWriteTime(listing, 1'000'000'000);
     const auto written = fs::last_write_time(listing);
     EXPECT_EQ(Report(), Events{});
     EXPECT_EQ(fs::last_write_time(listing), written);
-    // A listing file that went missing is written, empty for a folder that
-    // cannot be searched.
+
+    entry_.triggerKind = config::CreateRenameDelete;
+    // A file renamed: the new name is new, the old name is not vanished.
+    fs::rename(watched_ / "a.txt", watched_ / "a2.txt");
+    EXPECT_EQ(Report(), Changed({"a2.txt"}));
+    // Two vanished and one new: the passes notify separately.
+    fs::remove(watched_ / "a2.txt");
+    fs::remove(watched_ / "c.txt");
+    test::WriteText(watched_ / "e.txt", "e");
+    EXPECT_EQ(Report(), Vanished(2, Changed({"e.txt"})));
+
+    // A folder that cannot be searched: every listed file has vanished, and
+    // the listing written afterwards is empty; a listing file that went
+    // missing is written by a scan without reactions too.
+    fs::rename(watched_, root_.path() / "elsewhere");
+    EXPECT_EQ(Report(), Vanished(2));
+    EXPECT_EQ(dataFolder_.ListedNames(0), Names{});
     fs::remove(listing);
-    Store(entry_.folder, SjPath(root_.path() / "missing"));
     EXPECT_EQ(Report(), Events{});
     EXPECT_TRUE(fs::exists(listing));
 }
@@ -401,7 +375,6 @@ TEST_F(EngineTest, AListingThatCannotBeWrittenIsKeptInMemorySoNoFileIsReactedToT
 
 TEST_F(EngineTest, NotifyUserSoundsBeforeTheMessageNamingTheWholeFolder) {
     entry_.soundKind = config::BeepSound;
-    entry_.showMessage = 1;
     NotifyUser(entry_, effects_);
     // A folder path too long for a 127-byte message is shown whole all the same.
     const std::string longFolder = "/" + std::string(124, 'd');
@@ -413,8 +386,8 @@ TEST_F(EngineTest, NotifyUserSoundsBeforeTheMessageNamingTheWholeFolder) {
     entry_.showMessage = 0;
     entry_.soundKind = 7;
     NotifyUser(entry_, effects_);
-    EXPECT_EQ(effects_.events(), (Events{"beep:800Hz,100ms", "message:" + test::Utf8(watched_) + "を実行します。",
-                                         "wave:/sounds/ちん.wav", "message:" + longFolder + "を実行します。"}));
+    EXPECT_EQ(effects_.events(),
+              (Events{"beep:800Hz,100ms", Told(), "wave:/sounds/ちん.wav", "message:" + longFolder + "を実行します。"}));
 }
 
 TEST_F(EngineTest, TheProgramGetsTheFileWithOpenTargetAndIsWaitedForOrFollowedByAPause) {
@@ -422,12 +395,8 @@ TEST_F(EngineTest, TheProgramGetsTheFileWithOpenTargetAndIsWaitedForOrFollowedBy
     // A path beyond the system's limit names no file of the system: the
     // reaction is skipped.
     const std::string huge(40000, 'n');
-    struct Case {
-        bool waitForExit, openTarget;
-        std::optional<std::string> name;  // none for a vanished file
-        Events events;
-    };
-    const Case cases[] = {
+    // Wait for exit, open target, the file (none for a vanished one), what is done.
+    const std::tuple<bool, bool, std::optional<std::string>, Events> cases[] = {
         {true, true, "報告書.csv", {"run:/opt/変換 -q|" + file}},
         {true, true, std::nullopt, {"run:/opt/変換 -q|(none)"}},
         {true, false, "報告書.csv", {"run:/opt/変換 -q|(none)"}},
@@ -436,12 +405,12 @@ TEST_F(EngineTest, TheProgramGetsTheFileWithOpenTargetAndIsWaitedForOrFollowedBy
         // Not waited for with open target: the pause after it, see the scans.
     };
     Store(entry_.program, Sj(u8"/opt/変換 -q"));
-    for (const Case& c : cases) {
+    for (const auto& [waitForExit, openTarget, name, events] : cases) {
         test::EffectRecorder effects;
-        entry_.waitForExit = c.waitForExit;
-        entry_.openTarget = c.openTarget;
-        RunProgram(c.name ? std::optional(test::Native(*c.name)) : std::nullopt, entry_, effects);
-        EXPECT_EQ(effects.events(), c.events) << c.waitForExit << c.openTarget << c.name.value_or("").size();
+        entry_.waitForExit = waitForExit;
+        entry_.openTarget = openTarget;
+        RunProgram(name ? std::optional(test::Native(*name)) : std::nullopt, entry_, effects);
+        EXPECT_EQ(effects.events(), events) << waitForExit << openTarget << name.value_or("").size();
     }
     OpenTargetFile(std::nullopt, entry_, effects_);
     OpenTargetFile(test::Native(huge), entry_, effects_);
@@ -449,7 +418,7 @@ TEST_F(EngineTest, TheProgramGetsTheFileWithOpenTargetAndIsWaitedForOrFollowedBy
 }
 
 // A move under the file's own name: see the scans that move files.
-TEST_F(EngineTest, AfterProcessMovesUnderItsNameOrAStampOfTheMoveWhenTheNameIsTaken) {
+TEST_F(EngineTest, AfterProcessMovesUnderItsNameOrAStampOfTheMoveWhenTheNameIsTakenOrLeavesTheFile) {
     entry_.afterAction = config::MoveTarget;
     // Counted in characters: the base loses whole characters where the
     // stamped name would pass the file system's limit for one name (255
@@ -491,9 +460,8 @@ TEST_F(EngineTest, AfterProcessMovesUnderItsNameOrAStampOfTheMoveWhenTheNameIsTa
     Move("report.csv");
     EXPECT_FALSE(fs::exists(watched_ / "report.csv"));
     EXPECT_EQ(test::ReadText(done_ / "report.csv"), "new");
-}
 
-TEST_F(EngineTest, AfterProcessLeavesTheFileUnlessAskedToMoveItElsewhereAndAble) {
+    // The file stays unless asked to move it elsewhere, and able to.
     Arrive("report.csv");
     entry_.afterAction = config::DeleteTarget;  // stored, but never acted on
     Move("report.csv");
@@ -504,7 +472,7 @@ TEST_F(EngineTest, AfterProcessLeavesTheFileUnlessAskedToMoveItElsewhereAndAble)
     // delete the file, and a stamped copy would be reported at every scan.
     Store(entry_.moveFolder, SjPath(watched_));
     Move("report.csv");
-    entry_.overwriteMoved = 1;
+    entry_.overwriteMoved = 0;
     Move("report.csv");
     EXPECT_EQ(test::FolderNames(watched_), Events{"report.csv"});
     EXPECT_EQ(test::ReadText(watched_ / "report.csv"), "new");
@@ -531,14 +499,12 @@ TEST_F(EngineTest, RunningSettingsGetDenseIndicesAndBaselinesAtEachStartBeforeTh
     EXPECT_EQ(config::FieldText(doc->watchTable()[1].folder), SjPath(c));
     EXPECT_EQ(baselineBeforeThread, (std::vector<bool>{true, true, true}));
     EXPECT_FALSE(fs::exists(done_ / test::kAbandoned));
-    EXPECT_FALSE(Enabled(*doc, res::ID_WATCH_START));
-    EXPECT_TRUE(Enabled(*doc, res::ID_WATCH_STOP));
+    EXPECT_EQ(StartAndStop(*doc), std::pair(false, true));
 
     // The stop ends the waiting threads, and the start takes a new baseline:
     // what was put in while the watch was off is never reported.
     EXPECT_TRUE(doc->OnCmdMsg(res::ID_WATCH_STOP, framework::CN_COMMAND, nullptr));
-    EXPECT_TRUE(Enabled(*doc, res::ID_WATCH_START));
-    EXPECT_FALSE(Enabled(*doc, res::ID_WATCH_STOP));
+    EXPECT_EQ(StartAndStop(*doc), std::pair(true, false));
     test::WriteText(d / "while-off.txt", "");
     EXPECT_TRUE(doc->OnCmdMsg(res::ID_WATCH_START, framework::CN_COMMAND, nullptr));
     // Only what comes after the start is reported, by the setting's own thread.
@@ -547,30 +513,38 @@ TEST_F(EngineTest, RunningSettingsGetDenseIndicesAndBaselinesAtEachStartBeforeTh
     EXPECT_EQ(effects_.events(), Changed({"after.txt"}, d));
 }
 
+// A scan whose message box is open when the watch stops still reacts once
+// the box is answered. Neither the end of the program nor the document going
+// waits for the box, and after them the answer starts neither the program
+// nor the move.
 TEST_F(EngineTest, AScanInAMessageBoxFinishesAfterAStopButStartsNothingOnceTheProgramEnds) {
     entry_.afterAction = config::MoveTarget;
     WriteSettings({Setting(watched_)});
     EXPECT_TRUE(Open()->StopForExit());  // waiting threads end at once
-    for (const bool ending : {false, true}) {
-        SCOPED_TRACE(ending);
+    for (const std::string then : {"stopped", "ended", "gone"}) {
+        SCOPED_TRACE(then);
         HeldMessageBox box;
         framework::ScopedMessageBoxPresenter held(box);
         auto doc = Open();
-        const fs::path arrived = watched_ / (ending ? "ending.txt" : "stopped.txt");
+        const fs::path arrived = watched_ / (then + ".txt");
         test::ArriveByCopy(arrived, "a");
         ASSERT_TRUE(box.WaitUntilShown());
-        doc->StopWatching();  // returns while the box is open
-        // The end does not wait for the box, and once it has been asked for,
-        // the answer starts neither the program nor the move.
-        if (ending) {
-            EXPECT_FALSE(doc->StopForExit());
+        // Each returns while the box is open.
+        if (then == "gone") {
+            doc.reset();
+        } else {
+            doc->StopWatching();
+            if (then == "ended") {
+                EXPECT_FALSE(doc->StopForExit());
+            }
         }
         box.Close();
-        if (!ending) {
+        if (then == "stopped") {
             ASSERT_TRUE(effects_.WaitForEvents(2));  // the stopped scan still runs the program
         }
         doc.reset();
-        EXPECT_TRUE(!ending || fs::exists(arrived));
+        ASSERT_TRUE(threads_.WaitUntilAllEnded());
+        EXPECT_TRUE(then == "stopped" || fs::exists(arrived));
     }
     const Events reported = Changed({"stopped.txt"});
     EXPECT_EQ(effects_.events(), Events(reported.begin() + 1, reported.end()));
@@ -594,34 +568,15 @@ TEST_F(EngineTest, ASettingOnTheListingsFolderLeavesTheListingsAlone) {
     EXPECT_EQ(Report(), Changed({"12a.dir"}, dataFolder_.Obsdat()));
 }
 
-// The document goes as the program's end does: it does not wait for a box
-// nobody answers, and the answer that comes later starts nothing.
-TEST_F(EngineTest, TheDocumentGoesWithoutWaitingForAScanInAMessageBox) {
-    entry_.afterAction = config::MoveTarget;
-    WriteSettings({Setting(watched_)});
-    HeldMessageBox box;
-    framework::ScopedMessageBoxPresenter held(box);
-    auto doc = Open();
-    test::ArriveByCopy(watched_ / "a.txt", "a");
-    ASSERT_TRUE(box.WaitUntilShown());
-    doc.reset();
-    box.Close();
-    ASSERT_TRUE(threads_.WaitUntilAllEnded());
-    EXPECT_TRUE(fs::exists(watched_ / "a.txt"));
-    EXPECT_EQ(effects_.events(), Events{});
-}
-
 TEST_F(EngineTest, AThreadThatCannotBeCreatedStopsTheStartWithAMessage) {
     std::vector<WatchFileRecord> settings;
-    for (int k = 0; k < 8; ++k) {
-        settings.push_back(Setting(root_.path() / "missing" / std::to_string(k)));
-    }
+    for (int k = 0; k < 8; ++k) settings.push_back(Setting(root_.path() / "missing" / std::to_string(k)));
     WriteSettings(settings);
     threads_.refuseAt = 5;
     auto doc = Open();
     EXPECT_EQ(effects_.events(), Events{"message:5 番目のスレッド作成に失敗しました。"});
     EXPECT_EQ(threads_.started, 5);
-    EXPECT_TRUE(Enabled(*doc, res::ID_WATCH_STOP));
+    EXPECT_EQ(StartAndStop(*doc), std::pair(false, true));
 }
 
 // A folder deleted, renamed away or replaced, or missing at the start: the
@@ -667,18 +622,14 @@ TEST_F(EngineTest, AFolderThatGoesAwayAndComesBackIsWatchedAgain) {
 }
 
 TEST_F(EngineTest, ManyStartsAndStopsOfAHundredSettingsOnSharedFolders) {
-    std::vector<WatchFileRecord> settings;
     std::vector<fs::path> folders;
-    for (int k = 0; k < 100; ++k) {
-        if (k < 20) {
-            folders.push_back(Folder(std::to_string(k)));
-        }
-        settings.push_back(Setting(folders[static_cast<std::size_t>(k % 20)]));
-    }
+    for (int k = 0; k < 20; ++k) folders.push_back(Folder(std::to_string(k)));
+    std::vector<WatchFileRecord> settings;
+    for (std::size_t k = 0; k < 100; ++k) settings.push_back(Setting(folders[k % 20]));
     WriteSettings(settings);
     auto doc = Open();
-    for (int cycle = 0; cycle < 5; ++cycle) {
-        test::ArriveByCopy(folders[static_cast<std::size_t>(cycle)] / "file.txt", std::to_string(cycle));
+    for (std::size_t cycle = 0; cycle < 5; ++cycle) {
+        test::ArriveByCopy(folders[cycle] / "file.txt", std::to_string(cycle));
         doc->StopWatching();
         doc->StartWatching();
     }
@@ -708,13 +659,9 @@ public:
             const int at = reports_[next_++];
             nowMs_ = std::abs(at);
             test::WriteText(folder_ / std::to_string(nowMs_), "");
-            if (at >= 0) {
-                return Wake::Changed;
-            }
+            if (at >= 0) return Wake::Changed;
         }
-        if (!timeout || deadline > endMs_) {
-            return Wake::Stopped;
-        }
+        if (!timeout || deadline > endMs_) return Wake::Stopped;
         nowMs_ = deadline;
         return Wake::TimedOut;
     }
@@ -736,13 +683,11 @@ private:
 };
 
 TEST(MonitorThreadTest, DeferredReportsAreScannedOnceTheFolderHasBeenQuietAndUnreportedOnesOnATimer) {
-    struct Timeline {
-        std::vector<int> reportsAtMs;
-        std::map<int, std::set<std::string>> scans;
-        std::vector<std::optional<int>> timeouts;  // a timer only while a scan is owed
-        std::optional<std::chrono::milliseconds> scanEvery;  // a file system without reports from elsewhere
-        int endMs = INT_MAX;
-    };
+    // The reports, the scans by their time, the timeout of each wait (a timer
+    // only while a scan is owed), the scans without a report (for a file
+    // system without reports from elsewhere) and the end.
+    using Timeline = std::tuple<std::vector<int>, std::map<int, std::set<std::string>>, std::vector<std::optional<int>>,
+                                std::optional<std::chrono::milliseconds>, int>;
     const std::optional<int> none;
     const Timeline timelines[] = {
         // Reports less than 3 s apart: a scan at the first, one 3 s after the last.
@@ -763,8 +708,8 @@ TEST(MonitorThreadTest, DeferredReportsAreScannedOnceTheFolderHasBeenQuietAndUnr
     const platform::StopSignal stop;
     g_bWatching = 1;
     for (std::size_t k = 0; k < std::size(timelines); ++k) {
-        const Timeline& timeline = timelines[k];
-        SCOPED_TRACE(::testing::PrintToString(timeline.reportsAtMs));
+        const auto& [reportsAtMs, scans, timeouts, scanEvery, endMs] = timelines[k];
+        SCOPED_TRACE(::testing::PrintToString(reportsAtMs));
         const fs::path folder = root.path() / std::to_string(k);
         fs::create_directory(folder);
         MonitorContext context;
@@ -773,16 +718,16 @@ TEST(MonitorThreadTest, DeferredReportsAreScannedOnceTheFolderHasBeenQuietAndUnr
         context.entry.openTarget = 1;
         config::WriteSnapshot(0, context.entry);
         ResetLastScanTimes();
-        const auto watch = std::make_shared<ScriptedWatch>(folder, timeline.reportsAtMs, timeline.endMs);
+        const auto watch = std::make_shared<ScriptedWatch>(folder, reportsAtMs, endMs);
         context.change = watch;
-        context.scanEvery = timeline.scanEvery;
+        context.scanEvery = scanEvery;
         context.stop = &stop;
         context.services = watch.get();
 
         MonitorThreadProc(0, context);
-        EXPECT_EQ(watch->started, timeline.scans);
-        EXPECT_EQ(watch->timeouts, timeline.timeouts);
-        EXPECT_EQ(g_lastScanTime[0], 1'000'000u + static_cast<unsigned>(std::ranges::max(timeline.reportsAtMs) / 1000));
+        EXPECT_EQ(watch->started, scans);
+        EXPECT_EQ(watch->timeouts, timeouts);
+        EXPECT_EQ(g_lastScanTime[0], 1'000'000u + static_cast<unsigned>(std::ranges::max(reportsAtMs) / 1000));
     }
     g_bWatching = 0;
 }

@@ -14,15 +14,11 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) record.append(argv[i], std::strlen(argv[i]) + 1);
     const char* target = std::getenv("MOLVAR_ARGS_FILE");
     const int fd = target ? ::open(target, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600) : -1;
-    if (fd < 0) {
-        return target ? 3 : 2;
-    }
+    if (fd < 0) return target ? 3 : 2;
     const bool written = ::write(fd, record.data(), record.size()) == static_cast<ssize_t>(record.size());
     ::close(fd);
     // A program that runs on, for two minutes at the most.
     const char* hold = std::getenv("MOLVAR_ARGS_HOLD");
-    for (int waits = 0; hold && waits < 2400 && ::access(hold, F_OK) == 0; ++waits) {
-        ::usleep(50'000);
-    }
+    for (int waits = 0; hold && waits < 2400 && ::access(hold, F_OK) == 0; ++waits) ::usleep(50'000);
     return written ? 0 : 4;
 }

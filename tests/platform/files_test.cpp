@@ -52,9 +52,7 @@ protected:
         fs::create_directory(destination_);
     }
     void TearDown() override {
-        if (!destination_.empty()) {
-            fs::remove_all(destination_);
-        }
+        if (!destination_.empty()) fs::remove_all(destination_);
     }
     test::TempFolder source_;
     fs::path destination_;
@@ -114,9 +112,7 @@ TEST(TemporaryFilesTest, OnlyThoseOfProcessesThatEndedAreRemoved) {
     const std::vector<fs::path> names = {".molvar-2147483647-a1B2c3", ".molvar-Zx81kq",
                                          ".molvar-" + std::to_string(::getpid()) + "-a1B2c3", ".molvar-notes"};
 #endif
-    for (const fs::path& name : names) {
-        WriteText(folder.path() / name, "x");
-    }
+    for (const fs::path& name : names) WriteText(folder.path() / name, "x");
     fs::create_directories(folder.path() / "sub" / names[1]);
     RemoveAbandonedTemporaryFiles(SjPath(folder.path()));
     RemoveAbandonedTemporaryFiles(SjPath(folder.path() / "sub"));

@@ -88,9 +88,7 @@ std::optional<std::string> UnescapeString(std::string_view value) {
         }
         constexpr std::string_view escapes = "sntr\\", meanings = " \n\t\r\\";
         const auto at = ++k == value.size() ? std::string_view::npos : escapes.find(value[k]);
-        if (at == std::string_view::npos) {
-            return std::nullopt;
-        }
+        if (at == std::string_view::npos) return std::nullopt;
         text += meanings[at];
     }
     return text;
@@ -100,18 +98,14 @@ std::optional<std::string> UnescapeString(std::string_view value) {
 // double quotes, where '"', '`', '$' and '\' come only escaped, and '%' only
 // as "%%". Empty when the value is anything else.
 std::optional<std::string> UnquoteExecArgument(std::string_view exec) {
-    if (exec.size() < 2 || exec.front() != '"' || exec.back() != '"') {
-        return std::nullopt;
-    }
+    if (exec.size() < 2 || exec.front() != '"' || exec.back() != '"') return std::nullopt;
     const std::string_view inside = exec.substr(1, exec.size() - 2);
     std::string argument;
     for (std::size_t k = 0; k < inside.size(); ++k) {
         const char c = inside[k];
         if (c == '\\' || c == '%') {
             const std::string_view escaped = c == '\\' ? "\"`$\\" : "%";
-            if (k + 1 == inside.size() || escaped.find(inside[k + 1]) == std::string_view::npos) {
-                return std::nullopt;
-            }
+            if (k + 1 == inside.size() || escaped.find(inside[k + 1]) == std::string_view::npos) return std::nullopt;
             argument += inside[++k];
         } else if (c == '"' || c == '`' || c == '$') {
             return std::nullopt;
@@ -148,9 +142,7 @@ class LoginLinkTest : public ::testing::Test {
 protected:
     fs::path Link() const { return config_.path() / "autostart" / "Molvar.desktop"; }
     // The program that the link starts, checked against the quoting rules.
-    std::optional<std::string> LinkedProgram() const {
-        return UnquoteExecArgument(ReadDesktopEntry(Link())["Exec"]);
-    }
+    std::optional<std::string> LinkedProgram() const { return UnquoteExecArgument(ReadDesktopEntry(Link())["Exec"]); }
 
     test::TempFolder config_;
     test::ScopedEnv configHome_{"XDG_CONFIG_HOME", test::Utf8(config_.path())};

@@ -26,9 +26,7 @@ TEST(ProgramFieldTest, TheWholeFieldAQuotedWordOrTheLongestExecutablePrefixIsThe
     const std::set<std::string> executables = {"/opt/my tools/rec tool.py", "/opt/my", "/opt/my tools/conv",
                                                R"(C:\Program Files\App\app.exe)", R"(C:\Program)"};
     const ProgramResolver resolve = [&](const std::string& candidate) -> std::optional<std::string> {
-        if (candidate == "conv") {
-            return "/usr/bin/conv";
-        }
+        if (candidate == "conv") return "/usr/bin/conv";
         return executables.contains(candidate) ? std::optional(candidate) : std::nullopt;
     };
     const std::optional<std::string> conv = "/opt/my tools/conv";
@@ -77,16 +75,12 @@ protected:
 // The same field runs the same program waited for or not, whatever spaces
 // its path holds, and a shorter prefix that is a program too is not taken.
 TEST_F(ProcessTest, AProgramPathWithSpacesRunsWithItsArgumentsWaitedForOrNot) {
-    const std::string extension = test::Utf8(test::RecordArgsProgram().extension());
     fs::copy_file(test::RecordArgsProgram(), root_.path() / (u8"受信" + test::RecordArgsProgram().extension().u8string()));
     const std::string program = test::Utf8(program_);
-    const std::string bare = program.substr(0, program.size() - extension.size());  // Windows adds ".exe"
+    const std::string bare = test::Utf8(fs::path(program_).replace_extension());  // Windows adds ".exe"
     const std::string file = test::Utf8(root_.path() / u8"受信 箱" / u8"写真😀 x.jpg");
-    struct Case {
-        std::string field, argument;
-        Words recorded;
-    };
-    const Case cases[] = {
+    // The program field, the file, what the program records.
+    const std::tuple<std::string, std::string, Words> cases[] = {
         {program, file, {file}},
         {bare + R"( -q "two words" C:\Tools)", file, {"-q", "two words", R"(C:\Tools)", file}},
         {"\"" + program + "\" -q", file, {"-q", file}},
@@ -94,10 +88,11 @@ TEST_F(ProcessTest, AProgramPathWithSpacesRunsWithItsArgumentsWaitedForOrNot) {
         // quotes inside reach the program unchanged.
         {program, R"(C:\受信 箱\say "hi"\)", {R"(C:\受信 箱\say "hi"\)"}},
     };
-    for (const Case& c : cases) {
-        const auto field = Sj(std::u8string(c.field.begin(), c.field.end()));
-        EXPECT_EQ(RecordOf([&] { RunAndWait(field, test::Native(c.argument)); }), c.recorded) << c.field;
-        EXPECT_EQ(RecordOf([&] { ShellRun(field, test::Native(c.argument)); }), c.recorded) << c.field;
+    for (const auto& [line, argument, recorded] : cases) {
+        const auto field = Sj(std::u8string(line.begin(), line.end()));
+        const NativePath file = test::Native(argument);
+        EXPECT_EQ(RecordOf([&] { RunAndWait(field, file); }), recorded) << line;
+        EXPECT_EQ(RecordOf([&] { ShellRun(field, file); }), recorded) << line;
     }
     // A program that cannot start passes in silence.
     RunAndWait(SjPath(root_.path() / "no-such-program"), test::Native("x"));

@@ -80,70 +80,43 @@ TEST_F(ProfileTest, ValuesOfAnotherTypeReadAsTheDefault) {
     EXPECT_EQ(Read("Settings"_cp, "Interval"_cp), 1);
 }
 #else
-struct StoredText {
-    const char* line;
-    int expected;
-};
-
-class ProfileTextTest : public ProfileTest, public ::testing::WithParamInterface<StoredText> {};
-
 // A value is a decimal int with an optional sign and blanks around it;
 // anything else is not a number. Names match exactly.
-TEST_P(ProfileTextTest, ReadsAsTheNumberOrTheDefault) {
-    test::WriteText(File(), std::string("[Settings]\n") + GetParam().line + "\n");
-    EXPECT_EQ(Read("Settings"_cp, "Interval"_cp), GetParam().expected) << GetParam().line;
+TEST_F(ProfileTest, AStoredTextReadsAsTheNumberOrTheDefault) {
+    const std::pair<const char*, int> lines[] = {
+        {"Interval= 2 ", 2}, {"Interval=\t-1", -1}, {"Interval=0", 0}, {"Interval=+5", 5},
+        {"Interval=2147483647\r", INT_MAX}, {"Interval=-2147483648", INT_MIN}, {"Interval=abc", kDefault},
+        {"Interval=12x", kDefault}, {"Interval=", kDefault}, {"Interval=  ", kDefault}, {"Interval=+-1", kDefault},
+        {"Interval=0x10", kDefault}, {"Interval=1 2", kDefault}, {"Interval=2147483648", kDefault},
+        {"Interval=-2147483649", kDefault}, {"interval=4", kDefault}, {"Interval", kDefault},
+        {"[settings]\nInterval=4", kDefault}};
+    for (const auto& [line, expected] : lines) {
+        test::WriteText(File(), std::string("[Settings]\n") + line + "\n");
+        EXPECT_EQ(Read("Settings"_cp, "Interval"_cp), expected) << line;
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(Values, ProfileTextTest,
-                         ::testing::Values(StoredText{"Interval= 2 ", 2}, StoredText{"Interval=\t-1", -1},
-                                           StoredText{"Interval=0", 0}, StoredText{"Interval=+5", 5},
-                                           StoredText{"Interval=2147483647\r", INT_MAX},
-                                           StoredText{"Interval=-2147483648", INT_MIN},
-                                           StoredText{"Interval=abc", kDefault}, StoredText{"Interval=12x", kDefault},
-                                           StoredText{"Interval=", kDefault}, StoredText{"Interval=  ", kDefault},
-                                           StoredText{"Interval=+-1", kDefault}, StoredText{"Interval=0x10", kDefault},
-                                           StoredText{"Interval=1 2", kDefault},
-                                           StoredText{"Interval=2147483648", kDefault},
-                                           StoredText{"Interval=-2147483649", kDefault},
-                                           StoredText{"interval=4", kDefault}, StoredText{"Interval", kDefault},
-                                           StoredText{"[settings]\nInterval=4", kDefault}));
-
-struct Rewrite {
-    const char* before;
-    const char* section;
-    const char* entry;
-    int value;
-    const char* after;
-};
-
-class ProfileRewriteTest : public ProfileTest, public ::testing::WithParamInterface<Rewrite> {};
 
 // One line changes or is added; comments, blank lines, lines the profile does
 // not understand and the file's own line breaks stay.
-TEST_P(ProfileRewriteTest, ChangesOrAddsOneLine) {
-    const Rewrite& rewrite = GetParam();
-    test::WriteText(File(), rewrite.before);
-    ASSERT_TRUE(WriteProfileInt(where_, Cp932String::FromBytes(rewrite.section),
-                                Cp932String::FromBytes(rewrite.entry), rewrite.value));
-    EXPECT_EQ(test::ReadText(File()), rewrite.after);
-}
-
-constexpr const char* kFile = "; kept\n[Other]\nx=1\n\n[Settings]\nInterval=5\nnoise\n\n[Last]\ny=2";
-
-INSTANTIATE_TEST_SUITE_P(
-    Lines, ProfileRewriteTest,
-    ::testing::Values(
-        Rewrite{kFile, "Settings", "Interval", 7, "; kept\n[Other]\nx=1\n\n[Settings]\nInterval=7\nnoise\n\n[Last]\ny=2"},
-        Rewrite{kFile, "Settings", "New", -3,
-                "; kept\n[Other]\nx=1\n\n[Settings]\nInterval=5\nnoise\nNew=-3\n\n[Last]\ny=2"},
-        Rewrite{kFile, "Last", "z", 4, "; kept\n[Other]\nx=1\n\n[Settings]\nInterval=5\nnoise\n\n[Last]\ny=2\nz=4\n"},
-        Rewrite{kFile, "Fresh", "z", 4,
-                "; kept\n[Other]\nx=1\n\n[Settings]\nInterval=5\nnoise\n\n[Last]\ny=2\n[Fresh]\nz=4\n"},
-        Rewrite{"[A]\r\nk=1\r\n", "A", "k", 2, "[A]\r\nk=2\r\n"},
-        Rewrite{"[A]\r\nk=1\r\n", "B", "k", 2, "[A]\r\nk=1\r\n[B]\r\nk=2\r\n"},
+TEST_F(ProfileTest, AWriteChangesOrAddsOneLine) {
+    const char* const file = "; kept\n[Other]\nx=1\n\n[Settings]\nInterval=5\nnoise\n\n[Last]\ny=2";
+    // Before, section, entry, value, after.
+    const std::tuple<const char*, const char*, const char*, int, const char*> rewrites[] = {
+        {file, "Settings", "Interval", 7, "; kept\n[Other]\nx=1\n\n[Settings]\nInterval=7\nnoise\n\n[Last]\ny=2"},
+        {file, "Settings", "New", -3, "; kept\n[Other]\nx=1\n\n[Settings]\nInterval=5\nnoise\nNew=-3\n\n[Last]\ny=2"},
+        {file, "Last", "z", 4, "; kept\n[Other]\nx=1\n\n[Settings]\nInterval=5\nnoise\n\n[Last]\ny=2\nz=4\n"},
+        {file, "Fresh", "z", 4, "; kept\n[Other]\nx=1\n\n[Settings]\nInterval=5\nnoise\n\n[Last]\ny=2\n[Fresh]\nz=4\n"},
+        {"[A]\r\nk=1\r\n", "A", "k", 2, "[A]\r\nk=2\r\n"},
+        {"[A]\r\nk=1\r\n", "B", "k", 2, "[A]\r\nk=1\r\n[B]\r\nk=2\r\n"},
         // The first of two sections of one name is the one read, and so the one written.
-        Rewrite{"[A]\nk=1\n[B]\n[A]\nm=2\n", "A", "m", 3, "[A]\nk=1\n[B]\n[A]\nm=3\n"},
-        Rewrite{"[A]\nk=1\n[B]\n[A]\nm=2\n", "A", "n", 3, "[A]\nk=1\nn=3\n[B]\n[A]\nm=2\n"}));
+        {"[A]\nk=1\n[B]\n[A]\nm=2\n", "A", "m", 3, "[A]\nk=1\n[B]\n[A]\nm=3\n"},
+        {"[A]\nk=1\n[B]\n[A]\nm=2\n", "A", "n", 3, "[A]\nk=1\nn=3\n[B]\n[A]\nm=2\n"}};
+    for (const auto& [before, section, entry, value, after] : rewrites) {
+        test::WriteText(File(), before);
+        ASSERT_TRUE(WriteProfileInt(where_, Cp932String::FromBytes(section), Cp932String::FromBytes(entry), value));
+        EXPECT_EQ(test::ReadText(File()), after) << before << " with " << section << "/" << entry;
+    }
+}
 
 // The caller makes the folder; what cannot hold the profile or is not one is
 // left as it was.

@@ -25,9 +25,7 @@ void ExpectCp932(std::u8string_view text) {
 // The id of the group a control belongs to: the group starts at the last
 // control with the group style at or before it.
 std::size_t GroupStart(std::span<const ControlTemplate> controls, std::size_t index) {
-    while (index > 0 && !(controls[index].styles & style::kGroup)) {
-        --index;
-    }
+    while (index > 0 && !(controls[index].styles & style::kGroup)) --index;
     return index;
 }
 
@@ -78,22 +76,18 @@ TEST(Templates, PagesFitInsideTheSettingsTabs) {
 // each set of options must be exactly the radio buttons of one group, and
 // its first button a tab stop so that the keyboard can reach it.
 TEST(Templates, EachSetOfOptionsIsOneRadioGroup) {
-    struct OptionSet {
-        unsigned dialog;
-        std::vector<int> radios;
-    };
-    const OptionSet sets[] = {
+    const std::pair<unsigned, std::vector<int>> sets[] = {
         {IDD_AFTERPROC, {IDC_LEAVE_FILE, IDC_DELETE_TARGET, IDC_MOVE_TARGET}},
         {IDD_FILEPROC, {IDC_ALL_FILES, IDC_NAMED_FILES}},
         {IDD_FILEPROC, {IDC_CREATE_OR_UPDATE, IDC_CREATE_RENAME_DELETE}},
         {IDD_NOTICEPROC, {IDC_BEEP, IDC_WAVE}},
     };
-    for (const OptionSet& set : sets) {
-        SCOPED_TRACE(set.radios.front());
-        const DialogTemplate* dialog = FindDialogTemplate(set.dialog);
+    for (const auto& [dialogId, radios] : sets) {
+        SCOPED_TRACE(radios.front());
+        const DialogTemplate* dialog = FindDialogTemplate(dialogId);
         ASSERT_NE(dialog, nullptr);
         const auto controls = dialog->controls;
-        const auto first = static_cast<std::size_t>(std::ranges::find(controls, set.radios.front(), &ControlTemplate::id) -
+        const auto first = static_cast<std::size_t>(std::ranges::find(controls, radios.front(), &ControlTemplate::id) -
                                                     controls.begin());
         ASSERT_LT(first, controls.size());
         EXPECT_TRUE(controls[first].styles & style::kTabStop);
@@ -104,7 +98,7 @@ TEST(Templates, EachSetOfOptionsIsOneRadioGroup) {
                 radiosInGroup.push_back(controls[i].id);
             }
         }
-        EXPECT_EQ(radiosInGroup, set.radios);
+        EXPECT_EQ(radiosInGroup, radios);
     }
 }
 

@@ -46,9 +46,7 @@ using Process = platform::win32::UniqueHandle;
 Process Start(const fs::path& argument = {}) {
     const fs::path executable = test::RecordArgsProgram().parent_path() / MOLVAR_EXECUTABLE_NAME;
     std::wstring commandLine = L"\"" + executable.wstring() + L"\"";
-    if (!argument.empty()) {
-        commandLine += L" \"" + argument.wstring() + L"\"";
-    }
+    if (!argument.empty()) commandLine += L" \"" + argument.wstring() + L"\"";
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
@@ -129,15 +127,11 @@ Process StartWith(const std::vector<std::string>& unset, const std::vector<std::
     for (char** variable = environ; *variable != nullptr; ++variable) {
         const std::string_view entry(*variable);
         const std::string_view name = entry.substr(0, entry.find('='));
-        if (std::find(unset.begin(), unset.end(), name) == unset.end()) {
-            variables.emplace_back(entry);
-        }
+        if (std::find(unset.begin(), unset.end(), name) == unset.end()) variables.emplace_back(entry);
     }
     variables.insert(variables.end(), added.begin(), added.end());
     std::vector<char*> envp;
-    for (std::string& variable : variables) {
-        envp.push_back(variable.data());
-    }
+    for (std::string& variable : variables) envp.push_back(variable.data());
     envp.push_back(nullptr);
     return Spawn(nullptr, envp.data());
 }
@@ -167,16 +161,18 @@ protected:
         fs::create_directory(watched_);
         // One running setting: each file that comes is given to the
         // record_args helper, which is waited for.
-        config::WatchFileRecord setting;
-        setting.running = 1;
-        test::Store(setting.entry.folder, SjPath(watched_));
-        test::Store(setting.entry.program, SjPath(test::RecordArgsProgram()));
-        setting.entry.openTarget = 1;
-        setting.entry.waitForExit = 1;
+        setting_.running = 1;
+        test::Store(setting_.entry.folder, SjPath(watched_));
+        test::Store(setting_.entry.program, SjPath(test::RecordArgsProgram()));
+        setting_.entry.openTarget = 1;
+        setting_.entry.waitForExit = 1;
 #ifndef _WIN32
-        setting.entry.showMessage = 1;  // headless: a line on standard error, which nobody reads
+        setting_.entry.showMessage = 1;  // headless: a line on standard error, which nobody reads
 #endif
-        test::WriteBytes(dataFolder_ / "obsdat" / "dirinfo.dat", test::BytesOfRecords(std::vector{setting}));
+        WriteSetting();
+    }
+    void WriteSetting() const {
+        test::WriteBytes(dataFolder_ / "obsdat" / "dirinfo.dat", test::BytesOfRecords(std::vector{setting_}));
     }
 
     void TearDown() override {
@@ -209,6 +205,7 @@ protected:
     fs::path watched_ = root_.path() / u8"受信";
     fs::path dataFolder_;
     bool madeTorvel_ = false;
+    config::WatchFileRecord setting_;
     test::ProgramRecord record_;
 };
 
@@ -277,9 +274,7 @@ template <class Done>
 bool LookUntil(Done done) {
     const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(20);
     while (!done()) {
-        if (std::chrono::steady_clock::now() > giveUp) {
-            return false;
-        }
+        if (std::chrono::steady_clock::now() > giveUp) return false;
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
     return true;
@@ -312,14 +307,10 @@ std::wstring TextOf(HWND window) {
 // The end of the Windows session while a watch's box asks: the copy ends at
 // once with status 0, and the answer it never got starts nothing.
 TEST_F(MolvarTest, TheEndOfTheSessionWinsOverAWatchsQuestion) {
-    config::WatchFileRecord setting;
-    setting.running = 1;
-    test::Store(setting.entry.folder, SjPath(watched_));
-    test::Store(setting.entry.program, SjPath(test::RecordArgsProgram()));
-    test::Store(setting.entry.moveFolder, SjPath(root_.path()));
-    setting.entry.showMessage = 1;
-    setting.entry.afterAction = config::MoveTarget;
-    test::WriteBytes(dataFolder_ / "obsdat" / "dirinfo.dat", test::BytesOfRecords(std::vector{setting}));
+    test::Store(setting_.entry.moveFolder, SjPath(root_.path()));
+    setting_.entry.showMessage = 1;
+    setting_.entry.afterAction = config::MoveTarget;
+    WriteSetting();
     const Process copy = Start();
     const HWND frame = MainWindowOf(copy);
     test::ArriveByCopy(watched_ / "a.csv", "0");
@@ -353,8 +344,7 @@ TEST_F(MolvarTest, TheTrayFrameOpensTheListDialogWhoseSaveWritesSettingsProfileA
     EXPECT_EQ(::GetWindowLongPtrW(frame, GWL_EXSTYLE) & toolAndTopmost, toolAndTopmost);
     RECT rect{};
     ::GetWindowRect(frame, &rect);
-    EXPECT_EQ(rect.right - rect.left, 0);
-    EXPECT_EQ(rect.bottom - rect.top, 0);
+    EXPECT_EQ(std::pair(rect.right - rect.left, rect.bottom - rect.top), std::pair(0L, 0L));  // no size
     EXPECT_FALSE(::IsWindowVisible(frame));
 
     Command(copy, res::ID_WATCH_SETTINGS);
@@ -379,8 +369,7 @@ TEST_F(MolvarTest, TheTrayFrameOpensTheListDialogWhoseSaveWritesSettingsProfileA
     std::vector<std::uint8_t> stopped = settings;
     stopped[0] = stopped[1] = 0;  // the running flag
     EXPECT_EQ(test::ReadBytes(dataFolder_ / "obsdat" / "dirinfo.dat"), stopped);
-    DWORD start = 0;
-    DWORD size = sizeof start;
+    DWORD start = 0, size = sizeof start;
     const std::wstring section = std::wstring(kProfileKey) + L"\\Molvar";
     EXPECT_EQ(::RegGetValueW(HKEY_CURRENT_USER, section.c_str(), L"nStart", RRF_RT_REG_DWORD, nullptr, &start, &size),
               ERROR_SUCCESS);

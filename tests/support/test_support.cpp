@@ -43,9 +43,7 @@ TempFolder::~TempFolder() {
     // Tests that make a file read-only make it writable again: Windows
     // refuses to delete read-only files. A destructor must not throw.
     std::error_code ignored;
-    if (!path_.empty()) {
-        std::filesystem::remove_all(path_, ignored);
-    }
+    std::filesystem::remove_all(path_, ignored);
 }
 
 std::vector<std::string> ScopedDataFolder::ListedNames(int entryIndex) const {
@@ -81,9 +79,7 @@ std::wstring Wide(const std::string& utf8) { return std::filesystem::path(std::u
 std::optional<std::string> GetEnv(const std::string& name) {
     const std::wstring wideName = Wide(name);
     const DWORD needed = ::GetEnvironmentVariableW(wideName.c_str(), nullptr, 0);
-    if (needed == 0) {
-        return std::nullopt;
-    }
+    if (needed == 0) return std::nullopt;
     std::wstring value(needed, L'\0');
     value.resize(::GetEnvironmentVariableW(wideName.c_str(), value.data(), needed));
     return Utf8(std::filesystem::path(value));
@@ -103,11 +99,7 @@ std::optional<std::string> GetEnv(const std::string& name) {
 }
 
 void SetEnv(const std::string& name, const std::optional<std::string>& value) {
-    if (value) {
-        ::setenv(name.c_str(), value->c_str(), 1);
-    } else {
-        ::unsetenv(name.c_str());
-    }
+    value ? ::setenv(name.c_str(), value->c_str(), 1) : ::unsetenv(name.c_str());
 }
 
 }  // namespace
@@ -165,7 +157,8 @@ std::filesystem::path RecordArgsProgram() {
 #endif
 }
 
-std::vector<std::string> SplitRecord(std::string_view content) {
+// The arguments the record_args helper wrote, one run after another.
+static std::vector<std::string> SplitRecord(std::string_view content) {
     std::vector<std::string> args;
     for (std::size_t end; (end = content.find('\0')) != std::string_view::npos; content.remove_prefix(end + 1)) {
         args.emplace_back(content.substr(0, end));

@@ -104,9 +104,7 @@ void ArriveByCopy(const fs::path& path, const std::string& text);
 // The names in a folder, sorted.
 inline std::vector<std::string> FolderNames(const fs::path& folder) {
     std::vector<std::string> names;
-    for (const auto& item : fs::directory_iterator(folder)) {
-        names.push_back(Utf8(item.path().filename()));
-    }
+    for (const auto& item : fs::directory_iterator(folder)) names.push_back(Utf8(item.path().filename()));
     std::sort(names.begin(), names.end());
     return names;
 }
@@ -143,9 +141,7 @@ public:
 
     int Present(const text::Cp932String& message, unsigned type) override {
         Add("message:", message);
-        if (whileShown) {
-            whileShown();
-        }
+        if (whileShown) whileShown();
         return type == MB_YESNO ? IDYES : IDOK;
     }
     std::int64_t CalendarTime() const override { return calendarTime.fetch_add(calendarStep); }
@@ -168,9 +164,7 @@ private:
     void Add(std::string event, const text::Cp932String& text,
              std::optional<std::optional<platform::NativePath>> arg = std::nullopt) const {
         event += text::ToUtf8ForDisplay(text);
-        if (arg) {
-            event += "|" + (*arg ? Utf8ForDisplay(**arg) : std::string("(none)"));
-        }
+        if (arg) event += "|" + (*arg ? Utf8ForDisplay(**arg) : std::string("(none)"));
         Add(std::move(event));
     }
     void Add(std::string event) const {
@@ -241,9 +235,6 @@ private:
 // The record_args helper, which writes its arguments (UTF-8, each followed by
 // a NUL) to the file named by MOLVAR_ARGS_FILE.
 fs::path RecordArgsProgram();
-
-// The arguments the record_args helper wrote, one run after another.
-std::vector<std::string> SplitRecord(std::string_view content);
 
 // Where the record_args helpers started while it lives write (a FIFO on
 // Linux, a mailslot on Windows), read as they write: a program that is not
