@@ -8,13 +8,16 @@
 namespace molvar::platform {
 
 void ReportActivity(const ActivityEvent& event) {
-    std::string line = "molvar: " + std::string(event.event);
+    // Appended piece by piece: g++ 12 at -O3 warns (falsely) of an overlap
+    // in `"literal" + std::string&&`.
+    std::string line = "molvar: ";
+    line += event.event;
     if (event.setting >= 0) {
-        line += " (setting " + std::to_string(event.setting) + ")";
+        line.append(" (setting ").append(std::to_string(event.setting)).append(")");
     }
-    line += " " + text::ToUtf8ForDisplay(event.path);
+    line.append(" ").append(text::ToUtf8ForDisplay(event.path));
     if (!event.detail.empty()) {
-        line += ": " + event.detail;
+        line.append(": ").append(event.detail);
     }
     line += '\n';
     static std::mutex mutex;
