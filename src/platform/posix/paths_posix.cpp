@@ -8,8 +8,6 @@ namespace molvar::platform {
 
 const char kPathSeparator = '/';
 
-bool PathFitsPlatform(const text::Cp932String& path) { return posix::OsPath(path).has_value(); }
-
 namespace posix {
 
 std::optional<std::string> OsPath(const text::Cp932String& path) {

@@ -3,22 +3,25 @@
 #include <string>
 
 #include "platform/executable_path.h"
+#include "platform/win32/wide_path.h"
 #include "text/win32/wide.h"
 
 namespace molvar::platform {
 
-std::optional<text::Cp932String> RunningExecutablePath() {
+std::wstring win32::RunningExecutableWidePath() {
     std::wstring path(MAX_PATH, L'\0');
     DWORD length = 0;
     // A path that does not fit fills the buffer exactly: try a larger one.
     while ((length = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()))) == path.size()) {
         path.resize(path.size() * 2);
     }
-    if (length == 0) {
-        return std::nullopt;
-    }
     path.resize(length);
-    return text::FromWide(path);
+    return path;
+}
+
+std::optional<text::Cp932String> RunningExecutablePath() {
+    const std::wstring path = win32::RunningExecutableWidePath();
+    return path.empty() ? std::nullopt : text::FromWide(path);
 }
 
 }  // namespace molvar::platform

@@ -6,8 +6,6 @@ namespace molvar::platform {
 
 const char kPathSeparator = '\\';
 
-bool PathFitsPlatform(const text::Cp932String& path) { return win32::OsPath(path).has_value(); }
-
 namespace win32 {
 
 std::optional<std::wstring> OsPath(const text::Cp932String& path) {

@@ -20,6 +20,10 @@ std::optional<std::wstring> OsPath(const text::Cp932String& path);
 // for a bare name in the current folder.
 std::wstring FolderPrefixOf(const std::wstring& path);
 
+// The running executable's full path as Windows gives it; empty when it
+// cannot be told.
+std::wstring RunningExecutableWidePath();
+
 // A native path's UTF-16, and back.
 std::wstring WideOf(const NativePath& path);
 NativePath NativeOfWide(std::wstring_view wide);
