@@ -1,26 +1,95 @@
-// Watch events worth telling the user without stopping the watch for them:
-// a listing kept in memory, a folder that went away or came back. The
-// engine hands them over as values and never formats or writes them.
+// The activity history: what the watches did and what failed, one line per
+// event in a UTF-8 file the user can read, filter and send to whoever helps
+// them. The engine hands events over as values and never formats or writes
+// them; the history window reads the file and hears of new lines as they
+// are written.
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "platform/native_path.h"
 #include "text/cp932.h"
 
 namespace molvar::platform {
 
 struct ActivityEvent {
-    std::int64_t time = 0;   // calendar time
-    int setting = -1;        // entry index; -1 for none
-    std::string_view event;  // one word, such as "listing-kept"
-    text::Cp932String path;  // the file or folder concerned
-    std::string detail;      // a few words for the user
+    std::int64_t time = 0;           // calendar time
+    text::Cp932String setting;       // the setting's title; empty for none
+    std::string_view event;          // one of the fixed words, such as "moved"
+    NativePath path;                 // the file or folder concerned; may be empty
+    std::string detail;              // UTF-8, a few words for the user; may be empty
 };
 
-// The one place every event goes through: one line on standard error for
-// now, never a message box.
+// One line of the history file, its five fields as UTF-8 text.
+struct HistoryLine {
+    std::string time;
+    std::string setting;
+    std::string event;
+    std::string path;
+    std::string detail;
+    friend bool operator==(const HistoryLine&, const HistoryLine&) = default;
+};
+
+// "time\tsetting\tevent\tpath\tdetail\n", with tabs, carriage returns and
+// line feeds inside a field made spaces.
+std::string FormatHistoryLine(const HistoryLine& line);
+// The fields of one line (without its line end); empty for a line that does
+// not have five fields.
+std::optional<HistoryLine> ParseHistoryLine(std::string_view line);
+// "2026-12-07T14:03:05+09:00": local time with its offset, whole seconds.
+std::string IsoLocalTime(std::int64_t calendarTime);
+
+class ActivityLog {
+public:
+    // The file "history.txt" in `folder` (made when missing), renamed to
+    // "history.1.txt" once it passes `rotateBytes`.
+    ActivityLog(NativePath folder, std::uint64_t rotateBytes = kRotateBytes);
+    ~ActivityLog();
+    ActivityLog(const ActivityLog&) = delete;
+    ActivityLog& operator=(const ActivityLog&) = delete;
+
+    static constexpr std::uint64_t kRotateBytes = 1024 * 1024;
+
+    // Appends the event's line in one write, and hands it to every listener
+    // (on the recording thread). A write that fails is dropped.
+    void Record(const ActivityEvent& event);
+
+    // The latest `count` lines of history.txt and history.1.txt, newest first.
+    std::vector<HistoryLine> Latest(std::size_t count) const;
+
+    // Listeners hear of every line recorded from now on, for as long as the
+    // returned token lives. They run on the thread that records and must not
+    // block; they may not record themselves.
+    using Listener = std::function<void(const HistoryLine&)>;
+    [[nodiscard]] std::shared_ptr<void> Listen(Listener listener);
+
+    NativePath FilePath() const;
+    // Headless runs also print each line on standard output.
+    void EchoToStandardOutput(bool echo);
+
+private:
+    struct State;
+    std::shared_ptr<State> state_;
+};
+
+// The history of this user: $XDG_STATE_HOME/TORVEL/Molvar3 (else
+// ~/.local/state/...) on Linux, %LOCALAPPDATA%\TORVEL\Molvar3 on Windows.
+// Empty when the folder cannot be told.
+std::optional<NativePath> HistoryFolder();
+
+// The process's history, opened at HistoryFolder() on first use (a log with
+// no folder records nothing). Tests may put their own in its place.
+ActivityLog& TheActivityLog();
+void UseActivityLog(std::unique_ptr<ActivityLog> log);
+
+// The one place every event goes through.
 void ReportActivity(const ActivityEvent& event);
 
 }  // namespace molvar::platform
