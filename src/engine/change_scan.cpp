@@ -146,7 +146,7 @@ bool ScanFolder(int entryIndex, const config::WatchEntry& entry, const platform:
         }
     }
     WithListingOfRun(entryIndex, run, [&] {
-        TellOfListingWrite(entryIndex, config::StoreListing(entryIndex, fresh ? *fresh : searched), services);
+        TellOfListingWrite(entryIndex, entry, config::StoreListing(entryIndex, fresh ? *fresh : searched), services);
     });
     config::ClearSnapshot(listing);
     return !stillWritten.empty();
@@ -156,14 +156,14 @@ bool ScanFolder(int entryIndex, const config::WatchEntry& entry, const platform:
 
 std::array<std::atomic<std::uint32_t>, config::kMaxWatchEntries> g_lastScanTime{};
 
-void TellOfListingWrite(int entryIndex, config::ListingWrite write, const platform::Services& services) {
+void TellOfListingWrite(int entryIndex, const config::WatchEntry& entry, config::ListingWrite write, const platform::Services& services) {
     using config::ListingWrite;
     if (write != ListingWrite::NowKeptInMemory && write != ListingWrite::WrittenAgain) {
         return;
     }
     const bool kept = write == ListingWrite::NowKeptInMemory;
-    platform::ReportActivity({services.CalendarTime(), entryIndex, kept ? "listing-kept" : "listing-written",
-                              config::ListingFilePath(entryIndex),
+    platform::ReportActivity({services.CalendarTime(), config::FieldText(entry.title), kept ? "listing-kept" : "listing-written",
+                              platform::NativeOf(config::ListingFilePath(entryIndex)).value_or(platform::NativePath{}),
                               kept ? "cannot be written; kept in memory, the next scan compares with it"
                                    : "written again"});
 }

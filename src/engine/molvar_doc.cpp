@@ -89,7 +89,7 @@ void CMolvarDoc::StartWatching() {
         std::shared_ptr<platform::ChangeNotification> change = RegisterChangeNotification(entry);
         {
             std::lock_guard lock(listingGate_.LockOf(index));
-            TellOfListingWrite(index, config::WriteSnapshot(index, entry), services_);
+            TellOfListingWrite(index, entry, config::WriteSnapshot(index, entry), services_);
         }
         MonitorContext context{entry,
                                std::move(change),
@@ -100,8 +100,8 @@ void CMolvarDoc::StartWatching() {
                                std::nullopt};
         if (const auto kind = platform::FileSystemWithoutChangeReports(config::FieldText(entry.folder))) {
             context.scanEvery = kUnreportedScanInterval;
-            platform::ReportActivity({platform::CalendarTimeNow(), index, "folder-timed",
-                                      config::FieldText(entry.folder),
+            platform::ReportActivity({platform::CalendarTimeNow(), config::FieldText(entry.title), "folder-timed",
+                                      platform::NativeOf(config::FieldText(entry.folder)).value_or(platform::NativePath{}),
                                       std::string(*kind) + " reports no change made elsewhere: scanned every " +
                                           std::to_string(kUnreportedScanInterval.count()) + " s as well"});
         }

@@ -52,9 +52,10 @@ std::atomic<std::chrono::milliseconds::rep> g_lookForFolderEveryMs{2000};
 
 namespace {
 
-void TellOfFolder(int entryIndex, const config::WatchEntry& entry, std::string_view event, std::string detail) {
+void TellOfFolder(const config::WatchEntry& entry, std::string_view event, std::string detail) {
     platform::ReportActivity(
-        {platform::CalendarTimeNow(), entryIndex, event, config::FieldText(entry.folder), std::move(detail)});
+        {platform::CalendarTimeNow(), config::FieldText(entry.title), event,
+         platform::NativeOf(config::FieldText(entry.folder)).value_or(platform::NativePath{}), std::move(detail)});
 }
 
 // Looks for the setting's folder at its path every few seconds until one is
@@ -84,13 +85,13 @@ void MonitorThreadProc(int entryIndex, const MonitorContext& context) {
         if (!change || change->Broken()) {
             // Gone, or never there: the setting reacts to no old folder, and
             // its path is looked at again only while nothing is there.
-            TellOfFolder(entryIndex, context.entry, change ? "folder-gone" : "folder-missing",
+            TellOfFolder(context.entry, change ? "folder-gone" : "folder-missing",
                          "looked for at its path every " + std::to_string(g_lookForFolderEveryMs.load()) + " ms");
             change = WaitForFolder(context);
             if (!change) {
                 return;
             }
-            TellOfFolder(entryIndex, context.entry, "folder-back", "watched again");
+            TellOfFolder(context.entry, "folder-back", "watched again");
             // The folder found is compared with the last listing stored.
             const ScanInProgress scanning(context.scans);
             if (g_bWatching == 0 || stop.IsRaised()) {

@@ -12,10 +12,8 @@ void ReportActivity(const ActivityEvent& event) {
     // in `"literal" + std::string&&`.
     std::string line = "molvar: ";
     line += event.event;
-    if (event.setting >= 0) {
-        line.append(" (setting ").append(std::to_string(event.setting)).append(")");
-    }
-    line.append(" ").append(text::ToUtf8ForDisplay(event.path));
+    line.append(" ").append(text::ToUtf8ForDisplay(event.setting));
+    line.append(" ").append(Utf8ForDisplay(event.path));
     if (!event.detail.empty()) {
         line.append(": ").append(event.detail);
     }
