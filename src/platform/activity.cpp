@@ -103,15 +103,15 @@ struct ActivityLog::State {
     std::uint64_t lastListener = 0;
 };
 
-namespace {
-
 // The lines of this thread's batch, and the history they are for.
-struct PendingLines {
-    int depth = 0;
+struct ActivityBatch::Pending {
     std::shared_ptr<ActivityLog::State> state;
     std::string text;
 };
-thread_local PendingLines t_pending;
+
+namespace {
+
+thread_local ActivityBatch::Pending* t_pending = nullptr;
 
 void WriteLocked(ActivityLog::State& state, const std::string& text);
 
@@ -128,12 +128,8 @@ ActivityLog::~ActivityLog() = default;
 
 void ActivityLog::Record(const ActivityEvent& event) {
     State& state = *state_;
-    // A thread records for one setting: its title is converted once.
-    thread_local std::pair<std::string, std::string> t_title;
-    if (t_title.first != event.setting.bytes()) {
-        t_title = {event.setting.bytes(), text::ToUtf8ForDisplay(event.setting)};
-    }
-    HistoryLine line{{}, t_title.second, std::string(event.event), Utf8Path(event.path), event.detail};
+    HistoryLine line{{}, text::ToUtf8ForDisplay(event.setting), std::string(event.event), Utf8Path(event.path),
+                     event.detail};
     const std::lock_guard lock(state.mutex);
     const bool newSecond = event.time != state.second;
     if (newSecond) {
@@ -151,11 +147,12 @@ void ActivityLog::Record(const ActivityEvent& event) {
     if (state.folder.empty()) {
         return;
     }
-    if (t_pending.depth > 0 && (t_pending.state == state_ || t_pending.text.empty())) {
-        t_pending.state = state_;
-        t_pending.text += text;
-        if (t_pending.text.size() >= kMostPendingBytes) {
-            WriteLocked(state, std::exchange(t_pending.text, {}));
+    if (ActivityBatch::Pending* pending = t_pending;
+        pending != nullptr && (pending->state == state_ || pending->text.empty())) {
+        pending->state = state_;
+        pending->text += text;
+        if (pending->text.size() >= kMostPendingBytes) {
+            WriteLocked(state, std::exchange(pending->text, {}));
         }
         return;
     }
@@ -187,21 +184,27 @@ void WriteLocked(ActivityLog::State& state, const std::string& text) {
 
 }  // namespace
 
-ActivityBatch::ActivityBatch() { ++t_pending.depth; }
+ActivityBatch::ActivityBatch() {
+    if (t_pending == nullptr) {
+        owned_ = std::make_unique<Pending>();
+        t_pending = owned_.get();
+    }
+}
 
 ActivityBatch::~ActivityBatch() {
-    if (--t_pending.depth == 0) {
+    if (owned_) {
         Flush();
-        t_pending.state.reset();
+        t_pending = nullptr;
     }
 }
 
 void ActivityBatch::Flush() {
-    if (t_pending.text.empty() || !t_pending.state) {
+    Pending* pending = t_pending;
+    if (pending == nullptr || pending->text.empty() || !pending->state) {
         return;
     }
-    const std::lock_guard lock(t_pending.state->mutex);
-    WriteLocked(*t_pending.state, std::exchange(t_pending.text, {}));
+    const std::lock_guard lock(pending->state->mutex);
+    WriteLocked(*pending->state, std::exchange(pending->text, {}));
 }
 
 std::vector<HistoryLine> ActivityLog::Latest(std::size_t count) const {

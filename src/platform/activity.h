@@ -94,6 +94,13 @@ public:
     // Writes what this thread holds: before anything that may take long (a
     // message box, a program waited for), so that the file is never behind.
     static void Flush();
+
+    struct Pending;
+
+private:
+    // Held by the outermost batch: a thread-local object with a destructor
+    // is not safe at thread exit under every Windows run-time.
+    std::unique_ptr<Pending> owned_;
 };
 
 // The history of this user: $XDG_STATE_HOME/TORVEL/Molvar3 (else

@@ -46,6 +46,29 @@ bool SameFile(HANDLE first, HANDLE second) {
            a.nFileIndexLow == b.nFileIndexLow;
 }
 
+// The lock that appends and the rotation take: on a byte no line reaches,
+// so that it holds back nobody's reads.
+class FarByteLock {
+public:
+    explicit FarByteLock(HANDLE file) : file_(file) {
+        beyond_.OffsetHigh = 0x7FFFFFFF;
+        locked_ = ::LockFileEx(file_, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &beyond_) != 0;
+    }
+    ~FarByteLock() {
+        if (locked_) {
+            ::UnlockFileEx(file_, 0, 1, 0, &beyond_);
+        }
+    }
+    FarByteLock(const FarByteLock&) = delete;
+    FarByteLock& operator=(const FarByteLock&) = delete;
+    bool locked() const { return locked_; }
+
+private:
+    HANDLE file_;
+    OVERLAPPED beyond_{};
+    bool locked_ = false;
+};
+
 UniqueHandle OpenToLookAt(const NativePath& path) {
     return UniqueHandle(::CreateFileW(ApiPathOf(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -63,16 +86,19 @@ AppendFile::~AppendFile() = default;
 
 std::optional<std::uint64_t> AppendFile::Append(std::string_view bytes) {
     if (!held_->file.valid()) {
-        // FILE_APPEND_DATA alone: every write goes to the end of the file as
-        // it is then, whoever else appends. FILE_SHARE_DELETE lets another
-        // copy rename the file while this one holds it.
-        held_->file = UniqueHandle(::CreateFileW(ApiPathOf(path_).c_str(), FILE_APPEND_DATA | SYNCHRONIZE,
+        // FILE_APPEND_DATA without FILE_WRITE_DATA: every write goes to the
+        // end of the file as it is then, whoever else appends (read access
+        // for the lock). FILE_SHARE_DELETE lets another copy rename the file
+        // while this one holds it.
+        held_->file = UniqueHandle(::CreateFileW(ApiPathOf(path_).c_str(), FILE_APPEND_DATA | FILE_READ_DATA | SYNCHRONIZE,
                                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                                  OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     }
     DWORD written = 0;
     LARGE_INTEGER size{};
-    if (!held_->file.valid() || bytes.size() > MAXDWORD ||
+    // Windows appends atomically; Wine, between processes, only under a lock.
+    const FarByteLock lock(held_->file.valid() ? held_->file.get() : nullptr);
+    if (!held_->file.valid() || !lock.locked() || bytes.size() > MAXDWORD ||
         !::WriteFile(held_->file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
         written != bytes.size() || !::GetFileSizeEx(held_->file.get(), &size)) {
         return std::nullopt;
@@ -94,9 +120,11 @@ void RotateWhenPast(const NativePath& path, const NativePath& rotated, std::uint
     const UniqueHandle file(::CreateFileW(ApiPathOf(path).c_str(), GENERIC_READ,
                                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    OVERLAPPED far{};
-    far.OffsetHigh = 0x7FFFFFFF;  // a byte no line reaches: the lock holds back no append
-    if (!file.valid() || !::LockFileEx(file.get(), LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &far)) {
+    if (!file.valid()) {
+        return;
+    }
+    const FarByteLock lock(file.get());
+    if (!lock.locked()) {
         return;
     }
     // Another copy may have renamed it while this one waited for the lock.
@@ -106,7 +134,6 @@ void RotateWhenPast(const NativePath& path, const NativePath& rotated, std::uint
         static_cast<std::uint64_t>(size.QuadPart) > limit) {
         ::MoveFileExW(ApiPathOf(path).c_str(), ApiPathOf(rotated).c_str(), MOVEFILE_REPLACE_EXISTING);
     }
-    ::UnlockFileEx(file.get(), 0, 1, 0, &far);
 }
 
 std::string ReadFileTail(const NativePath& path, std::size_t maxBytes) {
