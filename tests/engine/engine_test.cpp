@@ -302,6 +302,19 @@ TEST_F(EngineTest, EachReactionOutcomeGivesItsHistoryLine) {
          },
          {prefix + "vanished|" + file + "|", prefix + "notified|" + test::Utf8(watched_) + "|メッセージ",
           prefix + "ran||conv"}},
+        {"absorbed while the program ran",
+         [&] {
+             Baseline();
+             entry_.afterAction = config::LeaveFile;
+             effects_.whileShown = [&] { Arrive("b.txt"); };
+             Arrive("c.txt");
+             Report();
+             effects_.whileShown = nullptr;
+         },
+         {prefix + "found|" + file.substr(0, file.size() - 5) + "c.txt|新規",
+          prefix + "notified|" + test::Utf8(watched_) + "|メッセージ",
+          prefix + "ran|" + file.substr(0, file.size() - 5) + "c.txt|conv",
+          prefix + "absorbed|" + file.substr(0, file.size() - 5) + "b.txt|反応なしで一覧に取り込み"}},
     };
     entry_.afterAction = config::MoveTarget;
     const config::WatchEntry setting = entry_;
