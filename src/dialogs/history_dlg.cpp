@@ -44,6 +44,12 @@ constexpr EventWord kEventWords[] = {
     {"moved", u8"移動"},
     {"failed", u8"失敗"},
     {"absorbed", u8"反応なしで取り込み"},
+    {"folder-missing", u8"フォルダなし"},
+    {"folder-gone", u8"フォルダ消失"},
+    {"folder-back", u8"フォルダ復帰"},
+    {"folder-timed", u8"定時走査"},
+    {"listing-kept", u8"一覧をメモリに保持"},
+    {"listing-written", u8"一覧を再書き込み"},
 };
 
 // "2026-12-07T14:03:05+09:00" as "2026-12-07 14:03:05": the offset stays in

@@ -17,6 +17,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPixmap>
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
@@ -767,13 +768,19 @@ int QtWindow::ReportInsertRow(int id, int index, const std::vector<std::string>&
     for (int column = 0; column < columns; ++column) {
         row->setText(column, FromUtf8(cells[static_cast<std::size_t>(column)]));
     }
+    // The system's error icon and red text; the other rows keep the icon's
+    // room empty, so that the first column's texts line up.
+    const int iconSize = list->style()->pixelMetric(QStyle::PM_SmallIconSize);
     if (marked) {
-        // The system's error icon, and the row's text in red.
         row->setIcon(0, list->style()->standardIcon(QStyle::SP_MessageBoxCritical));
         row->setData(0, Qt::UserRole, true);
         for (int column = 0; column < list->columnCount(); ++column) {
             row->setForeground(column, QColor(0xB0, 0x00, 0x00));
         }
+    } else {
+        QPixmap room(iconSize, iconSize);
+        room.fill(Qt::transparent);
+        row->setIcon(0, QIcon(room));
     }
     const QSignalBlocker quiet(list);
     list->insertTopLevelItem(index, row.release());
