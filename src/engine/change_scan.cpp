@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <optional>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "config/data_folder.h"
@@ -11,6 +12,7 @@
 #include "platform/activity.h"
 #include "platform/files.h"
 #include "platform/paths.h"
+#include "text/convert.h"
 
 namespace molvar::engine {
 namespace {
@@ -40,6 +42,39 @@ bool WithListingOfRun(int entryIndex, const ScanRun& run, Use use) {
     return true;
 }
 
+std::string_view ChangeWord(config::SnapshotMatch match) {
+    switch (match) {
+        case config::SnapshotMatch::NotListed: return "新規";
+        case config::SnapshotMatch::SizeChanged: return "サイズ";
+        case config::SnapshotMatch::DateChanged: return "日付";
+        case config::SnapshotMatch::TimeChanged: return "時刻";
+        case config::SnapshotMatch::Unchanged: break;
+    }
+    return {};
+}
+
+// A file of the folder by the name its listing holds: the native form where
+// the listed name has one, else the listed text as it stands.
+platform::NativePath ListedPath(const config::WatchEntry& entry, const config::SnapshotRecord& record) {
+    const text::Cp932String name = text::Cp932String::FromBytes(record.Name());
+    if (const auto native = platform::NativeOf(name)) {
+        if (auto path = platform::JoinPath(config::FieldText(entry.folder), *native)) {
+            return *std::move(path);
+        }
+    }
+    return platform::NativeFromUtf8(text::ToUtf8ForDisplay(platform::JoinPath(config::FieldText(entry.folder), name)));
+}
+
+// A record's name, size and time, to tell the files a scan saw from those
+// that came or changed after it.
+std::string RecordKey(const config::SnapshotRecord& record) {
+    std::string key(record.Name());
+    key.append(reinterpret_cast<const char*>(&record.fileSize), sizeof record.fileSize);
+    key.append(reinterpret_cast<const char*>(&record.writeDate), sizeof record.writeDate);
+    key.append(reinterpret_cast<const char*>(&record.writeTime), sizeof record.writeTime);
+    return key;
+}
+
 // True when files were left for another scan because they are still being
 // written.
 bool ScanFolder(int entryIndex, const config::WatchEntry& entry, const platform::Services& services,
@@ -67,11 +102,18 @@ bool ScanFolder(int entryIndex, const config::WatchEntry& entry, const platform:
     // Files that another process still writes: neither reacted to nor
     // listed, so that a later scan, once they are closed, finds them whole.
     std::vector<platform::NativePath> stillWritten;
+    // What the scan saw, so that the fresh search after the reactions can
+    // tell which files it takes in without a reaction.
+    std::unordered_set<std::string> seen;
     config::ListingBytes searched(listing.fileBytes());
     config::FolderFiles files(entry);
     while (const auto scanned = files.Next()) {
         ++foundFiles;
-        if (config::MatchFile(listing, scanned->record) == config::SnapshotMatch::Unchanged) {
+        const config::SnapshotMatch match = config::MatchFile(listing, scanned->record);
+        if (mayWriteIntoFolder) {
+            seen.insert(RecordKey(scanned->record));
+        }
+        if (match == config::SnapshotMatch::Unchanged) {
             searched.Append(scanned->record);
             continue;
         }
@@ -79,9 +121,11 @@ bool ScanFolder(int entryIndex, const config::WatchEntry& entry, const platform:
         const platform::NativePath& name = *scanned->name;
         const auto path = platform::JoinPath(config::FieldText(entry.folder), name);
         if (path && platform::IsOpenForWriting(*path)) {
+            TellActivity(entry, "writing", *path, "書き込み中のため、閉じられてから調べます");
             stillWritten.push_back(name);
             continue;
         }
+        TellActivity(entry, "found", path.value_or(platform::NativePath{}), std::string(ChangeWord(match)));
         reacted = true;
         if (!toldOfChangedFiles) {
             NotifyUser(entry, services);
@@ -115,6 +159,8 @@ bool ScanFolder(int entryIndex, const config::WatchEntry& entry, const platform:
             if (node.seen != 0) {
                 continue;
             }
+            TellActivity(entry, "vanished",
+                         ListedPath(entry, config::SnapshotRecord::FromBytes(node.bytes)), {});
             reacted = true;
             if (!toldOfVanishedFiles) {
                 NotifyUser(entry, services);
@@ -140,13 +186,19 @@ bool ScanFolder(int entryIndex, const config::WatchEntry& entry, const platform:
         fresh.emplace(listing.fileBytes());
         config::FolderFiles again(entry);
         while (const config::FolderFile* file = again.Next()) {
-            if (std::find(stillWritten.begin(), stillWritten.end(), *file->name) == stillWritten.end()) {
-                fresh->Append(file->record);
+            if (std::find(stillWritten.begin(), stillWritten.end(), *file->name) != stillWritten.end()) {
+                continue;
+            }
+            fresh->Append(file->record);
+            if (!seen.contains(RecordKey(file->record))) {
+                const auto path = platform::JoinPath(config::FieldText(entry.folder), *file->name);
+                TellActivity(entry, "absorbed", path.value_or(platform::NativePath{}),
+                             "反応なしで一覧に取り込み");
             }
         }
     }
     WithListingOfRun(entryIndex, run, [&] {
-        TellOfListingWrite(entryIndex, entry, config::StoreListing(entryIndex, fresh ? *fresh : searched), services);
+        TellOfListingWrite(entryIndex, entry, config::StoreListing(entryIndex, fresh ? *fresh : searched));
     });
     config::ClearSnapshot(listing);
     return !stillWritten.empty();
@@ -156,16 +208,15 @@ bool ScanFolder(int entryIndex, const config::WatchEntry& entry, const platform:
 
 std::array<std::atomic<std::uint32_t>, config::kMaxWatchEntries> g_lastScanTime{};
 
-void TellOfListingWrite(int entryIndex, const config::WatchEntry& entry, config::ListingWrite write, const platform::Services& services) {
+void TellOfListingWrite(int entryIndex, const config::WatchEntry& entry, config::ListingWrite write) {
     using config::ListingWrite;
     if (write != ListingWrite::NowKeptInMemory && write != ListingWrite::WrittenAgain) {
         return;
     }
     const bool kept = write == ListingWrite::NowKeptInMemory;
-    platform::ReportActivity({services.CalendarTime(), config::FieldText(entry.title), kept ? "listing-kept" : "listing-written",
-                              platform::NativeOf(config::ListingFilePath(entryIndex)).value_or(platform::NativePath{}),
-                              kept ? "cannot be written; kept in memory, the next scan compares with it"
-                                   : "written again"});
+    TellActivity(entry, kept ? "listing-kept" : "listing-written",
+                 platform::NativeOf(config::ListingFilePath(entryIndex)).value_or(platform::NativePath{}),
+                 kept ? "一覧ファイルを書けません。メモリに保持し、次の検査はそれと比べます" : "一覧ファイルを書き直しました");
 }
 
 void ResetLastScanTimes() {

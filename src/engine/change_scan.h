@@ -80,6 +80,6 @@ bool ScanAfterQuietInterval(int entryIndex, const config::WatchEntry& entry, con
 
 // Tells the activity of a listing that its file could not take, and of one
 // written again afterwards; a listing stored as ever is no news.
-void TellOfListingWrite(int entryIndex, const config::WatchEntry& entry, config::ListingWrite write, const platform::Services& services);
+void TellOfListingWrite(int entryIndex, const config::WatchEntry& entry, config::ListingWrite write);
 
 }  // namespace molvar::engine

@@ -6,6 +6,7 @@
 #include "config/snapshot.h"
 #include "dialogs/dir_list_dlg.h"
 #include "engine/monitor_thread.h"
+#include "engine/reactions.h"
 #include "framework/message_box.h"
 #include "framework/message_loop.h"
 #include "platform/activity.h"
@@ -89,7 +90,7 @@ void CMolvarDoc::StartWatching() {
         std::shared_ptr<platform::ChangeNotification> change = RegisterChangeNotification(entry);
         {
             std::lock_guard lock(listingGate_.LockOf(index));
-            TellOfListingWrite(index, entry, config::WriteSnapshot(index, entry), services_);
+            TellOfListingWrite(index, entry, config::WriteSnapshot(index, entry));
         }
         MonitorContext context{entry,
                                std::move(change),
@@ -100,10 +101,10 @@ void CMolvarDoc::StartWatching() {
                                std::nullopt};
         if (const auto kind = platform::FileSystemWithoutChangeReports(config::FieldText(entry.folder))) {
             context.scanEvery = kUnreportedScanInterval;
-            platform::ReportActivity({platform::CalendarTimeNow(), config::FieldText(entry.title), "folder-timed",
-                                      platform::NativeOf(config::FieldText(entry.folder)).value_or(platform::NativePath{}),
-                                      std::string(*kind) + " reports no change made elsewhere: scanned every " +
-                                          std::to_string(kUnreportedScanInterval.count()) + " s as well"});
+            TellActivity(entry, "folder-timed",
+                         platform::NativeOf(config::FieldText(entry.folder)).value_or(platform::NativePath{}),
+                         std::string(*kind) + " は他所での変更を通知しないため、" +
+                             std::to_string(kUnreportedScanInterval.count()) + " 秒ごとにも調べます");
         }
         WatchRun& owner = *run;
         ++owner.runningThreads;

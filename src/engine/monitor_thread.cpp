@@ -1,5 +1,7 @@
 #include "engine/monitor_thread.h"
 
+#include "engine/reactions.h"
+
 #include <string>
 
 #include "platform/activity.h"
@@ -52,11 +54,23 @@ std::atomic<std::chrono::milliseconds::rep> g_lookForFolderEveryMs{2000};
 
 namespace {
 
-void TellOfFolder(const config::WatchEntry& entry, std::string_view event, std::string detail) {
-    platform::ReportActivity(
-        {platform::CalendarTimeNow(), config::FieldText(entry.title), event,
-         platform::NativeOf(config::FieldText(entry.folder)).value_or(platform::NativePath{}), std::move(detail)});
+void TellOfFolder(const MonitorContext& context, std::string_view event, std::string detail = {}) {
+    TellActivity(context.entry, event,
+                 platform::NativeOf(config::FieldText(context.entry.folder)).value_or(platform::NativePath{}),
+                 std::move(detail));
 }
+
+// The watch's start and stop, told by the thread that watches.
+class WatchSpan {
+public:
+    explicit WatchSpan(const MonitorContext& context) : context_(context) { TellOfFolder(context_, "watch-start"); }
+    ~WatchSpan() { TellOfFolder(context_, "watch-stop"); }
+    WatchSpan(const WatchSpan&) = delete;
+    WatchSpan& operator=(const WatchSpan&) = delete;
+
+private:
+    const MonitorContext& context_;
+};
 
 // Looks for the setting's folder at its path every few seconds until one is
 // there to be watched; empty once the watch stops first.
@@ -77,6 +91,7 @@ void MonitorThreadProc(int entryIndex, const MonitorContext& context) {
     if (entryIndex < 0 || entryIndex >= config::kMaxWatchEntries) {
         return;
     }
+    const WatchSpan span(context);
     const platform::StopSignal& stop = *context.stop;
     std::shared_ptr<platform::ChangeNotification> change = context.change;
     // Set while deferred reports or files still being written wait for a scan.
@@ -85,13 +100,14 @@ void MonitorThreadProc(int entryIndex, const MonitorContext& context) {
         if (!change || change->Broken()) {
             // Gone, or never there: the setting reacts to no old folder, and
             // its path is looked at again only while nothing is there.
-            TellOfFolder(context.entry, change ? "folder-gone" : "folder-missing",
-                         "looked for at its path every " + std::to_string(g_lookForFolderEveryMs.load()) + " ms");
+            TellOfFolder(context, change ? "folder-gone" : "folder-missing",
+                         (change ? "フォルダがなくなりました。" : "フォルダがありません。") +
+                             std::to_string(g_lookForFolderEveryMs.load()) + " ミリ秒ごとに探します");
             change = WaitForFolder(context);
             if (!change) {
                 return;
             }
-            TellOfFolder(context.entry, "folder-back", "watched again");
+            TellOfFolder(context, "folder-back", "フォルダが戻りました。監視を続けます");
             // The folder found is compared with the last listing stored.
             const ScanInProgress scanning(context.scans);
             if (g_bWatching == 0 || stop.IsRaised()) {

@@ -6,9 +6,12 @@
 #include <vector>
 
 #include "framework/message_box.h"
+#include "platform/activity.h"
 #include "platform/files.h"
+#include "platform/history_file.h"
 #include "platform/native_path.h"
 #include "res/strings.h"
+#include "text/convert.h"
 
 namespace molvar::engine {
 namespace {
@@ -35,16 +38,37 @@ std::optional<platform::NativePath> TargetPath(const std::optional<platform::Nat
     return platform::JoinPath(FieldText(entry.folder), *fileName);
 }
 
+platform::NativePath FolderPath(const config::WatchEntry& entry) {
+    return platform::NativeOf(FieldText(entry.folder)).value_or(platform::NativePath{});
+}
+
+std::string Display(const text::Cp932String& text) { return text::ToUtf8ForDisplay(text); }
+
 }  // namespace
+
+void TellActivity(const config::WatchEntry& entry, std::string_view event,
+                  platform::NativePath path, std::string detail) {
+    // The real time: the history tells when things happened, whatever clock
+    // the scan's rules are given.
+    platform::ReportActivity({platform::CalendarTimeNow(), FieldText(entry.title), event, std::move(path), std::move(detail)});
+}
 
 void NotifyUser(const config::WatchEntry& entry, const platform::Services& services) {
     if (entry.soundKind == config::BeepSound) {
         services.Beep(kBeepFrequencyHz, kBeepDuration);
+        TellActivity(entry, "notified", FolderPath(entry), "ビープ音");
     } else if (entry.soundKind == config::WaveFile) {
-        services.PlayWave(FieldText(entry.soundFile));
+        const text::Cp932String wave = FieldText(entry.soundFile);
+        const auto path = platform::NativeOf(wave).value_or(platform::NativePath{});
+        if (const auto failure = services.PlayWave(wave)) {
+            TellActivity(entry, "failed", path, "WAVを再生できません: " + *failure);
+        } else {
+            TellActivity(entry, "notified", path, "WAV");
+        }
     }
     if (entry.showMessage != 0) {
         AfxMessageBox(FieldText(entry.folder) + res::NowRunningSuffix(), MB_OK);
+        TellActivity(entry, "notified", FolderPath(entry), "メッセージ");
     }
 }
 
@@ -55,14 +79,30 @@ void RunProgram(const std::optional<platform::NativePath>& fileName, const confi
         return;
     }
     const auto target = entry.openTarget != 0 ? TargetPath(fileName, entry) : std::nullopt;
+    const platform::NativePath told = target.value_or(platform::NativePath{});
+    const std::string command = Display(program);
     if (entry.openTarget != 0 && fileName && !target) {
+        TellActivity(entry, "failed", FolderPath(entry),
+                     "プログラムを起動できません: " + command + ": ファイルのパスが長すぎます");
         return;
     }
     if (entry.waitForExit != 0) {
-        services.RunAndWait(program, target);
+        const platform::ProgramEnd end = services.RunAndWait(program, target);
+        if (end.failure) {
+            TellActivity(entry, "failed", told, "プログラムを起動できません: " + command + ": " + *end.failure);
+        } else if (end.endSignal) {
+            TellActivity(entry, "ran", told, command + " (シグナル " + std::to_string(*end.endSignal) + " で終了)");
+        } else {
+            TellActivity(entry, "ran", told,
+                         command + " (終了コード " + std::to_string(end.exitStatus.value_or(0)) + ")");
+        }
         return;
     }
-    services.ShellRun(program, target);
+    if (const auto failure = services.ShellRun(program, target)) {
+        TellActivity(entry, "failed", told, "プログラムを起動できません: " + command + ": " + *failure);
+    } else {
+        TellActivity(entry, "ran", told, command);
+    }
     if (entry.openTarget != 0) {
         services.Sleep(kPauseAfterShellStart);
     }
@@ -72,9 +112,16 @@ void OpenTargetFile(const std::optional<platform::NativePath>& fileName, const c
                     const platform::Services& services) {
     const auto target = TargetPath(fileName, entry);
     if (!target) {
+        if (fileName) {
+            TellActivity(entry, "failed", FolderPath(entry), "ファイルを開けません: パスが長すぎます");
+        }
         return;
     }
-    services.ShellOpenDocument(*target);
+    if (const auto failure = services.ShellOpenDocument(*target)) {
+        TellActivity(entry, "failed", *target, "ファイルを開けません: " + *failure);
+    } else {
+        TellActivity(entry, "opened", *target, {});
+    }
     if (entry.openTarget != 0) {
         services.Sleep(kPauseAfterShellStart);
     }
@@ -88,32 +135,39 @@ void AfterProcess(const platform::NativePath& fileName, const config::WatchEntry
     const text::Cp932String moveFolder = FieldText(entry.moveFolder);
     const auto source = platform::JoinPath(FieldText(entry.folder), fileName);
     auto destination = platform::JoinPath(moveFolder, fileName);
+    const auto fail = [&](const std::string& why) {
+        TellActivity(entry, "failed", source.value_or(FolderPath(entry)), "移動できません: " + why);
+    };
     if (!source || !destination) {
+        fail("パスが長すぎます");
         return;
     }
     // A destination that is the watched folder itself: replacing would delete
     // the file, and a stamped name would be reported as a new file and moved
     // again at every scan. The file stays as it is.
     if (platform::IsSameFile(*source, *destination)) {
+        fail("移動先が監視フォルダと同じです");
         return;
     }
-    if (entry.overwriteMoved != 0) {
-        platform::MoveFileTo(*source, *destination, platform::MoveMode::ReplaceExisting);
-        return;
-    }
-    if (platform::PathExists(*destination)) {
-        const auto now = services.LocalTimeOf(services.CalendarTime());
-        if (!now) {
-            return;
-        }
-        destination = platform::JoinPath(moveFolder, TimeStampedName(fileName, *now));
-        if (!destination) {
-            return;
+    platform::MoveMode mode = platform::MoveMode::ReplaceExisting;
+    if (entry.overwriteMoved == 0) {
+        mode = platform::MoveMode::KeepExisting;
+        if (platform::PathExists(*destination)) {
+            const auto now = services.LocalTimeOf(services.CalendarTime());
+            destination = now ? platform::JoinPath(moveFolder, TimeStampedName(fileName, *now)) : std::nullopt;
+            if (!destination) {
+                fail(now ? "パスが長すぎます" : "時刻を読めません");
+                return;
+            }
         }
     }
     // The stamped name is not checked again: if it is taken too, the move
     // fails and the file stays where it is.
-    platform::MoveFileTo(*source, *destination, platform::MoveMode::KeepExisting);
+    if (platform::MoveFileTo(*source, *destination, mode)) {
+        TellActivity(entry, "moved", *source, Utf8ForDisplay(*destination));
+    } else {
+        fail(Utf8ForDisplay(*destination) + ": " + platform::LastErrorText());
+    }
 }
 
 platform::NativePath TimeStampedName(const platform::NativePath& fileName, const platform::LocalTime& time) {

@@ -1,8 +1,8 @@
 // What the change scan does for a new, changed or vanished file of a watch
 // setting: tell the user, run the setting's program or open the file, and
 // move the file away afterwards. They block the calling (monitor) thread
-// until done and report no failure: a reaction that cannot be carried out
-// passes in silence.
+// until done and show no failure: what each did, or why it could not, goes
+// to the activity history.
 #pragma once
 
 #include <optional>
@@ -14,6 +14,10 @@
 #include "text/cp932.h"
 
 namespace molvar::engine {
+
+// One event of the setting for the activity history, at the services' time.
+void TellActivity(const config::WatchEntry& entry, std::string_view event,
+                  platform::NativePath path, std::string detail);
 
 // The sound of the setting (beep or WAV file), then the message
 // "<folder>を実行します。" when the setting shows one.

@@ -1,9 +1,10 @@
-// Starting programs and handing files to the desktop. Failures are silent:
-// the callers never report them.
+// Starting programs and handing files to the desktop. No failure shows a box;
+// each is returned for the activity history.
 #pragma once
 
 #include <optional>
 
+#include "platform/failure.h"
 #include "platform/native_path.h"
 #include "text/cp932.h"
 
@@ -13,13 +14,13 @@ namespace molvar::platform {
 // followed by its own arguments) with `argument` as one more argument when
 // given, and waits until the program has ended. A field that names no
 // executable file starts nothing.
-void RunAndWait(const text::Cp932String& programField, const std::optional<NativePath>& argument);
+ProgramEnd RunAndWait(const text::Cp932String& programField, const std::optional<NativePath>& argument);
 
 // The same without waiting, through the shell: a field that names no
 // program is handed to the shell whole, which opens it as a document.
-void ShellRun(const text::Cp932String& programField, const std::optional<NativePath>& parameter);
+Failure ShellRun(const text::Cp932String& programField, const std::optional<NativePath>& parameter);
 
 // Opens a document with the application associated with it, without waiting.
-void ShellOpenDocument(const NativePath& path);
+Failure ShellOpenDocument(const NativePath& path);
 
 }  // namespace molvar::platform

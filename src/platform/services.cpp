@@ -18,18 +18,18 @@ void Services::Beep(unsigned frequencyHz, std::chrono::milliseconds duration) co
     PlayBeep(frequencyHz, duration);
 }
 
-void Services::PlayWave(const text::Cp932String& path) const { PlayWaveFile(path); }
+Failure Services::PlayWave(const text::Cp932String& path) const { return PlayWaveFile(path); }
 
-void Services::RunAndWait(const text::Cp932String& program, const std::optional<NativePath>& argument) const {
-    platform::RunAndWait(program, argument);
+ProgramEnd Services::RunAndWait(const text::Cp932String& program, const std::optional<NativePath>& argument) const {
+    return platform::RunAndWait(program, argument);
 }
 
-void Services::ShellRun(const text::Cp932String& program, const std::optional<NativePath>& parameter) const {
-    platform::ShellRun(program, parameter);
+Failure Services::ShellRun(const text::Cp932String& program, const std::optional<NativePath>& parameter) const {
+    return platform::ShellRun(program, parameter);
 }
 
-void Services::ShellOpenDocument(const NativePath& path) const {
-    platform::ShellOpenDocument(path);
+Failure Services::ShellOpenDocument(const NativePath& path) const {
+    return platform::ShellOpenDocument(path);
 }
 
 const Services& SystemServices() {

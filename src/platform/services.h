@@ -9,6 +9,7 @@
 #include <optional>
 
 #include "platform/clock.h"
+#include "platform/failure.h"
 #include "platform/native_path.h"
 #include "text/cp932.h"
 
@@ -22,10 +23,10 @@ public:
     virtual std::optional<LocalTime> LocalTimeOf(std::int64_t calendarTime) const;
     virtual void Sleep(std::chrono::milliseconds duration) const;
     virtual void Beep(unsigned frequencyHz, std::chrono::milliseconds duration) const;
-    virtual void PlayWave(const text::Cp932String& path) const;
-    virtual void RunAndWait(const text::Cp932String& program, const std::optional<NativePath>& argument) const;
-    virtual void ShellRun(const text::Cp932String& program, const std::optional<NativePath>& parameter) const;
-    virtual void ShellOpenDocument(const NativePath& path) const;
+    virtual Failure PlayWave(const text::Cp932String& path) const;
+    virtual ProgramEnd RunAndWait(const text::Cp932String& program, const std::optional<NativePath>& argument) const;
+    virtual Failure ShellRun(const text::Cp932String& program, const std::optional<NativePath>& parameter) const;
+    virtual Failure ShellOpenDocument(const NativePath& path) const;
 };
 
 // The real operations.

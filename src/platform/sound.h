@@ -1,9 +1,10 @@
 // Notification sounds. No sound device, or a missing or malformed file, means
-// silence; these never fail and never hang.
+// silence, told to the caller; these never hang.
 #pragma once
 
 #include <chrono>
 
+#include "platform/failure.h"
 #include "text/cp932.h"
 
 namespace molvar::platform {
@@ -11,6 +12,6 @@ namespace molvar::platform {
 void PlayBeep(unsigned frequencyHz, std::chrono::milliseconds duration);
 
 // Plays a WAV file to its end before returning.
-void PlayWaveFile(const text::Cp932String& path);
+Failure PlayWaveFile(const text::Cp932String& path);
 
 }  // namespace molvar::platform

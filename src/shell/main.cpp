@@ -2,6 +2,7 @@
 // the quit command, and the end.
 #include "framework/message_loop.h"
 #include "framework/window_system.h"
+#include "platform/activity.h"
 #include "shell/molvar_app.h"
 
 namespace {
@@ -12,7 +13,11 @@ molvar::shell::CMolvarApp theApp;
 // Ends the window system on every way out of main.
 class WindowSystemSession {
 public:
-    WindowSystemSession() { molvar::framework::StartWindowSystem(); }
+    WindowSystemSession() {
+        // Without windows the history is the one way to see what the watches do.
+        const bool headless = molvar::framework::StartWindowSystem() == molvar::framework::WindowSystem::Headless;
+        molvar::platform::TheActivityLog().EchoToStandardOutput(headless);
+    }
     ~WindowSystemSession() { molvar::framework::EndWindowSystem(); }
     WindowSystemSession(const WindowSystemSession&) = delete;
     WindowSystemSession& operator=(const WindowSystemSession&) = delete;

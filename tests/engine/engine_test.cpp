@@ -667,8 +667,9 @@ public:
     }
     std::int64_t CalendarTime() const override { return 1'000'000 + nowMs_ / 1000; }
     void Sleep(std::chrono::milliseconds) const override {}
-    void ShellRun(const text::Cp932String&, const std::optional<platform::NativePath>& parameter) const override {
+    platform::Failure ShellRun(const text::Cp932String&, const std::optional<platform::NativePath>& parameter) const override {
         started[nowMs_].insert(test::Utf8Path(platform::Utf8ForDisplay(parameter.value())).filename().string());
+        return std::nullopt;
     }
 
     std::vector<std::optional<int>> timeouts;  // of each wait

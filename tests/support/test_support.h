@@ -127,6 +127,8 @@ public:
     mutable std::atomic<std::int64_t> calendarTime{1335103509};  // what CalendarTime tells
     std::atomic<std::int64_t> calendarStep{0};  // how far the clock moves at each reading
     std::function<void()> whileShown;  // runs while a message box is shown: what the user does meanwhile
+    platform::ProgramEnd programEnd{std::nullopt, 0, std::nullopt};  // what RunAndWait tells
+    platform::Failure shellFailure;  // what ShellRun, ShellOpenDocument and PlayWave tell
 
     std::vector<std::string> events() const {
         const std::lock_guard lock(mutex_);
@@ -150,14 +152,16 @@ public:
     void Beep(unsigned hz, std::chrono::milliseconds time) const override {
         Add("beep:" + std::to_string(hz) + "Hz," + std::to_string(time.count()) + "ms");
     }
-    void PlayWave(const text::Cp932String& path) const override { Add("wave:", path); }
-    void RunAndWait(const text::Cp932String& line, const std::optional<platform::NativePath>& arg) const override {
-        Add("run:", line, arg);
+    platform::Failure PlayWave(const text::Cp932String& path) const override { return Add("wave:", path), shellFailure; }
+    platform::ProgramEnd RunAndWait(const text::Cp932String& line, const std::optional<platform::NativePath>& arg) const override {
+        return Add("run:", line, arg), programEnd;
     }
-    void ShellRun(const text::Cp932String& program, const std::optional<platform::NativePath>& arg) const override {
-        Add("shell-run:", program, arg);
+    platform::Failure ShellRun(const text::Cp932String& program, const std::optional<platform::NativePath>& arg) const override {
+        return Add("shell-run:", program, arg), shellFailure;
     }
-    void ShellOpenDocument(const platform::NativePath& path) const override { Add("shell-open:" + Utf8ForDisplay(path)); }
+    platform::Failure ShellOpenDocument(const platform::NativePath& path) const override {
+        return Add("shell-open:" + Utf8ForDisplay(path)), shellFailure;
+    }
 
 private:
     // A text, and a program's argument after a bar ("(none)" for none).

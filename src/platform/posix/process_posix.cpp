@@ -1,4 +1,5 @@
 // Programs are started without a shell: no file name is ever parsed by one.
+#include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
@@ -8,9 +9,11 @@
 #include <cerrno>
 #include <cstdlib>
 #include <string_view>
+#include <system_error>
 #include <vector>
 
 #include "platform/command_line.h"
+#include "platform/posix/os_path.h"
 #include "platform/process.h"
 #include "text/convert.h"
 
@@ -18,6 +21,8 @@ extern char** environ;
 
 namespace molvar::platform {
 namespace {
+
+using posix::UniqueFd;
 
 std::vector<char*> ArgvOf(std::vector<std::string>& words) {
     std::vector<char*> argv;
@@ -29,11 +34,14 @@ std::vector<char*> ArgvOf(std::vector<std::string>& words) {
     return argv;
 }
 
-void WaitFor(pid_t pid) {
+int WaitFor(pid_t pid) {
     int status = 0;
     while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }
+    return status;
 }
+
+std::string ErrorText(int code) { return std::generic_category().message(code); }
 
 bool IsExecutableFile(const std::string& path) {
     struct stat info {};
@@ -99,11 +107,18 @@ void ResetSignalsInChild() {
 // Starts a program that nobody waits for. The intermediate child exits at
 // once and is reaped here, so the program is adopted by init and never left
 // as a zombie of ours. Between fork and exec only async-signal-safe calls.
-void SpawnDetached(std::vector<std::string> words) {
+// A failed exec sends its errno through a pipe that a successful one closes.
+Failure SpawnDetached(std::vector<std::string> words) {
     auto argv = ArgvOf(words);
+    int pipeEnds[2];
+    if (::pipe2(pipeEnds, O_CLOEXEC) != 0) {
+        return ErrorText(errno);
+    }
+    UniqueFd readEnd(pipeEnds[0]);
+    UniqueFd writeEnd(pipeEnds[1]);
     const pid_t child = ::fork();
     if (child < 0) {
-        return;
+        return ErrorText(errno);
     }
     if (child == 0) {
         ::setsid();  // a Ctrl-C meant for molvar does not reach the program
@@ -111,19 +126,33 @@ void SpawnDetached(std::vector<std::string> words) {
         if (grandchild == 0) {
             ResetSignalsInChild();
             ::execve(argv[0], argv.data(), environ);
+            const int code = errno;
+            [[maybe_unused]] const auto sent = ::write(writeEnd.get(), &code, sizeof code);
+            ::_exit(127);
         }
-        ::_exit(grandchild < 0 ? 1 : 0);
+        const int code = errno;
+        if (grandchild < 0) {
+            [[maybe_unused]] const auto sent = ::write(writeEnd.get(), &code, sizeof code);
+        }
+        ::_exit(0);
     }
+    writeEnd.reset();
     WaitFor(child);
+    int code = 0;
+    ssize_t got = 0;
+    do {
+        got = ::read(readEnd.get(), &code, sizeof code);
+    } while (got < 0 && errno == EINTR);
+    return got == static_cast<ssize_t>(sizeof code) ? Failure(ErrorText(code)) : std::nullopt;
 }
 
 }  // namespace
 
-void RunAndWait(const text::Cp932String& programField, const std::optional<NativePath>& argument) {
+ProgramEnd RunAndWait(const text::Cp932String& programField, const std::optional<NativePath>& argument) {
     const auto utf8 = text::ToUtf8(programField);
     const ProgramField field = utf8 ? ReadProgramField(*utf8, FindExecutable) : ProgramField{};
     if (!field.program) {
-        return;
+        return {ErrorText(ENOENT), {}, {}};
     }
     std::vector<std::string> words{*field.program};
     for (std::string& word : SplitArguments(field.arguments)) {
@@ -135,23 +164,26 @@ void RunAndWait(const text::Cp932String& programField, const std::optional<Nativ
     auto argv = ArgvOf(words);
     pid_t pid = 0;
     const CleanSignalsAttr attr;
-    if (::posix_spawn(&pid, argv[0], nullptr, attr.get(), argv.data(), environ) == 0) {
-        WaitFor(pid);
+    if (const int failed = ::posix_spawn(&pid, argv[0], nullptr, attr.get(), argv.data(), environ); failed != 0) {
+        return {ErrorText(failed), {}, {}};
     }
+    const int status = WaitFor(pid);
+    if (WIFSIGNALED(status)) {
+        return {std::nullopt, std::nullopt, WTERMSIG(status)};
+    }
+    return {std::nullopt, WEXITSTATUS(status), std::nullopt};
 }
 
-void ShellRun(const text::Cp932String& programField, const std::optional<NativePath>& parameter) {
+Failure ShellRun(const text::Cp932String& programField, const std::optional<NativePath>& parameter) {
     const auto utf8 = text::ToUtf8(programField);
     if (!utf8) {
-        return;
+        return ErrorText(EILSEQ);
     }
     const ProgramField field = ReadProgramField(*utf8, FindExecutable);
     if (!field.program) {
         // Not a program: the desktop opens it like a document, as the Windows shell would.
-        if (const auto document = NativeOf(programField); document && !document->empty()) {
-            ShellOpenDocument(*document);
-        }
-        return;
+        const auto document = NativeOf(programField);
+        return document && !document->empty() ? ShellOpenDocument(*document) : Failure(ErrorText(ENOENT));
     }
     std::vector<std::string> words{*field.program};
     for (std::string& word : SplitArguments(field.arguments)) {
@@ -160,14 +192,21 @@ void ShellRun(const text::Cp932String& programField, const std::optional<NativeP
     if (parameter) {
         words.push_back(parameter->bytes());
     }
-    SpawnDetached(std::move(words));
+    return SpawnDetached(std::move(words));
 }
 
-void ShellOpenDocument(const NativePath& path) {
-    const auto opener = FindExecutable("xdg-open");
-    if (opener && !path.empty()) {
-        SpawnDetached({*opener, path.bytes()});
+// xdg-open is not waited for (it may wait for the application it starts):
+// what it cannot open later is not known here.
+Failure ShellOpenDocument(const NativePath& path) {
+    struct stat info {};
+    if (path.empty() || ::stat(path.bytes().c_str(), &info) != 0) {
+        return ErrorText(path.empty() ? ENOENT : errno);
     }
+    const auto opener = FindExecutable("xdg-open");
+    if (!opener) {
+        return "xdg-open: " + ErrorText(ENOENT);
+    }
+    return SpawnDetached({*opener, path.bytes()});
 }
 
 }  // namespace molvar::platform

@@ -13,6 +13,7 @@
 
 #include "platform/paths.h"
 #include "platform/posix/os_path.h"
+#include "platform/activity.h"
 #include "platform/session.h"
 #include "text/convert.h"
 
@@ -47,6 +48,19 @@ std::optional<text::Cp932String> ApplicationDataFolder() {
         return std::nullopt;
     }
     return text::FromUtf8(*home + "/.config");
+}
+
+std::optional<NativePath> HistoryFolder() {
+    std::string state;
+    // A relative $XDG_STATE_HOME is to be ignored too.
+    if (const char* home = std::getenv("XDG_STATE_HOME"); home != nullptr && home[0] == '/') {
+        state = home;
+    } else if (const auto user = HomeFolder()) {
+        state = *user + "/.local/state";
+    } else {
+        return std::nullopt;
+    }
+    return NativePath::FromOsBytes(state + "/TORVEL/Molvar3");
 }
 
 SingleInstanceLock::SingleInstanceLock(std::unique_ptr<State> state) : state_(std::move(state)) {}

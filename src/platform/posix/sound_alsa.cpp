@@ -89,18 +89,24 @@ void PlayBeep(unsigned frequencyHz, std::chrono::milliseconds duration) {
     }
 }
 
-void PlayWaveFile(const text::Cp932String& path) {
+Failure PlayWaveFile(const text::Cp932String& path) {
     const FileHead file = ReadFileHead(path, kMaxWaveBytes + 1);
-    if (file.status != ReadStatus::Read || file.bytes.size() > kMaxWaveBytes) {
-        return;
+    if (file.status != ReadStatus::Read) {
+        return file.status == ReadStatus::NotFound ? "no such file" : "cannot be read";
+    }
+    if (file.bytes.size() > kMaxWaveBytes) {
+        return "too large";
     }
     const auto sound = ParseWave(file.bytes);
     if (!sound) {
-        return;
+        return "not a playable WAV file";
     }
-    if (auto pcm = OpenPlayback(FormatOf(sound->bitsPerSample), sound->channels, sound->sampleRate)) {
-        PlayFrames(pcm.get(), sound->samples.data(), sound->samples.size() / sound->blockAlign, sound->blockAlign);
+    auto pcm = OpenPlayback(FormatOf(sound->bitsPerSample), sound->channels, sound->sampleRate);
+    if (!pcm) {
+        return "no sound device takes it";
     }
+    PlayFrames(pcm.get(), sound->samples.data(), sound->samples.size() / sound->blockAlign, sound->blockAlign);
+    return std::nullopt;
 }
 
 }  // namespace molvar::platform

@@ -3,8 +3,10 @@
 
 #include <string>
 
+#include "platform/activity.h"
 #include "platform/session.h"
 #include "platform/win32/handle.h"
+#include "platform/win32/wide_path.h"
 #include "text/win32/wide.h"
 
 namespace molvar::platform {
@@ -19,6 +21,14 @@ std::optional<text::Cp932String> ApplicationDataFolder() {
         return std::nullopt;
     }
     return text::FromWide(folder);
+}
+
+std::optional<NativePath> HistoryFolder() {
+    wchar_t folder[MAX_PATH] = {};
+    if (!::SHGetSpecialFolderPathW(nullptr, folder, CSIDL_LOCAL_APPDATA, FALSE) || folder[0] == L'\0') {
+        return std::nullopt;
+    }
+    return win32::NativeOfWide(std::wstring(folder) + L"\\TORVEL\\Molvar3");
 }
 
 SingleInstanceLock::SingleInstanceLock(std::unique_ptr<State> state) : state_(std::move(state)) {}

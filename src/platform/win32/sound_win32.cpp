@@ -15,13 +15,18 @@ void PlayBeep(unsigned frequencyHz, std::chrono::milliseconds duration) {
     ::Beep(frequencyHz, milliseconds);
 }
 
-void PlayWaveFile(const text::Cp932String& path) {
+Failure PlayWaveFile(const text::Cp932String& path) {
     // Synchronous, the name taken as an alias or a file as PlaySound finds
     // it; a file that cannot be played gives the system's default sound, so
     // the user still hears that something arrived.
-    if (const auto osPath = win32::OsPath(path)) {
-        ::PlaySoundW(osPath->c_str(), nullptr, SND_SYNC);
+    const auto osPath = win32::OsPath(path);
+    if (!osPath) {
+        return "not a path Windows takes";
     }
+    if (!::PlaySoundW(osPath->c_str(), nullptr, SND_SYNC)) {
+        return "PlaySound failed";
+    }
+    return std::nullopt;
 }
 
 }  // namespace molvar::platform

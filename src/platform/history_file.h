@@ -1,0 +1,35 @@
+// The file operations of the activity history, one backend per OS.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "platform/native_path.h"
+
+namespace molvar::platform {
+
+// `folder`, the separator, `name` (a name of ASCII letters).
+NativePath ChildPath(const NativePath& folder, std::string_view name);
+
+// Makes the folder and those above it where missing.
+bool MakeNativeFolderTree(const NativePath& folder);
+
+// Appends `bytes` in one write to the end of the file (made when missing),
+// opened for appending only, so that the lines of several processes never
+// tear. The file's size after the write; empty when it failed.
+std::optional<std::uint64_t> AppendWhole(const NativePath& path, std::string_view bytes);
+
+// Renames `path` to `rotated`, replacing it, when it is still longer than
+// `limit`: under a lock, so that of several processes that saw it grow past
+// the limit only the first renames it.
+void RotateWhenPast(const NativePath& path, const NativePath& rotated, std::uint64_t limit);
+
+// The file's bytes, at most the last `maxBytes`; empty when it cannot be read.
+std::string ReadFileTail(const NativePath& path, std::size_t maxBytes);
+
+// The system's words (UTF-8) for the last failure of this thread.
+std::string LastErrorText();
+
+}  // namespace molvar::platform

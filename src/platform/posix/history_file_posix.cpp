@@ -1,0 +1,94 @@
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <system_error>
+
+#include "platform/history_file.h"
+#include "platform/posix/os_path.h"
+
+namespace molvar::platform {
+
+using posix::UniqueFd;
+
+NativePath ChildPath(const NativePath& folder, std::string_view name) {
+    std::string path = folder.bytes();
+    if (path.empty() || path.back() != '/') {
+        path += '/';
+    }
+    return NativePath::FromOsBytes(path.append(name));
+}
+
+bool MakeNativeFolderTree(const NativePath& folder) {
+    const std::string& path = folder.bytes();
+    for (std::size_t slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {
+        const std::string level = path.substr(0, slash);
+        if (!level.empty() && ::mkdir(level.c_str(), 0700) != 0 && errno != EEXIST) {
+            return false;
+        }
+        if (slash == std::string::npos) {
+            return true;
+        }
+    }
+}
+
+std::optional<std::uint64_t> AppendWhole(const NativePath& path, std::string_view bytes) {
+    const UniqueFd fd(::open(path.bytes().c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600));
+    if (!fd.valid()) {
+        return std::nullopt;
+    }
+    ssize_t written = 0;
+    do {
+        written = ::write(fd.get(), bytes.data(), bytes.size());
+    } while (written < 0 && errno == EINTR);
+    struct stat info {};
+    // A short write leaves a torn line; it is not taken for a written one.
+    if (written != static_cast<ssize_t>(bytes.size()) || ::fstat(fd.get(), &info) != 0) {
+        return std::nullopt;
+    }
+    return static_cast<std::uint64_t>(info.st_size);
+}
+
+void RotateWhenPast(const NativePath& path, const NativePath& rotated, std::uint64_t limit) {
+    const UniqueFd fd(::open(path.bytes().c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd.valid() || ::flock(fd.get(), LOCK_EX) != 0) {
+        return;
+    }
+    // Another process may have renamed it while this one waited for the lock.
+    struct stat held {}, named {};
+    if (::fstat(fd.get(), &held) == 0 && ::stat(path.bytes().c_str(), &named) == 0 && held.st_dev == named.st_dev &&
+        held.st_ino == named.st_ino && static_cast<std::uint64_t>(held.st_size) > limit) {
+        ::rename(path.bytes().c_str(), rotated.bytes().c_str());
+    }
+}
+
+std::string ReadFileTail(const NativePath& path, std::size_t maxBytes) {
+    const UniqueFd fd(::open(path.bytes().c_str(), O_RDONLY | O_CLOEXEC));
+    struct stat info {};
+    if (!fd.valid() || ::fstat(fd.get(), &info) != 0) {
+        return {};
+    }
+    const auto size = static_cast<std::uint64_t>(info.st_size);
+    const std::uint64_t start = size > maxBytes ? size - maxBytes : 0;
+    std::string bytes(static_cast<std::size_t>(size - start), '\0');
+    std::size_t filled = 0;
+    while (filled < bytes.size()) {
+        const ssize_t got = ::pread(fd.get(), bytes.data() + filled, bytes.size() - filled,
+                                    static_cast<off_t>(start + filled));
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got <= 0) {
+            break;
+        }
+        filled += static_cast<std::size_t>(got);
+    }
+    bytes.resize(filled);
+    return bytes;
+}
+
+std::string LastErrorText() { return std::generic_category().message(errno); }
+
+}  // namespace molvar::platform
