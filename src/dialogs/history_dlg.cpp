@@ -177,8 +177,13 @@ void CHistoryDlg::EnableOpenButton() {
 
 void CHistoryDlg::OnOpenHistoryFile() {
     const platform::NativePath file = log_.FilePath();
-    if (!file.empty() && platform::PathExists(file)) {
-        services_.ShellOpenDocument(file);
+    if (file.empty() || !platform::PathExists(file)) {
+        return;
+    }
+    // No box, as for every other failure: the history tells it, on top of
+    // this window.
+    if (const platform::Failure failure = services_.ShellOpenDocument(file)) {
+        log_.Record({platform::CalendarTimeNow(), {}, kFailed, file, "履歴ファイルを開けません: " + *failure});
     }
 }
 

@@ -23,8 +23,11 @@ constexpr std::int64_t kTime = 1796619785;
 
 // Whoever opens the file: the shell, here a list.
 struct OpenedFiles final : platform::Services {
-    void ShellOpenDocument(const platform::NativePath& path) const override { opened.push_back(Utf8ForDisplay(path)); }
+    platform::Failure ShellOpenDocument(const platform::NativePath& path) const override {
+        return opened.push_back(Utf8ForDisplay(path)), failure;
+    }
     mutable std::vector<std::string> opened;
+    platform::Failure failure;
 };
 
 class HistoryDialogTest : public ::testing::Test {
@@ -72,7 +75,7 @@ TEST_F(HistoryDialogTest, ShowsTheLatestLinesNewestFirstAFailureStandingOutAndEs
     EXPECT_TRUE(shell.opened.empty());
 }
 
-TEST_F(HistoryDialogTest, LinesRecordedWhileOpenComeOnTopKeepingTheLatestThousandAndTheFileOpens) {
+TEST_F(HistoryDialogTest, LinesRecordedWhileOpenComeOnTopKeepingTheLatestThousandAndTheFileOpensOrSaysWhyNot) {
     for (std::size_t k = 0; k < dialogs::CHistoryDlg::kShownLines; ++k) Record("found", std::to_string(k));
     script.Then([&](DialogUser&) {
         ASSERT_EQ(dlg.m_lstHistory.GetItemCount(), 1000);
@@ -86,6 +89,12 @@ TEST_F(HistoryDialogTest, LinesRecordedWhileOpenComeOnTopKeepingTheLatestThousan
         EXPECT_EQ(Cells(999), Expected(u8"検出", "1"));
         u.Click(kOpenFile);
         EXPECT_EQ(shell.opened, std::vector{Utf8ForDisplay(log.FilePath())});
+        shell.failure = "no handler";
+        u.Click(kOpenFile);
+    });
+    script.Then([&](DialogUser& u) {
+        EXPECT_EQ(dlg.m_lstHistory.GetItemText(0, 4), U8(u8"履歴ファイルを開けません: no handler"));
+        EXPECT_TRUE(dlg.m_lstHistory.IsItemMarked(0));
         u.Click(kClose);
     });
     EXPECT_EQ(dlg.DoModal(), IDCANCEL);
