@@ -100,7 +100,7 @@ inline void UseSampleHistory(const std::filesystem::path& folder, std::string_vi
          text(u8"移動できませんでした: 移動先に同じ名前のファイルがあります")},
         {u8"スキャナの取り込み", "absorbed", path(u8"/scans/scan-0013.pdf"), text(u8"反応なしで一覧に取り込み")},
     };
-    std::int64_t time = 1796619785;
+    std::int64_t time = 1796655785;  // an afternoon in December
     for (const Sample& sample : samples) {
         log->Record({time, text::LiteralToCp932(sample.setting), sample.event, platform::NativeFromUtf8(sample.path),
                      sample.detail});
