@@ -80,7 +80,6 @@ public:
     // (a failure). Returns where it went.
     virtual int ReportInsertRow(int id, int index, const std::vector<std::string>& cells, bool marked) = 0;
     virtual void ReportDeleteRow(int id, int index) = 0;
-    virtual void ReportReset(int id) = 0;  // the rows; the columns stay
     virtual int ReportRowCount(int id) const = 0;
     virtual std::string ReportCell(int id, int row, int column) const = 0;
     virtual bool ReportRowMarked(int id, int row) const = 0;
@@ -195,7 +194,6 @@ public:
         return peer_->ReportInsertRow(id_, index, cells, marked);
     }
     void DeleteItem(int index) { peer_->ReportDeleteRow(id_, index); }
-    void DeleteAllItems() { peer_->ReportReset(id_); }
     int GetItemCount() const { return peer_->ReportRowCount(id_); }
     std::string GetItemText(int row, int column) const { return peer_->ReportCell(id_, row, column); }
     bool IsItemMarked(int row) const { return peer_->ReportRowMarked(id_, row); }

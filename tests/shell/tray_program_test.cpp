@@ -207,12 +207,13 @@ TEST_F(TrayProgramTest, TheRightButtonOpensTheMenuWithStartAndStopAsTheWatchIsAn
 
     // The about box and the history; a right click while one is open
     // brings it forward rather than a second menu.
-    for (const auto& [command, dialog] : {std::pair(res::ID_APP_ABOUT, res::IDD_ABOUTBOX),
-                                         std::pair(res::ID_SHOW_HISTORY, res::IDD_HISTORY)}) {
+    for (const auto& opened : {std::pair(res::ID_APP_ABOUT, res::IDD_ABOUTBOX),
+                               std::pair(res::ID_SHOW_HISTORY, res::IDD_HISTORY)}) {
+        const unsigned command = opened.first;
         const std::size_t menus = user.shown.size();
         test::DialogScript script;
         script.Then([&](framework::DialogUser& dialogUser) {
-            EXPECT_EQ(dialogUser.ModalTemplate(), dialog);
+            EXPECT_EQ(dialogUser.ModalTemplate(), opened.second);
             frame.WindowProc(shell::WM_TRAYNOTIFY, shell::kTrayIconId, WM_RBUTTONUP);
             EXPECT_EQ(user.shown.size(), menus + 1);
             dialogUser.PressKey(VK_ESCAPE);

@@ -63,7 +63,6 @@ public:
     void ReportAddColumn(int id, const text::Cp932String& header) override { At(id).lines.push_back(header); }
     int ReportInsertRow(int id, int index, const std::vector<std::string>& cells, bool marked) override;
     void ReportDeleteRow(int id, int index) override;
-    void ReportReset(int id) override { At(id).rows.clear(); }
     int ReportRowCount(int id) const override { return static_cast<int>(At(id).rows.size()); }
     std::string ReportCell(int id, int row, int column) const override;
     bool ReportRowMarked(int id, int row) const override;

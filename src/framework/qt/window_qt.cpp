@@ -794,13 +794,6 @@ void QtWindow::ReportDeleteRow(int id, int index) {
     }
 }
 
-void QtWindow::ReportReset(int id) {
-    if (auto* list = qobject_cast<QTreeWidget*>(Control(id))) {
-        const QSignalBlocker quiet(list);
-        list->clear();
-    }
-}
-
 int QtWindow::ReportRowCount(int id) const {
     const auto* list = qobject_cast<const QTreeWidget*>(Control(id));
     return list != nullptr ? list->topLevelItemCount() : 0;

@@ -59,7 +59,6 @@ public:
     void ReportAddColumn(int id, const text::Cp932String& header) override;
     int ReportInsertRow(int id, int index, const std::vector<std::string>& cells, bool marked) override;
     void ReportDeleteRow(int id, int index) override;
-    void ReportReset(int id) override;
     int ReportRowCount(int id) const override;
     std::string ReportCell(int id, int row, int column) const override;
     bool ReportRowMarked(int id, int row) const override;

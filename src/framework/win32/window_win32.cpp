@@ -793,12 +793,6 @@ void Win32Window::ReportDeleteRow(int id, int index) {
     }
 }
 
-void Win32Window::ReportReset(int id) {
-    if (const HWND list = Control(id)) {
-        ::SendMessageW(list, LVM_DELETEALLITEMS, 0, 0);
-    }
-}
-
 int Win32Window::ReportRowCount(int id) const {
     const HWND list = Control(id);
     return list != nullptr ? static_cast<int>(::SendMessageW(list, LVM_GETITEMCOUNT, 0, 0)) : 0;
