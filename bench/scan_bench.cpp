@@ -20,6 +20,7 @@
 #include "config/data_folder.h"
 #include "config/snapshot.h"
 #include "engine/change_scan.h"
+#include "platform/activity.h"
 #include "platform/services.h"
 #include "text/convert.h"
 
@@ -30,6 +31,7 @@ using namespace molvar;
 
 constexpr int kSizes[] = {1'000, 10'000, 100'000};
 constexpr int kProcessCpuFiles = 50'000;
+constexpr int kNewFiles = 1'000;
 
 class BenchFolders {
 public:
@@ -101,12 +103,34 @@ void FullScan(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * files);
 }
 
+// A scan that finds 1,000 new files (each its "found" line), with the
+// history written to a file (range 1) and with one that records nothing.
+void NewFilesScan(benchmark::State& state) {
+    const bool withHistory = state.range(0) != 0;
+    const fs::path folder = Folders().Folder(kNewFiles);
+    platform::UseActivityLog(std::make_unique<platform::ActivityLog>(
+        withHistory ? platform::NativeFromUtf8((folder.parent_path() / "history").string()) : platform::NativePath{}));
+    config::WatchEntry entry;
+    text::StoreField(entry.folder, *text::FromUtf8(folder.string()), entry.folder.size() - 1);
+    const int index = 1;
+    for (auto _ : state) {
+        state.PauseTiming();
+        fs::remove(fs::path(config::ListingFilePath(index).bytes()));
+        engine::g_lastScanTime[index] = 0;
+        state.ResumeTiming();
+        engine::ScanForChanges(index, entry, platform::SystemServices());
+    }
+    platform::UseActivityLog(nullptr);
+    state.SetItemsProcessed(state.iterations() * kNewFiles);
+}
+
 // Keeps the real time per iteration of every run, for the ratios.
 class RatioReporter : public benchmark::ConsoleReporter {
 public:
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const Run& run : runs) {
-            if (run.run_type == Run::RT_Iteration) {
+            // With repetitions, the median stands for the run.
+            if (run.run_type == Run::RT_Iteration || (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median")) {
                 const double time = run.run_name.str().ends_with("/process_time") ? run.GetAdjustedCPUTime()
                                                                                    : run.GetAdjustedRealTime();
                 seconds_[run.run_name.str()] = time / benchmark::GetTimeUnitMultiplier(run.time_unit);
@@ -141,6 +165,13 @@ public:
                         kSizes[0]);
         }
         std::printf("targets: ratio at most 1.3 at 100000 files; per-file time at 100000 within 1.5x of 1000\n");
+        const auto without = seconds_.find("NewFilesScan/0/repeats:7/real_time");
+        const auto with = seconds_.find("NewFilesScan/1/repeats:7/real_time");
+        if (without != seconds_.end() && with != seconds_.end()) {
+            std::printf("\nscan of %d new files: %.3fms without a history, %.3fms with one: %+.1f%% (target: at most +5%%)\n",
+                        kNewFiles, without->second * 1e3, with->second * 1e3,
+                        (with->second / without->second - 1) * 100);
+        }
     }
 
 private:
@@ -154,6 +185,12 @@ int main(int argc, char** argv) {
         benchmark::RegisterBenchmark("BareListing", BareListing)->Arg(files)->UseRealTime()->Unit(benchmark::kMillisecond);
         benchmark::RegisterBenchmark("FullScan", FullScan)->Arg(files)->UseRealTime()->Unit(benchmark::kMillisecond);
     }
+    benchmark::RegisterBenchmark("NewFilesScan", NewFilesScan)
+        ->Arg(0)
+        ->Arg(1)
+        ->Repetitions(7)
+        ->UseRealTime()
+        ->Unit(benchmark::kMillisecond);
     using Function = void (*)(benchmark::State&);
     for (const auto& [name, function] :
          {std::pair<const char*, Function>{"BareListing", BareListing}, std::pair<const char*, Function>{"FullScan", FullScan}}) {

@@ -79,6 +79,7 @@ std::string RecordKey(const config::SnapshotRecord& record) {
 // written.
 bool ScanFolder(int entryIndex, const config::WatchEntry& entry, const platform::Services& services,
                 const ScanRun& run) {
+    const platform::ActivityBatch historyOfTheScan;
     config::FolderSnapshot listing;
     // A listing that exists but cannot be read is no reason to take every
     // file for new and react to all of them: the scan waits for a later

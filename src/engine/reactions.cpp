@@ -54,6 +54,7 @@ void TellActivity(const config::WatchEntry& entry, std::string_view event,
 }
 
 void NotifyUser(const config::WatchEntry& entry, const platform::Services& services) {
+    platform::ActivityBatch::Flush();
     if (entry.soundKind == config::BeepSound) {
         services.Beep(kBeepFrequencyHz, kBeepDuration);
         TellActivity(entry, "notified", FolderPath(entry), "ビープ音");
@@ -78,6 +79,7 @@ void RunProgram(const std::optional<platform::NativePath>& fileName, const confi
     if (program.empty()) {
         return;
     }
+    platform::ActivityBatch::Flush();
     const auto target = entry.openTarget != 0 ? TargetPath(fileName, entry) : std::nullopt;
     const platform::NativePath told = target.value_or(platform::NativePath{});
     const std::string command = Display(program);
@@ -110,6 +112,7 @@ void RunProgram(const std::optional<platform::NativePath>& fileName, const confi
 
 void OpenTargetFile(const std::optional<platform::NativePath>& fileName, const config::WatchEntry& entry,
                     const platform::Services& services) {
+    platform::ActivityBatch::Flush();
     const auto target = TargetPath(fileName, entry);
     if (!target) {
         if (fileName) {

@@ -26,12 +26,17 @@ std::int64_t DaysFromCivil(std::int64_t year, unsigned month, unsigned day) {
 }
 
 void AppendField(std::string& line, std::string_view field) {
-    for (const char c : field) {
-        line += (c == '\t' || c == '\r' || c == '\n') ? ' ' : c;
-    }
+    const std::size_t start = line.size();
+    line += field;
+    std::replace_if(line.begin() + static_cast<std::ptrdiff_t>(start), line.end(),
+                    [](char c) { return c == '\t' || c == '\r' || c == '\n'; }, ' ');
 }
 
 std::string Utf8Path(const NativePath& path) { return path.empty() ? std::string() : Utf8ForDisplay(path); }
+
+// Whole lines go in one write up to this size; a write of whole lines is
+// never torn by another process's.
+constexpr std::size_t kMostPendingBytes = 64 * 1024;
 
 }  // namespace
 
@@ -84,6 +89,12 @@ struct ActivityLog::State {
     NativePath folder;
     NativePath file;
     NativePath rotated;
+    std::optional<AppendFile> appending;
+    std::int64_t checkedSecond = -1;
+    // Once a second the file held is looked for at its path (another copy
+    // may have rotated it), and the time's text is made again.
+    std::int64_t second = -1;
+    std::string secondText;
     std::uint64_t rotateBytes = 0;
     bool folderMade = false;
     bool echo = false;
@@ -91,6 +102,20 @@ struct ActivityLog::State {
     std::vector<std::pair<std::uint64_t, Listener>> listeners;
     std::uint64_t lastListener = 0;
 };
+
+// The lines of this thread's batch, and the history they are for.
+struct ActivityBatch::Pending {
+    std::shared_ptr<ActivityLog::State> state;
+    std::string text;
+};
+
+namespace {
+
+thread_local ActivityBatch::Pending* t_pending = nullptr;
+
+void WriteLocked(ActivityLog::State& state, const std::string& text);
+
+}  // namespace
 
 ActivityLog::ActivityLog(NativePath folder, std::uint64_t rotateBytes) : state_(std::make_shared<State>()) {
     state_->file = ChildPath(folder, kFileName);
@@ -102,26 +127,84 @@ ActivityLog::ActivityLog(NativePath folder, std::uint64_t rotateBytes) : state_(
 ActivityLog::~ActivityLog() = default;
 
 void ActivityLog::Record(const ActivityEvent& event) {
-    HistoryLine line{IsoLocalTime(event.time), text::ToUtf8ForDisplay(event.setting), std::string(event.event),
-                     Utf8Path(event.path), event.detail};
-    const std::string text = FormatHistoryLine(line);
     State& state = *state_;
+    HistoryLine line{{}, text::ToUtf8ForDisplay(event.setting), std::string(event.event), Utf8Path(event.path),
+                     event.detail};
     const std::lock_guard lock(state.mutex);
+    const bool newSecond = event.time != state.second;
+    if (newSecond) {
+        state.second = event.time;
+        state.secondText = IsoLocalTime(event.time);
+    }
+    line.time = state.secondText;
+    const std::string text = FormatHistoryLine(line);
     if (state.echo && (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() || std::fflush(stdout) != 0)) {
         std::clearerr(stdout);  // nobody may be reading; the watch goes on regardless
-    }
-    if (!state.folder.empty()) {
-        if (!state.folderMade) {
-            state.folderMade = MakeNativeFolderTree(state.folder);
-        }
-        // A write that fails is dropped: the history never stops a watch.
-        if (const auto size = AppendWhole(state.file, text); size && *size > state.rotateBytes) {
-            RotateWhenPast(state.file, state.rotated, state.rotateBytes);
-        }
     }
     for (const auto& [id, listener] : state.listeners) {
         listener(line);
     }
+    if (state.folder.empty()) {
+        return;
+    }
+    if (ActivityBatch::Pending* pending = t_pending;
+        pending != nullptr && (pending->state == state_ || pending->text.empty())) {
+        pending->state = state_;
+        pending->text += text;
+        if (pending->text.size() >= kMostPendingBytes) {
+            WriteLocked(state, std::exchange(pending->text, {}));
+        }
+        return;
+    }
+    WriteLocked(state, text);
+}
+
+namespace {
+
+void WriteLocked(ActivityLog::State& state, const std::string& text) {
+    if (!state.folderMade) {
+        state.folderMade = MakeNativeFolderTree(state.folder);
+    }
+    const std::int64_t now = CalendarTimeNow();
+    if (!state.appending) {
+        state.appending.emplace(state.file);
+    } else if (now != state.checkedSecond && !state.appending->StillAtPath()) {
+        state.appending->Reopen();
+    }
+    state.checkedSecond = now;
+    // A write that fails is dropped: the history never stops a watch.
+    const auto size = state.appending->Append(text);
+    if (!size) {
+        state.appending->Reopen();  // the folder may be back by the next line
+    } else if (*size > state.rotateBytes) {
+        RotateWhenPast(state.file, state.rotated, state.rotateBytes);
+        state.appending->Reopen();
+    }
+}
+
+}  // namespace
+
+ActivityBatch::ActivityBatch() {
+    if (t_pending == nullptr) {
+        owned_ = std::make_unique<Pending>();
+        t_pending = owned_.get();
+    }
+}
+
+ActivityBatch::~ActivityBatch() {
+    if (owned_) {
+        Flush();
+        t_pending = nullptr;
+    }
+}
+
+void ActivityBatch::Flush() {
+    Pending* pending = t_pending;
+    if (pending == nullptr || pending->text.empty() || !pending->state) {
+        return;
+    }
+    const std::lock_guard lock(pending->state->mutex);
+    WriteLocked(*pending->state, std::exchange(pending->text, {}));
 }
 
 std::vector<HistoryLine> ActivityLog::Latest(std::size_t count) const {

@@ -73,9 +73,34 @@ public:
     // Headless runs also print each line on standard output.
     void EchoToStandardOutput(bool echo);
 
+    struct State;  // the log's own
+
 private:
-    struct State;
+    friend class ActivityBatch;
     std::shared_ptr<State> state_;
+};
+
+// While one lives, the lines this thread records go to the file together,
+// in as few writes as whole lines allow, when it ends or Flush is called: a
+// scan of many files then costs the disk a few writes instead of one per
+// line. Listeners and standard output still hear each line at once.
+class ActivityBatch {
+public:
+    ActivityBatch();
+    ~ActivityBatch();
+    ActivityBatch(const ActivityBatch&) = delete;
+    ActivityBatch& operator=(const ActivityBatch&) = delete;
+
+    // Writes what this thread holds: before anything that may take long (a
+    // message box, a program waited for), so that the file is never behind.
+    static void Flush();
+
+    struct Pending;
+
+private:
+    // Held by the outermost batch: a thread-local object with a destructor
+    // is not safe at thread exit under every Windows run-time.
+    std::unique_ptr<Pending> owned_;
 };
 
 // The history of this user: $XDG_STATE_HOME/TORVEL/Molvar3 (else

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -16,10 +17,29 @@ NativePath ChildPath(const NativePath& folder, std::string_view name);
 // Makes the folder and those above it where missing.
 bool MakeNativeFolderTree(const NativePath& folder);
 
-// Appends `bytes` in one write to the end of the file (made when missing),
-// opened for appending only, so that the lines of several processes never
-// tear. The file's size after the write; empty when it failed.
-std::optional<std::uint64_t> AppendWhole(const NativePath& path, std::string_view bytes);
+// A file held open for appending only (made when missing), so that the
+// lines of several processes never tear.
+class AppendFile {
+public:
+    explicit AppendFile(NativePath path);
+    ~AppendFile();
+    AppendFile(const AppendFile&) = delete;
+    AppendFile& operator=(const AppendFile&) = delete;
+
+    // Appends `bytes` in one write to the end of the file as it is then. The
+    // file's size after the write; empty when it failed.
+    std::optional<std::uint64_t> Append(std::string_view bytes);
+    // Whether the file held is still the one at the path (another process
+    // may have renamed it away).
+    bool StillAtPath() const;
+    // The next append opens the path afresh.
+    void Reopen();
+
+private:
+    struct Held;
+    NativePath path_;
+    std::unique_ptr<Held> held_;
+};
 
 // Renames `path` to `rotated`, replacing it, when it is still longer than
 // `limit`: under a lock, so that of several processes that saw it grow past

@@ -2,6 +2,8 @@
 
 #include <array>
 #include <string>
+#include <string_view>
+#include <utility>
 
 #include "engine/molvar_doc.h"
 #include "framework/app.h"
@@ -47,11 +49,13 @@ const text::Cp932String& PropertyName() {
 
 }  // namespace
 
-text::Cp932String HelpPageOf(const text::Cp932String& executable) {
-    // The extension begins at the last dot after the last separator. A
-    // separator byte may also be the second byte of a double-byte
-    // character, so the walk steps over those.
-    const std::string_view bytes = executable.bytes();
+namespace {
+
+// The executable's folder with its separator, and its name without the
+// extension. The extension begins at the last dot after the last separator.
+// A separator byte may also be the second byte of a double-byte character,
+// so the walk steps over those.
+std::pair<std::string_view, std::string_view> FolderAndStem(std::string_view bytes) {
     std::size_t nameStart = 0;
     std::size_t dot = std::string_view::npos;
     for (std::size_t i = 0; i < bytes.size(); ++i) {
@@ -66,12 +70,31 @@ text::Cp932String HelpPageOf(const text::Cp932String& executable) {
         }
     }
     const std::size_t stem = dot != std::string_view::npos && dot > nameStart ? dot : bytes.size();
-    return text::Cp932String::FromBytes(std::string(bytes.substr(0, stem)) + ".html");
+    return {bytes.substr(0, nameStart), bytes.substr(nameStart, stem - nameStart)};
+}
+
+}  // namespace
+
+text::Cp932String HelpPageOf(const text::Cp932String& executable) {
+    const auto [folder, stem] = FolderAndStem(executable.bytes());
+    return text::Cp932String::FromBytes(std::string(folder) + std::string(stem) + ".html");
+}
+
+text::Cp932String InstalledHelpPageOf(const text::Cp932String& executable) {
+    const auto [folder, stem] = FolderAndStem(executable.bytes());
+    const char separator = platform::kPathSeparator;
+    return text::Cp932String::FromBytes(std::string(folder) + ".." + separator + "share" + separator + "molvar" +
+                                        separator + std::string(stem) + ".html");
 }
 
 text::Cp932String HelpPagePath() {
     const auto executable = platform::RunningExecutablePath();
-    return executable ? HelpPageOf(*executable) : text::Cp932String();
+    if (!executable) {
+        return text::Cp932String();
+    }
+    const text::Cp932String beside = HelpPageOf(*executable);
+    const text::Cp932String installed = InstalledHelpPageOf(*executable);
+    return !platform::PathExists(beside) && platform::PathExists(installed) ? installed : beside;
 }
 
 CMainFrame::~CMainFrame() { CMainFrame::DestroyWindow(); }

@@ -40,7 +40,11 @@ protected:
 // The help page of an executable: beside it, its name with the extension
 // ".html" ("C:\\Molvar\\Molvar3.exe" has "C:\\Molvar\\Molvar3.html").
 text::Cp932String HelpPageOf(const text::Cp932String& executable);
-// The running executable's help page; empty when the executable cannot be told.
+// The help page of an installed tree: "/usr/bin/molvar" has
+// "/usr/bin/../share/molvar/molvar.html".
+text::Cp932String InstalledHelpPageOf(const text::Cp932String& executable);
+// The running executable's help page: beside it, else the installed one
+// where only that exists; empty when the executable cannot be told.
 text::Cp932String HelpPagePath();
 
 }  // namespace molvar::shell

@@ -262,6 +262,65 @@ TEST_F(EngineTest, EveryNameIsReactedToOnceStaysListedAndIsMovedWhole) {
 
 // The listing follows the folder, reactions or not, and is not written again
 // where it holds the folder already.
+// Every outcome of a reaction gives exactly its line in the history, a
+// failure never a success.
+TEST_F(EngineTest, EachReactionOutcomeGivesItsHistoryLine) {
+    Store(entry_.title, Sj(u8"受信"));
+    const std::string file = platform::Utf8ForDisplay(test::Native(test::Utf8(watched_ / "a.txt")));
+    const std::string moved = platform::Utf8ForDisplay(test::Native(test::Utf8(done_ / "a.txt")));
+    const std::string stamped = platform::Utf8ForDisplay(test::Native(test::Utf8(done_ / "a_120422140509.txt")));
+    const std::string missing = test::Utf8(root_.path() / "missing" / "a.txt");
+    const std::string prefix = "受信|";
+    struct Row {
+        const char* outcome;
+        std::function<void()> act;
+        Events lines;  // a line ending in ": " stands for any reason after it
+    };
+    const Row rows[] = {
+        {"program started", [&] { RunProgram(test::Native("a.txt"), entry_, effects_); },
+         {prefix + "ran|" + file + "|conv"}},
+        {"program not found",
+         [&] { effects_.shellFailure = "No such file or directory", RunProgram(test::Native("a.txt"), entry_, effects_); },
+         {prefix + "failed|" + file + "|プログラムを起動できません: conv: No such file or directory"}},
+        {"waited, exit status 3",
+         [&] { entry_.waitForExit = 1, effects_.programEnd.exitStatus = 3, RunProgram(test::Native("a.txt"), entry_, effects_); },
+         {prefix + "ran|" + file + "|conv (終了コード 3)"}},
+        {"moved", [&] { Move("a.txt"); }, {prefix + "moved|" + file + "|" + moved}},
+        {"moved with a stamp", [&] { Arrive("a.txt"), Move("a.txt"); }, {prefix + "moved|" + file + "|" + stamped}},
+        {"move to a missing folder",
+         [&] { Store(entry_.moveFolder, SjPath(root_.path() / "missing")), Move("a.txt"); },
+         {prefix + "failed|" + file + "|移動できません: " + missing + ": "}},
+        {"open fails",
+         [&] { effects_.shellFailure = "no handler", OpenTargetFile(test::Native("a.txt"), entry_, effects_); },
+         {prefix + "failed|" + file + "|ファイルを開けません: no handler"}},
+        {"vanished",
+         [&] {
+             entry_.triggerKind = config::CreateRenameDelete;
+             Baseline();
+             fs::remove(watched_ / "a.txt");
+             Report();
+         },
+         {prefix + "vanished|" + file + "|", prefix + "notified|" + test::Utf8(watched_) + "|メッセージ",
+          prefix + "ran||conv"}},
+    };
+    entry_.afterAction = config::MoveTarget;
+    const config::WatchEntry setting = entry_;
+    for (const Row& row : rows) {
+        entry_ = setting;
+        effects_.shellFailure.reset(), effects_.programEnd.exitStatus = 0;
+        const test::ScopedHistory history;
+        Arrive("a.txt");
+        row.act();
+        const Events lines = history.Lines();
+        ASSERT_EQ(lines.size(), row.lines.size()) << row.outcome;
+        for (std::size_t k = 0; k < lines.size(); ++k) {
+            const std::string& expected = row.lines[k];
+            EXPECT_EQ(expected.ends_with(": ") ? lines[k].substr(0, expected.size()) : lines[k], expected) << row.outcome;
+            EXPECT_GT(lines[k].size(), expected.size() - (expected.ends_with(": ") ? 0 : 1)) << row.outcome;
+        }
+    }
+}
+
 TEST_F(EngineTest, VanishedFilesAreReportedOnlyWhenFewerFilesAreFound) {
     for (const char* name : {"a.txt", "b.txt", "c.txt", "d.txt"}) test::WriteText(watched_ / name, name);
     Baseline();

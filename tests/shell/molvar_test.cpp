@@ -21,6 +21,7 @@ extern char** environ;
 #endif
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <string_view>
 #include <thread>
@@ -38,13 +39,18 @@ using test::SjPath;
 using test::Utf8;
 using Args = std::optional<std::vector<std::string>>;
 
+// An installed copy that the packages' test names, which then keeps what
+// the test made for the uninstaller to find; else the build's executable.
+const char* const kInstalled = std::getenv("MOLVAR_INSTALLED_EXECUTABLE");
+
 #ifdef _WIN32
 using Process = platform::win32::UniqueHandle;
 
 // The executable, copied beside the test programs by the build; with an
 // argument when one is given.
 Process Start(const fs::path& argument = {}) {
-    const fs::path executable = test::RecordArgsProgram().parent_path() / MOLVAR_EXECUTABLE_NAME;
+    const fs::path executable = kInstalled != nullptr ? test::Utf8Path(kInstalled)
+                                                      : test::RecordArgsProgram().parent_path() / MOLVAR_EXECUTABLE_NAME;
     std::wstring commandLine = L"\"" + executable.wstring() + L"\"";
     if (!argument.empty()) commandLine += L" \"" + argument.wstring() + L"\"";
     STARTUPINFOW startup{};
@@ -108,8 +114,9 @@ Process Spawn(char* argument, char** envp) {
     ::posix_spawn_file_actions_init(&actions);
     ::posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 2);
     pid_t pid = 0;
-    char* argv[] = {const_cast<char*>(MOLVAR_EXECUTABLE), argument, nullptr};
-    EXPECT_EQ(::posix_spawn(&pid, MOLVAR_EXECUTABLE, &actions, nullptr, argv, envp), 0);
+    const char* const executable = kInstalled != nullptr ? kInstalled : MOLVAR_EXECUTABLE;
+    char* argv[] = {const_cast<char*>(executable), argument, nullptr};
+    EXPECT_EQ(::posix_spawn(&pid, executable, &actions, nullptr, argv, envp), 0);
     ::posix_spawn_file_actions_destroy(&actions);
     ::close(pipeFds[1]);
     return pid;
@@ -177,7 +184,7 @@ protected:
 
     void TearDown() override {
         std::error_code ignored;
-        fs::remove_all(madeTorvel_ ? dataFolder_.parent_path() : dataFolder_, ignored);
+        if (kInstalled == nullptr) fs::remove_all(madeTorvel_ ? dataFolder_.parent_path() : dataFolder_, ignored);
     }
 
     fs::path Listing() const { return dataFolder_ / "obsdat" / "0.dir"; }
@@ -378,6 +385,7 @@ TEST_F(MolvarTest, TheTrayFrameOpensTheListDialogWhoseSaveWritesSettingsProfileA
 
     Quit(copy);
     EXPECT_EQ(ExitStatus(copy), 0);
+    if (kInstalled != nullptr) return;
     std::error_code ignored;
     fs::remove(link, ignored);
     ::RegDeleteTreeW(HKEY_CURRENT_USER, kProfileKey);

@@ -255,19 +255,21 @@ TEST_F(TrayProgramTest, QuitFromTheMenuEndsTheLoopStopsTheWatchAndTakesTheIconAn
     EXPECT_EQ(outcome, platform::SingleInstanceLock::Outcome::Acquired);
 }
 
-TEST(HelpPageTest, LiesBesideTheExecutableUnderItsNameWithTheExtensionHtml) {
+TEST(HelpPageTest, LiesBesideTheExecutableOrInTheSharedDataOfAnInstalledTree) {
     const struct {
         std::u8string_view executable;
         std::u8string_view page;
+        std::u8string_view installed;
     } cases[] = {
-        {u8"C:\\Program Files\\Molvar\\Molvar3.exe", u8"C:\\Program Files\\Molvar\\Molvar3.html"},
+        {u8"C:\\Program Files\\Molvar\\Molvar3.exe", u8"C:\\Program Files\\Molvar\\Molvar3.html",
+         u8"C:\\Program Files\\Molvar\\..\\share\\molvar\\Molvar3.html"},
         // The second bytes of ソ and 表 are the separator's: neither ends a
         // folder, so the extension "表" is the one replaced.
-        {u8"C:\\ソフト\\Molvar3.exe", u8"C:\\ソフト\\Molvar3.html"},
-        {u8"C:\\dir\\Molvar3.表", u8"C:\\dir\\Molvar3.html"},
-        {u8"C:\\v1.2\\Molvar3", u8"C:\\v1.2\\Molvar3.html"},
-        {u8"\\usr\\bin\\molvar", u8"\\usr\\bin\\molvar.html"},
-        {u8"\\opt\\.molvar", u8"\\opt\\.molvar.html"},
+        {u8"C:\\ソフト\\Molvar3.exe", u8"C:\\ソフト\\Molvar3.html", u8"C:\\ソフト\\..\\share\\molvar\\Molvar3.html"},
+        {u8"C:\\dir\\Molvar3.表", u8"C:\\dir\\Molvar3.html", u8"C:\\dir\\..\\share\\molvar\\Molvar3.html"},
+        {u8"C:\\v1.2\\Molvar3", u8"C:\\v1.2\\Molvar3.html", u8"C:\\v1.2\\..\\share\\molvar\\Molvar3.html"},
+        {u8"\\usr\\bin\\molvar", u8"\\usr\\bin\\molvar.html", u8"\\usr\\bin\\..\\share\\molvar\\molvar.html"},
+        {u8"\\opt\\.molvar", u8"\\opt\\.molvar.html", u8"\\opt\\..\\share\\molvar\\.molvar.html"},
     };
     // Each path with this platform's separator.
     const auto native = [](std::u8string_view path) {
@@ -277,6 +279,7 @@ TEST(HelpPageTest, LiesBesideTheExecutableUnderItsNameWithTheExtensionHtml) {
     };
     for (const auto& c : cases) {
         EXPECT_EQ(shell::HelpPageOf(native(c.executable)), native(c.page)) << test::U8(c.executable);
+        EXPECT_EQ(shell::InstalledHelpPageOf(native(c.executable)), native(c.installed)) << test::U8(c.executable);
     }
 }
 

@@ -21,6 +21,7 @@
 
 #include "config/data_folder.h"
 #include "framework/message_box.h"
+#include "platform/activity.h"
 #include "platform/native_path.h"
 #include "platform/services.h"
 #include "text/convert.h"
@@ -181,6 +182,28 @@ private:
     mutable std::condition_variable added_;
     mutable std::vector<std::string> events_;
     framework::ScopedMessageBoxPresenter installed_{*this};
+};
+
+// The process's activity history, in a folder of its own while the guard
+// lives. Lines come oldest first, each as "setting|event|path|detail".
+class ScopedHistory : Guard {
+public:
+    explicit ScopedHistory(std::uint64_t rotateBytes = platform::ActivityLog::kRotateBytes) {
+        platform::UseActivityLog(std::make_unique<platform::ActivityLog>(Native(Utf8(folder_.path())), rotateBytes));
+    }
+    ~ScopedHistory() { platform::UseActivityLog(nullptr); }
+    std::vector<std::string> Lines() const {
+        auto lines = platform::TheActivityLog().Latest(100000);
+        std::vector<std::string> told;
+        for (auto line = lines.rbegin(); line != lines.rend(); ++line) {
+            told.push_back(line->setting + "|" + line->event + "|" + line->path + "|" + line->detail);
+        }
+        return told;
+    }
+    const fs::path& folder() const { return folder_.path(); }
+
+private:
+    TempFolder folder_;
 };
 
 // The data folder for the lifetime of the guard: `folder` with its "obsdat"

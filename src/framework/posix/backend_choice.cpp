@@ -36,22 +36,28 @@ bool Named(const char* variable) {
 }
 
 #ifdef MOLVAR_WITH_QT
-// The module beside the executable, else one the program has loaded already
-// (a test links it) or the library path finds; its entry, which starts Qt.
-// It stays loaded until the process ends: Qt's libraries cannot be unloaded
-// safely.
+// The module beside the executable (the build tree), or in the private
+// library folder of an installed tree (bin/molvar, lib/molvar/), else one
+// the program has loaded already (a test links it) or the library path
+// finds; its entry, which starts Qt. It stays loaded until the process
+// ends: Qt's libraries cannot be unloaded safely.
 DesktopEntry LoadDesktopModule() {
-    void* module = nullptr;
+    std::string file = kDesktopModuleFile;
     char executable[PATH_MAX];
     const ssize_t length = ::readlink("/proc/self/exe", executable, sizeof executable);
     if (length > 0 && static_cast<std::size_t>(length) < sizeof executable) {
         const std::string path(executable, static_cast<std::size_t>(length));
-        module = ::dlopen((path.substr(0, path.find_last_of('/') + 1) + kDesktopModuleFile).c_str(),
-                          RTLD_NOW | RTLD_LOCAL);
+        const std::string folder = path.substr(0, path.find_last_of('/') + 1);
+        // The first that exists is the one: were it kept from loading (a Qt
+        // library missing), that reason is the one to give.
+        for (const std::string& place : {folder, folder + kDesktopModuleInstalledFolder}) {
+            if (::access((place + kDesktopModuleFile).c_str(), F_OK) == 0) {
+                file = place + kDesktopModuleFile;
+                break;
+            }
+        }
     }
-    if (module == nullptr) {
-        module = ::dlopen(kDesktopModuleFile, RTLD_NOW | RTLD_LOCAL);
-    }
+    void* module = ::dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (module == nullptr) {
         const char* why = ::dlerror();
         std::fprintf(stderr, "molvar: the desktop module cannot be loaded (%s)\n", why != nullptr ? why : "?");

@@ -18,4 +18,6 @@ using DesktopEntry = WindowBackend* (*)(WindowSystemUse use);
 // The module's one entry point, looked up by name.
 extern "C" molvar::framework::WindowBackend* MolvarDesktopBackend(molvar::framework::WindowSystemUse use);
 inline constexpr char kDesktopModuleFile[] = "libmolvar_qt.so";
+// Where an installed tree keeps it, from the executable's folder.
+inline constexpr char kDesktopModuleInstalledFolder[] = "../lib/molvar/";
 inline constexpr char kDesktopModuleEntry[] = "MolvarDesktopBackend";

@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <system_error>
+#include <utility>
 
 #include "platform/history_file.h"
 #include "platform/posix/os_path.h"
@@ -34,22 +35,41 @@ bool MakeNativeFolderTree(const NativePath& folder) {
     }
 }
 
-std::optional<std::uint64_t> AppendWhole(const NativePath& path, std::string_view bytes) {
-    const UniqueFd fd(::open(path.bytes().c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600));
-    if (!fd.valid()) {
-        return std::nullopt;
+struct AppendFile::Held {
+    UniqueFd fd;
+};
+
+AppendFile::AppendFile(NativePath path) : path_(std::move(path)), held_(std::make_unique<Held>()) {}
+
+AppendFile::~AppendFile() = default;
+
+std::optional<std::uint64_t> AppendFile::Append(std::string_view bytes) {
+    if (!held_->fd.valid()) {
+        held_->fd = UniqueFd(::open(path_.bytes().c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600));
+        if (!held_->fd.valid()) {
+            return std::nullopt;
+        }
     }
     ssize_t written = 0;
     do {
-        written = ::write(fd.get(), bytes.data(), bytes.size());
+        written = ::write(held_->fd.get(), bytes.data(), bytes.size());
     } while (written < 0 && errno == EINTR);
-    struct stat info {};
     // A short write leaves a torn line; it is not taken for a written one.
-    if (written != static_cast<ssize_t>(bytes.size()) || ::fstat(fd.get(), &info) != 0) {
+    if (written != static_cast<ssize_t>(bytes.size())) {
         return std::nullopt;
     }
-    return static_cast<std::uint64_t>(info.st_size);
+    // An append leaves the offset at the end of what it wrote.
+    const off_t end = ::lseek(held_->fd.get(), 0, SEEK_CUR);
+    return end < 0 ? std::nullopt : std::optional(static_cast<std::uint64_t>(end));
 }
+
+bool AppendFile::StillAtPath() const {
+    struct stat held {}, named {};
+    return !held_->fd.valid() || (::fstat(held_->fd.get(), &held) == 0 && ::stat(path_.bytes().c_str(), &named) == 0 &&
+                                  held.st_dev == named.st_dev && held.st_ino == named.st_ino);
+}
+
+void AppendFile::Reopen() { held_->fd.reset(); }
 
 void RotateWhenPast(const NativePath& path, const NativePath& rotated, std::uint64_t limit) {
     const UniqueFd fd(::open(path.bytes().c_str(), O_RDONLY | O_CLOEXEC));

@@ -1,6 +1,8 @@
 #include <windows.h>
 
+#include <algorithm>
 #include <string>
+#include <utility>
 
 #include "platform/history_file.h"
 #include "platform/win32/handle.h"
@@ -35,44 +37,103 @@ bool MakeNativeFolderTree(const NativePath& folder) {
     }
 }
 
-std::optional<std::uint64_t> AppendWhole(const NativePath& path, std::string_view bytes) {
-    // FILE_APPEND_DATA alone: every write goes to the end of the file as it
-    // is then, whoever else appends. FILE_SHARE_DELETE lets another copy
-    // rename the file while this one holds it.
-    const UniqueHandle file(::CreateFileW(ApiPathOf(path).c_str(), FILE_APPEND_DATA | SYNCHRONIZE,
-                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
-                                          FILE_ATTRIBUTE_NORMAL, nullptr));
+namespace {
+
+bool SameFile(HANDLE first, HANDLE second) {
+    BY_HANDLE_FILE_INFORMATION a{}, b{};
+    return ::GetFileInformationByHandle(first, &a) && ::GetFileInformationByHandle(second, &b) &&
+           a.dwVolumeSerialNumber == b.dwVolumeSerialNumber && a.nFileIndexHigh == b.nFileIndexHigh &&
+           a.nFileIndexLow == b.nFileIndexLow;
+}
+
+// The lock that appends and the rotation take: on a byte no line reaches,
+// so that it holds back nobody's reads.
+class FarByteLock {
+public:
+    explicit FarByteLock(HANDLE file) : file_(file) {
+        beyond_.OffsetHigh = 0x7FFFFFFF;
+        locked_ = ::LockFileEx(file_, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &beyond_) != 0;
+    }
+    ~FarByteLock() {
+        if (locked_) {
+            ::UnlockFileEx(file_, 0, 1, 0, &beyond_);
+        }
+    }
+    FarByteLock(const FarByteLock&) = delete;
+    FarByteLock& operator=(const FarByteLock&) = delete;
+    bool locked() const { return locked_; }
+
+private:
+    HANDLE file_;
+    OVERLAPPED beyond_{};
+    bool locked_ = false;
+};
+
+UniqueHandle OpenToLookAt(const NativePath& path) {
+    return UniqueHandle(::CreateFileW(ApiPathOf(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+}  // namespace
+
+struct AppendFile::Held {
+    UniqueHandle file;
+};
+
+AppendFile::AppendFile(NativePath path) : path_(std::move(path)), held_(std::make_unique<Held>()) {}
+
+AppendFile::~AppendFile() = default;
+
+std::optional<std::uint64_t> AppendFile::Append(std::string_view bytes) {
+    if (!held_->file.valid()) {
+        // FILE_APPEND_DATA without FILE_WRITE_DATA: every write goes to the
+        // end of the file as it is then, whoever else appends (read access
+        // for the lock). FILE_SHARE_DELETE lets another copy rename the file
+        // while this one holds it.
+        held_->file = UniqueHandle(::CreateFileW(ApiPathOf(path_).c_str(), FILE_APPEND_DATA | FILE_READ_DATA | SYNCHRONIZE,
+                                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                                 OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    }
     DWORD written = 0;
     LARGE_INTEGER size{};
-    if (!file.valid() || bytes.size() > MAXDWORD ||
-        !::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
-        written != bytes.size() || !::GetFileSizeEx(file.get(), &size)) {
+    // Windows appends atomically; Wine, between processes, only under a lock.
+    const FarByteLock lock(held_->file.valid() ? held_->file.get() : nullptr);
+    if (!held_->file.valid() || !lock.locked() || bytes.size() > MAXDWORD ||
+        !::WriteFile(held_->file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
+        written != bytes.size() || !::GetFileSizeEx(held_->file.get(), &size)) {
         return std::nullopt;
     }
     return static_cast<std::uint64_t>(size.QuadPart);
 }
 
+bool AppendFile::StillAtPath() const {
+    if (!held_->file.valid()) {
+        return true;
+    }
+    const UniqueHandle named = OpenToLookAt(path_);
+    return named.valid() && SameFile(held_->file.get(), named.get());
+}
+
+void AppendFile::Reopen() { held_->file.reset(); }
+
 void RotateWhenPast(const NativePath& path, const NativePath& rotated, std::uint64_t limit) {
     const UniqueHandle file(::CreateFileW(ApiPathOf(path).c_str(), GENERIC_READ,
                                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    OVERLAPPED far{};
-    far.OffsetHigh = 0x7FFFFFFF;  // a byte no line reaches: the lock holds back no append
-    if (!file.valid() || !::LockFileEx(file.get(), LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &far)) {
+    if (!file.valid()) {
+        return;
+    }
+    const FarByteLock lock(file.get());
+    if (!lock.locked()) {
         return;
     }
     // Another copy may have renamed it while this one waited for the lock.
-    const UniqueHandle named(::CreateFileW(ApiPathOf(path).c_str(), 0,
-                                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    BY_HANDLE_FILE_INFORMATION held{}, now{};
-    if (named.valid() && ::GetFileInformationByHandle(file.get(), &held) &&
-        ::GetFileInformationByHandle(named.get(), &now) && held.dwVolumeSerialNumber == now.dwVolumeSerialNumber &&
-        held.nFileIndexHigh == now.nFileIndexHigh && held.nFileIndexLow == now.nFileIndexLow &&
-        ((static_cast<std::uint64_t>(held.nFileSizeHigh) << 32) | held.nFileSizeLow) > limit) {
+    const UniqueHandle named = OpenToLookAt(path);
+    LARGE_INTEGER size{};
+    if (named.valid() && SameFile(file.get(), named.get()) && ::GetFileSizeEx(file.get(), &size) &&
+        static_cast<std::uint64_t>(size.QuadPart) > limit) {
         ::MoveFileExW(ApiPathOf(path).c_str(), ApiPathOf(rotated).c_str(), MOVEFILE_REPLACE_EXISTING);
     }
-    ::UnlockFileEx(file.get(), 0, 1, 0, &far);
 }
 
 std::string ReadFileTail(const NativePath& path, std::size_t maxBytes) {

@@ -3,6 +3,7 @@
 #include <shellapi.h>
 
 #include "platform/command_line.h"
+#include "platform/history_file.h"
 #include "platform/process.h"
 #include "platform/win32/com.h"
 #include "platform/win32/handle.h"
@@ -37,10 +38,21 @@ std::wstring QuotedArgument(const std::wstring& argument) {
 
 // The shell may hand the start to COM-based extensions, so the calling
 // thread is in a single-threaded apartment for the duration of the call.
-void ShellOpen(const std::wstring& file, const std::wstring* parameters) {
+// SEE_MASK_FLAG_NO_UI: a file without an application, or a program that
+// cannot start, shows the user no box; the failure is returned instead.
+Failure ShellOpen(const std::wstring& file, const std::wstring* parameters) {
     const win32::ComApartment apartment;
-    ::ShellExecuteW(nullptr, L"open", file.c_str(), parameters ? parameters->c_str() : nullptr, nullptr,
-                    SW_SHOW);
+    SHELLEXECUTEINFOW info{};
+    info.cbSize = sizeof info;
+    info.fMask = SEE_MASK_FLAG_NO_UI | SEE_MASK_NOASYNC;
+    info.lpVerb = L"open";
+    info.lpFile = file.c_str();
+    info.lpParameters = parameters ? parameters->c_str() : nullptr;
+    info.nShow = SW_SHOW;
+    if (!::ShellExecuteExW(&info)) {
+        return LastErrorText();
+    }
+    return std::nullopt;
 }
 
 std::wstring WideOfUtf8(std::string_view utf8) { return win32::WideOf(NativeFromUtf8(utf8)); }
@@ -93,10 +105,11 @@ std::optional<ProgramField> ReadField(const text::Cp932String& programField) {
 
 // The program is always named to CreateProcess, never left to its own search
 // of an unquoted path, which tries the shortest prefix first.
-void RunAndWait(const text::Cp932String& programField, const std::optional<NativePath>& argument) {
+ProgramEnd RunAndWait(const text::Cp932String& programField, const std::optional<NativePath>& argument) {
     const auto field = ReadField(programField);
     if (!field || !field->program) {
-        return;
+        ::SetLastError(ERROR_FILE_NOT_FOUND);
+        return {LastErrorText(), {}, {}};
     }
     const std::wstring program = WideOfUtf8(*field->program);
     std::wstring line = L"\"" + program + L"\"";
@@ -113,17 +126,21 @@ void RunAndWait(const text::Cp932String& programField, const std::optional<Nativ
     PROCESS_INFORMATION started{};
     if (!::CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                           &started)) {
-        return;
+        return {LastErrorText(), {}, {}};
     }
     const win32::UniqueHandle process(started.hProcess);
     const win32::UniqueHandle thread(started.hThread);
     ::WaitForSingleObject(process.get(), INFINITE);
+    DWORD status = 0;
+    ::GetExitCodeProcess(process.get(), &status);
+    return {std::nullopt, static_cast<int>(status), std::nullopt};
 }
 
-void ShellRun(const text::Cp932String& programField, const std::optional<NativePath>& parameter) {
+Failure ShellRun(const text::Cp932String& programField, const std::optional<NativePath>& parameter) {
     const auto field = ReadField(programField);
     if (!field) {
-        return;
+        ::SetLastError(ERROR_NO_UNICODE_TRANSLATION);
+        return LastErrorText();
     }
     std::wstring parameters = WideOfUtf8(field->arguments);
     if (parameter) {
@@ -133,15 +150,19 @@ void ShellRun(const text::Cp932String& programField, const std::optional<NativeP
     // Not a program: the shell is given the field whole, and opens a
     // document or finds a program of its own.
     const auto file = field->program ? std::optional(WideOfUtf8(*field->program)) : OsPath(programField);
-    if (file) {
-        ShellOpen(*file, parameters.empty() ? nullptr : &parameters);
+    if (!file) {
+        ::SetLastError(ERROR_BAD_PATHNAME);
+        return LastErrorText();
     }
+    return ShellOpen(*file, parameters.empty() ? nullptr : &parameters);
 }
 
-void ShellOpenDocument(const NativePath& path) {
-    if (!path.empty()) {
-        ShellOpen(win32::WideOf(path), nullptr);
+Failure ShellOpenDocument(const NativePath& path) {
+    if (path.empty()) {
+        ::SetLastError(ERROR_FILE_NOT_FOUND);
+        return LastErrorText();
     }
+    return ShellOpen(win32::WideOf(path), nullptr);
 }
 
 }  // namespace molvar::platform
