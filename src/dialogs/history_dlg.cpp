@@ -44,6 +44,7 @@ constexpr EventWord kEventWords[] = {
     {"moved", u8"移動"},
     {"failed", u8"失敗"},
     {"absorbed", u8"反応なしで取り込み"},
+    {"writing", u8"書き込み中"},
     {"folder-missing", u8"フォルダなし"},
     {"folder-gone", u8"フォルダ消失"},
     {"folder-back", u8"フォルダ復帰"},
