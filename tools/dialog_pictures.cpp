@@ -166,6 +166,11 @@ bool ListDialog(Pictures& pictures, molvar::framework::CFrameWnd& frame) {
                         [&](DialogUser&) { pictures.Take(ModalWindow(), "list-dialog"); }});
 }
 
+bool HistoryWindow(Pictures& pictures, molvar::framework::CFrameWnd& frame) {
+    return ShowThrough([&] { frame.WindowProc(WM_COMMAND, res::ID_SHOW_HISTORY, 0); },
+                       {[&](DialogUser&) { pictures.Take(ModalWindow(), "history-window"); }});
+}
+
 bool AboutBox(Pictures& pictures, molvar::framework::CFrameWnd& frame) {
     return ShowThrough([&] { frame.WindowProc(WM_COMMAND, res::ID_APP_ABOUT, 0); },
                        {[&](DialogUser&) { pictures.Take(ModalWindow(), "about-box"); }});
@@ -194,6 +199,10 @@ int wmain(int argc, wchar_t** argv) {
         shown = TrayMenu(pictures, frame) && shown;
         shown = ListDialog(pictures, frame) && shown;
         shown = AboutBox(pictures, frame) && shown;
+        molvar::pictures::UseSampleHistory(std::filesystem::temp_directory_path() / L"molvar-pictures-history",
+                                           "C:\\Users\\user", '\\',
+                                           "C:\\Windows\\notepad.exe");
+        shown = HistoryWindow(pictures, frame) && shown;
         if (!shown) {
             std::fprintf(stderr, "dialog_pictures: a window could not be shown or closed early\n");
         }

@@ -134,6 +134,11 @@ bool ListDialog(Pictures& pictures, molvar::framework::CFrameWnd& frame) {
          [&](DialogUser&) { pictures.Take(molvar::framework::qt::ActiveModalWidget(), "list-dialog"); }});
 }
 
+bool HistoryWindow(Pictures& pictures, molvar::framework::CFrameWnd& frame) {
+    return ShowThrough([&] { frame.WindowProc(WM_COMMAND, res::ID_SHOW_HISTORY, 0); },
+                       {[&](DialogUser&) { pictures.Take(molvar::framework::qt::ActiveModalWidget(), "history-window"); }});
+}
+
 bool AboutBox(Pictures& pictures, molvar::framework::CFrameWnd& frame) {
     return ShowThrough([&] { frame.WindowProc(WM_COMMAND, res::ID_APP_ABOUT, 0); },
                        {[&](DialogUser&) { pictures.Take(molvar::framework::qt::ActiveModalWidget(), "about-box"); }});
@@ -159,6 +164,9 @@ int TakeAll(const std::filesystem::path& folder) {
     shown = TrayMenu(pictures, *app.m_pMainWnd) && shown;
     shown = ListDialog(pictures, *app.m_pMainWnd) && shown;
     shown = AboutBox(pictures, *app.m_pMainWnd) && shown;
+    molvar::pictures::UseSampleHistory(std::filesystem::temp_directory_path() / "molvar-pictures-history", "/home/user",
+                                       '/', "/usr/bin/mousepad");
+    shown = HistoryWindow(pictures, *app.m_pMainWnd) && shown;
     if (!shown) {
         std::fprintf(stderr, "dialog_pictures_qt: a window could not be shown or closed early\n");
     }

@@ -1,5 +1,7 @@
 #include "framework/dialog.h"
 
+#include <deque>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -18,7 +20,37 @@ namespace {
 thread_local std::vector<CDialog*> g_modalDialogs;
 IdleHook g_idleHook;
 
+// Work for the user-interface thread, from any thread.
+struct PostedWork {
+    std::mutex mutex;
+    std::deque<std::function<void()>> queue;
+};
+PostedWork& Posted() {
+    static PostedWork posted;
+    return posted;
+}
+
+// Runs what was posted up to now; work posted meanwhile waits for the next turn.
+void RunPostedWork() {
+    std::deque<std::function<void()>> due;
+    {
+        const std::lock_guard lock(Posted().mutex);
+        due.swap(Posted().queue);
+    }
+    for (const auto& work : due) {
+        work();
+    }
+}
+
 }  // namespace
+
+void PostToModalLoop(std::function<void()> work) {
+    {
+        const std::lock_guard lock(Posted().mutex);
+        Posted().queue.push_back(std::move(work));
+    }
+    PlatformBackend().WakeModalLoop();
+}
 
 void SetModalIdleHook(IdleHook hook) { g_idleHook = std::move(hook); }
 
@@ -64,6 +96,10 @@ void RunModalLoop(CDialog& dialog, CWnd* owner) {
     WindowBackend& backend = loop.backend;
     bool quit = false;
     while (dialog.ContinueModal()) {
+        RunPostedWork();
+        if (!dialog.ContinueModal()) {
+            break;
+        }
         const WindowBackend::Pumped pumped = backend.PumpOne(dialog, !HasModalIdleHook());
         if (pumped == WindowBackend::Pumped::Quit || pumped == WindowBackend::Pumped::Gone) {
             quit = pumped == WindowBackend::Pumped::Quit;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
 #include <span>
 
 #include "framework/window.h"
@@ -123,6 +124,13 @@ private:
     std::atomic<bool> continueModal_{false};
     std::atomic<int> modalResult_{IDCANCEL};
 };
+
+// Hands `work` to the user-interface thread from any thread, without
+// waiting for it: the modal loop that runs there is woken and runs it
+// between two messages. Work posted while no dialog is open waits for the
+// next modal loop. A window that may be gone by then is reached through a
+// weak reference.
+void PostToModalLoop(std::function<void()> work);
 
 // The modal dialog that is active on this thread (the innermost), or none:
 // always none on a thread that runs no dialog. A message box asked while it

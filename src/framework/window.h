@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <map>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "framework/command_target.h"
@@ -71,6 +72,19 @@ public:
     virtual void TabSelect(int id, int index) = 0;
     virtual int TabSelection(int id) const = 0;
     virtual int TabCount(int id) const = 0;
+
+    // Report lists. Their cells are UTF-8, not code page 932: they show
+    // file names, and a file's name need not have a code page 932 form.
+    virtual void ReportAddColumn(int id, const text::Cp932String& header) = 0;
+    // Inserts a row before `index` (-1 appends); a marked row stands out
+    // (a failure). Returns where it went.
+    virtual int ReportInsertRow(int id, int index, const std::vector<std::string>& cells, bool marked) = 0;
+    virtual void ReportDeleteRow(int id, int index) = 0;
+    virtual int ReportRowCount(int id) const = 0;
+    virtual std::string ReportCell(int id, int row, int column) const = 0;
+    virtual bool ReportRowMarked(int id, int row) const = 0;
+    // Each column as wide as its widest cell or its header.
+    virtual void ReportFitColumns(int id) = 0;
 
     // Makes the window visible once its values are in place.
     virtual void ShowWindow() = 0;
@@ -170,6 +184,20 @@ public:
     int GetCurSel() const { return peer_->ListSelection(id_); }
     void SetCurSel(int index) { peer_->ListSelect(id_, index); }
     text::Cp932String GetText(int index) const { return peer_->ListText(id_, index); }
+};
+
+// A report-style list: columns with headers, one row per item.
+class CListCtrl : public CWnd {
+public:
+    void InsertColumn(const text::Cp932String& header) { peer_->ReportAddColumn(id_, header); }
+    int InsertItem(int index, const std::vector<std::string>& cells, bool marked = false) {
+        return peer_->ReportInsertRow(id_, index, cells, marked);
+    }
+    void DeleteItem(int index) { peer_->ReportDeleteRow(id_, index); }
+    int GetItemCount() const { return peer_->ReportRowCount(id_); }
+    std::string GetItemText(int row, int column) const { return peer_->ReportCell(id_, row, column); }
+    bool IsItemMarked(int row) const { return peer_->ReportRowMarked(id_, row); }
+    void FitColumnsToContent() { peer_->ReportFitColumns(id_); }
 };
 
 class CTabCtrl : public CWnd {

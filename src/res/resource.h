@@ -7,6 +7,7 @@ inline constexpr unsigned ID_WATCH_START = 32771;
 inline constexpr unsigned ID_WATCH_STOP = 32772;
 inline constexpr unsigned ID_WATCH_SETTINGS = 32773;
 inline constexpr unsigned ID_TRAY_EXIT = 32774;
+inline constexpr unsigned ID_SHOW_HISTORY = 32775;
 
 // The framework's own command and string ids.
 inline constexpr unsigned ID_APP_ABOUT = 57664;
@@ -59,5 +60,9 @@ inline constexpr int IDC_ENTRY_LIST = 1019;
 inline constexpr int IDC_SWITCH_ENTRY = 1021;
 inline constexpr int IDC_SHOWN_FOLDER = 1022;
 inline constexpr int IDC_SHOWN_PROGRAM = 1023;
+
+// History window (137).
+inline constexpr int IDC_HISTORY_LIST = 1040;
+inline constexpr int IDC_OPEN_HISTORY_FILE = 1041;
 
 }  // namespace molvar::res

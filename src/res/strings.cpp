@@ -33,6 +33,15 @@ const text::Cp932String& PageTabLabel(int index) {
     return labels[index];
 }
 
+const text::Cp932String& HistoryColumnHeader(int column) {
+    static const text::Cp932String headers[kHistoryColumns] = {
+        text::LiteralToCp932(u8"日時"),     text::LiteralToCp932(u8"設定"),
+        text::LiteralToCp932(u8"内容"),     text::LiteralToCp932(u8"ファイル"),
+        text::LiteralToCp932(u8"詳細"),
+    };
+    return headers[column];
+}
+
 MOLVAR_FIXED_TEXT(NoTargetFileName, u8"対象ファイル名の入力がございません。")
 MOLVAR_FIXED_TEXT(NoMoveFolder, u8"移動先フォルダ名の入力がございません。")
 MOLVAR_FIXED_TEXT(CreateMoveFolderQuestion,

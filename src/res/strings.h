@@ -29,6 +29,11 @@ const text::Cp932String& InstallProperly();
 // 1 notification, 2 after-processing).
 const text::Cp932String& PageTabLabel(int index);
 
+// The history window's column headers, by column (0 日時, 1 設定, 2 内容,
+// 3 ファイル, 4 詳細).
+inline constexpr int kHistoryColumns = 5;
+const text::Cp932String& HistoryColumnHeader(int column);
+
 // Refusals and offers of the settings dialog's checks.
 const text::Cp932String& NoTargetFileName();
 const text::Cp932String& NoMoveFolder();

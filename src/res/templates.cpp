@@ -109,6 +109,15 @@ constexpr std::array kSetEnvControls{
     ControlTemplate{kIdCancel, K::PushButton, kButtonStyle, {213, 262, 50, 17}, kCancel},
 };
 
+constexpr std::array kHistoryControls{
+    ControlTemplate{IDC_HISTORY_LIST, K::ReportList, kGroup | kBorder | kTabStop | kGrowRight | kGrowBottom,
+                    {7, 7, 426, 186}, u8""},
+    ControlTemplate{IDC_OPEN_HISTORY_FILE, K::PushButton, kButtonStyle | kFollowBottom, {7, 200, 84, 14},
+                    u8"履歴ファイルを開く"},
+    ControlTemplate{kIdCancel, K::DefPushButton, kButtonStyle | kFollowRight | kFollowBottom, {383, 200, 50, 14},
+                    u8"閉じる"},
+};
+
 constexpr std::array kDialogs{
     DialogTemplate{IDD_ABOUTBOX, DialogKind::Modal, {0, 0, 162, 62}, u8"Molvar バージョン情報", 9,
                    u8"MS UI Gothic", kAboutControls},
@@ -120,6 +129,8 @@ constexpr std::array kDialogs{
                    kNoticeProcControls},
     DialogTemplate{IDD_SETENV, DialogKind::Modal, {0, 0, 275, 289}, u8"監視フォルダ設定", 10, kDialogFont,
                    kSetEnvControls},
+    DialogTemplate{IDD_HISTORY, DialogKind::Resizable, {0, 0, 440, 221}, u8"処理履歴", 10, kDialogFont,
+                   kHistoryControls},
 };
 
 constexpr MenuItemTemplate kSeparator{0, u8""};
@@ -129,6 +140,7 @@ constexpr std::array kTrayItems{
     MenuItemTemplate{ID_WATCH_STOP, u8"停止(&T)"},
     kSeparator,
     MenuItemTemplate{ID_WATCH_SETTINGS, u8"監視設定...(&U)"},
+    MenuItemTemplate{ID_SHOW_HISTORY, u8"処理履歴(&L)..."},
     kSeparator,
     MenuItemTemplate{ID_HELP_FINDER, u8"トピックスの検索(&H)"},
     MenuItemTemplate{ID_APP_ABOUT, u8"バージョン情報(&A)..."},

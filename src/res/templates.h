@@ -17,6 +17,7 @@ inline constexpr unsigned IDD_AFTERPROC = 133;
 inline constexpr unsigned IDD_FILEPROC = 134;
 inline constexpr unsigned IDD_NOTICEPROC = 135;
 inline constexpr unsigned IDD_SETENV = 136;
+inline constexpr unsigned IDD_HISTORY = 137;
 
 // Menu and icon ids.
 inline constexpr unsigned IDR_MAINFRAME = 128;
@@ -39,6 +40,7 @@ enum class ControlKind : std::uint8_t {
     GrayRect,   // sunken grey rectangle
     ListBox,
     TabControl,
+    ReportList,  // rows of cells under column headers, one row selected at a time
 };
 
 // Style flags of a control beyond what its kind implies.
@@ -55,6 +57,13 @@ inline constexpr std::uint32_t kNoSort = 1u << 8;         // list box: no LBS_SO
 inline constexpr std::uint32_t kNoIntegralHeight = 1u << 9;
 inline constexpr std::uint32_t kVScroll = 1u << 10;
 inline constexpr std::uint32_t kSunken = 1u << 11;        // SS_SUNKEN
+// How a control of a resizable dialog follows the window's size: its right
+// or bottom edge keeps its distance to the window's (grow), or the control
+// keeps its size and moves along (follow).
+inline constexpr std::uint32_t kGrowRight = 1u << 12;
+inline constexpr std::uint32_t kGrowBottom = 1u << 13;
+inline constexpr std::uint32_t kFollowRight = 1u << 14;
+inline constexpr std::uint32_t kFollowBottom = 1u << 15;
 }  // namespace style
 
 // A rectangle in dialog units.
@@ -73,6 +82,7 @@ struct ControlTemplate {
 enum class DialogKind : std::uint8_t {
     Modal,  // pop-up with caption, system menu and modal frame
     Page,   // child window without border or caption, placed by its own rectangle
+    Resizable,  // a modal dialog with a sizing border; its rectangle is its least size
 };
 
 struct DialogTemplate {

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "config/data_folder.h"
+#include "dialogs/history_dlg.h"
 #include "engine/molvar_doc.h"
 #include "framework/executable_name.h"
 #include "framework/message_box.h"
@@ -22,6 +23,7 @@ using text::operator""_cp;
 
 constexpr framework::MessageMapEntry<CMolvarApp> kCommands[] = {
     framework::OnCommand(res::ID_APP_ABOUT, &CMolvarApp::OnAppAbout),
+    framework::OnCommand(res::ID_SHOW_HISTORY, &CMolvarApp::OnShowHistory),
 };
 
 const text::Cp932String& RegistryKey() {
@@ -123,6 +125,11 @@ int CMolvarApp::ExitInstance(int status) {
 void CMolvarApp::OnAppAbout() {
     CAboutDlg about;
     about.DoModal();
+}
+
+void CMolvarApp::OnShowHistory() {
+    dialogs::CHistoryDlg history(platform::TheActivityLog());
+    history.DoModal();
 }
 
 bool CMolvarApp::OnCmdMsg(unsigned id, int code, framework::CCmdUI* ui) {

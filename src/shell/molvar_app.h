@@ -38,6 +38,8 @@ public:
     int ExitInstance(int status);
 
     void OnAppAbout();
+    // The history window, modal like the other dialogs.
+    void OnShowHistory();
     bool OnCmdMsg(unsigned id, int code, framework::CCmdUI* ui) override;
 
     int ExitStatus() const { return exitStatus_; }

@@ -3,6 +3,7 @@
 // its template rectangle with its text whole, and the edits' byte limits
 // holding against an input method and a paste as well as typing.
 #include <QAbstractButton>
+#include <QApplication>
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QRadioButton>
@@ -98,7 +99,28 @@ TEST_P(LayoutTest, ControlsStandAtTheirTemplateRectanglesWithTheirTexts) {
 }
 
 INSTANTIATE_TEST_SUITE_P(QtTemplates, LayoutTest,
-                         ::testing::Values(res::IDD_ABOUTBOX, res::IDD_DIRLIST, res::IDD_SETENV));
+                         ::testing::Values(res::IDD_ABOUTBOX, res::IDD_DIRLIST, res::IDD_SETENV, res::IDD_HISTORY));
+
+// The history window grows with its list and its buttons along; it never
+// gets smaller than its template.
+TEST(QtLayoutTest, TheHistoryFollowsItsSizeDownToItsTemplate) {
+    CDialog dialog(res::IDD_HISTORY);
+    DialogScript script;
+    script.Then([&](DialogUser&) {
+        const QtWindow* window = framework::qt::WindowOf(&dialog);
+        const QSize least = window->Widget()->size();
+        window->Widget()->resize(least + QSize(100, 50));
+        QApplication::processEvents();
+        EXPECT_EQ(window->Control(res::IDC_HISTORY_LIST)->geometry(),
+                  window->TemplateRect(res::IDC_HISTORY_LIST).adjusted(0, 0, 100, 50));
+        EXPECT_EQ(window->Control(IDCANCEL)->geometry(), window->TemplateRect(IDCANCEL).translated(100, 50));
+        EXPECT_EQ(window->Control(res::IDC_OPEN_HISTORY_FILE)->geometry(),
+                  window->TemplateRect(res::IDC_OPEN_HISTORY_FILE).translated(0, 50));
+        EXPECT_EQ(window->Widget()->minimumSize(), least);
+        dialog.EndDialog(IDCANCEL);
+    });
+    dialog.DoModal();
+}
 
 // The pages, each inside the settings dialog's window over its tab control.
 TEST(QtLayoutTest, PagesStandOverTheTabControlAtTheirPositions) {

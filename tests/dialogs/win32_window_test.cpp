@@ -98,7 +98,7 @@ void ExpectLaidOut(HWND window, const res::DialogTemplate& source) {
         }
         EXPECT_EQ(Placed(controls[k], window), Mapped(window, control.rect));
         if (control.kind != res::ControlKind::Edit && control.kind != res::ControlKind::ListBox &&
-            control.kind != res::ControlKind::TabControl) {
+            control.kind != res::ControlKind::TabControl && control.kind != res::ControlKind::ReportList) {
             EXPECT_EQ(WindowText(controls[k]), Wide(control.text));
         }
     }
@@ -141,11 +141,41 @@ INSTANTIATE_TEST_SUITE_P(Templates, LayoutTest,
                                          Layout{res::IDD_SETENV, res::IDD_NOTICEPROC},
                                          Layout{res::IDD_SETENV, res::IDD_AFTERPROC},
                                          Layout{res::IDD_DIRLIST, std::nullopt},
-                                         Layout{res::IDD_ABOUTBOX, std::nullopt}),
+                                         Layout{res::IDD_ABOUTBOX, std::nullopt},
+                                         Layout{res::IDD_HISTORY, std::nullopt}),
                          [](const testing::TestParamInfo<Layout>& info) {
                              return std::to_string(info.param.dialog) +
                                     (info.param.page ? "With" + std::to_string(*info.param.page) : "");
                          });
+
+// The history window grows with its list and its buttons along; the user
+// cannot make it smaller than its template.
+TEST(Win32ResizeTest, TheHistoryFollowsItsSizeDownToItsTemplate) {
+    CDialog dialog(res::IDD_HISTORY);
+    DialogScript script;
+    script.Then([&](DialogUser&) {
+        const HWND window = HandleOf(&dialog);
+        const HWND list = ::GetDlgItem(window, res::IDC_HISTORY_LIST), close = ::GetDlgItem(window, IDCANCEL);
+        const Box listAt = Placed(list, window), closeAt = Placed(close, window);
+        RECT least;
+        ::GetWindowRect(window, &least);
+        const auto resize = [&](LONG dx, LONG dy) {
+            ::SetWindowPos(window, nullptr, 0, 0, least.right - least.left + dx, least.bottom - least.top + dy,
+                           SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        };
+        resize(100, 50);
+        EXPECT_EQ(Placed(list, window), (Box{listAt[0], listAt[1], listAt[2] + 100, listAt[3] + 50}));
+        EXPECT_EQ(Placed(close, window), (Box{closeAt[0] + 100, closeAt[1] + 50, closeAt[2] + 100, closeAt[3] + 50}));
+        resize(-200, -100);
+        RECT now;
+        ::GetWindowRect(window, &now);
+        EXPECT_EQ(std::pair(now.right - now.left, now.bottom - now.top),
+                  std::pair(least.right - least.left, least.bottom - least.top));
+        EXPECT_EQ(Placed(list, window), listAt);
+        dialog.EndDialog(IDOK);
+    });
+    dialog.DoModal();
+}
 
 // Text on the clipboard, for a paste. Test programs that show windows take
 // turns (the scripted user has the screen), and so they do here.

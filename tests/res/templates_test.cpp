@@ -12,7 +12,8 @@
 namespace molvar::res {
 namespace {
 
-constexpr unsigned kDialogIds[] = {IDD_ABOUTBOX, IDD_DIRLIST, IDD_AFTERPROC, IDD_FILEPROC, IDD_NOTICEPROC, IDD_SETENV};
+constexpr unsigned kDialogIds[] = {IDD_ABOUTBOX, IDD_DIRLIST, IDD_AFTERPROC, IDD_FILEPROC, IDD_NOTICEPROC, IDD_SETENV,
+                                   IDD_HISTORY};
 constexpr unsigned kPageIds[] = {IDD_AFTERPROC, IDD_FILEPROC, IDD_NOTICEPROC};
 
 // The backends hand every text to the ANSI side in code page 932 at some

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <utility>
 
 #include "config/watch_record.h"
 #include "engine/change_scan.h"
@@ -180,11 +181,12 @@ TEST_F(TrayProgramTest, TheRightButtonOpensTheMenuWithStartAndStopAsTheWatchIsAn
         texts.push_back(text::ToUtf8ForDisplay(item.text));
     }
     EXPECT_EQ(texts, (std::vector<std::string>{test::U8(u8"開始(&S)"), test::U8(u8"停止(&T)"), "",
-                                               test::U8(u8"監視設定...(&U)"), "", test::U8(u8"トピックスの検索(&H)"),
-                                               test::U8(u8"バージョン情報(&A)..."), "", test::U8(u8"終了(&X)")}));
-    EXPECT_EQ(user.Enabled({res::ID_WATCH_START, res::ID_WATCH_STOP, res::ID_WATCH_SETTINGS, res::ID_APP_ABOUT,
-                            res::ID_TRAY_EXIT}),
-              "01111");
+                                               test::U8(u8"監視設定...(&U)"), test::U8(u8"処理履歴(&L)..."), "",
+                                               test::U8(u8"トピックスの検索(&H)"), test::U8(u8"バージョン情報(&A)..."), "",
+                                               test::U8(u8"終了(&X)")}));
+    EXPECT_EQ(user.Enabled({res::ID_WATCH_START, res::ID_WATCH_STOP, res::ID_WATCH_SETTINGS, res::ID_SHOW_HISTORY,
+                            res::ID_APP_ABOUT, res::ID_TRAY_EXIT}),
+              "011111");
     // The help page lies beside the executable where it was installed.
     EXPECT_EQ(user.Enabled({res::ID_HELP_FINDER}), platform::PathExists(shell::HelpPagePath()) ? "1" : "0");
     EXPECT_EQ(engine::g_bWatching.load(), 0);  // Stop was chosen
@@ -203,17 +205,22 @@ TEST_F(TrayProgramTest, TheRightButtonOpensTheMenuWithStartAndStopAsTheWatchIsAn
     user.ClickIcon(frame, WM_RBUTTONUP, shell::kTrayIconId, res::ID_WATCH_START);
     EXPECT_EQ(engine::g_bWatching.load(), 1);
 
-    // The about box; a right click while it is open brings it forward
-    // rather than a second menu.
-    test::DialogScript script;
-    script.Then([&](framework::DialogUser& dialogUser) {
-        EXPECT_EQ(dialogUser.ModalTemplate(), res::IDD_ABOUTBOX);
-        frame.WindowProc(shell::WM_TRAYNOTIFY, shell::kTrayIconId, WM_RBUTTONUP);
-        EXPECT_EQ(user.shown.size(), 4u);
-        dialogUser.PressKey(VK_ESCAPE);
-    });
-    user.ClickIcon(frame, WM_RBUTTONUP, shell::kTrayIconId, res::ID_APP_ABOUT);
-    EXPECT_EQ(framework::ActiveModalDialog(), nullptr);
+    // The about box and the history; a right click while one is open
+    // brings it forward rather than a second menu.
+    for (const auto& opened : {std::pair(res::ID_APP_ABOUT, res::IDD_ABOUTBOX),
+                               std::pair(res::ID_SHOW_HISTORY, res::IDD_HISTORY)}) {
+        const unsigned command = opened.first;
+        const std::size_t menus = user.shown.size();
+        test::DialogScript script;
+        script.Then([&](framework::DialogUser& dialogUser) {
+            EXPECT_EQ(dialogUser.ModalTemplate(), opened.second);
+            frame.WindowProc(shell::WM_TRAYNOTIFY, shell::kTrayIconId, WM_RBUTTONUP);
+            EXPECT_EQ(user.shown.size(), menus + 1);
+            dialogUser.PressKey(VK_ESCAPE);
+        });
+        user.ClickIcon(frame, WM_RBUTTONUP, shell::kTrayIconId, command);
+        EXPECT_EQ(framework::ActiveModalDialog(), nullptr);
+    }
     app.ExitInstance(0);
 }
 

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <limits>
 #include <map>
+#include <string>
 #include <vector>
 
 #include "framework/dialog.h"
@@ -13,6 +14,11 @@
 
 namespace molvar::framework::headless {
 
+struct ReportRow {
+    std::vector<std::string> cells;
+    bool marked = false;
+};
+
 struct ControlState {
     const res::ControlTemplate* source = nullptr;
     text::Cp932String text;
@@ -20,7 +26,8 @@ struct ControlState {
     int check = BST_UNCHECKED;
     bool enabled = true;
     bool visible = true;
-    std::vector<text::Cp932String> lines;  // list box lines or tab labels
+    std::vector<text::Cp932String> lines;  // list box lines, tab labels or report column headers
+    std::vector<ReportRow> rows;           // a report list's
     int selection = -1;
 };
 
@@ -53,6 +60,13 @@ public:
     void TabSelect(int id, int index) override;
     int TabSelection(int id) const override;
     int TabCount(int id) const override;
+    void ReportAddColumn(int id, const text::Cp932String& header) override { At(id).lines.push_back(header); }
+    int ReportInsertRow(int id, int index, const std::vector<std::string>& cells, bool marked) override;
+    void ReportDeleteRow(int id, int index) override;
+    int ReportRowCount(int id) const override { return static_cast<int>(At(id).rows.size()); }
+    std::string ReportCell(int id, int row, int column) const override;
+    bool ReportRowMarked(int id, int row) const override;
+    void ReportFitColumns(int) override {}
     void ShowWindow() override { window_.visible = true; }
 
     CDialog& Dialog() const { return dialog_; }

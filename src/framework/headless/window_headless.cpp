@@ -32,7 +32,7 @@ HeadlessWindow::HeadlessWindow(const res::DialogTemplate& source, CDialog& dialo
         state.source = &control;
         state.visible = (control.styles & res::style::kHidden) == 0;
         if (control.kind != res::ControlKind::Edit && control.kind != res::ControlKind::ListBox &&
-            control.kind != res::ControlKind::TabControl) {
+            control.kind != res::ControlKind::TabControl && control.kind != res::ControlKind::ReportList) {
             state.text = text::LiteralToCp932(control.text);
         }
     }
@@ -169,6 +169,40 @@ void HeadlessWindow::TabSelect(int id, int index) { ListSelect(id, index); }
 int HeadlessWindow::TabSelection(int id) const { return ListSelection(id); }
 
 int HeadlessWindow::TabCount(int id) const { return ListCount(id); }
+
+int HeadlessWindow::ReportInsertRow(int id, int index, const std::vector<std::string>& cells, bool marked) {
+    auto& rows = At(id).rows;
+    if (index < 0 || static_cast<std::size_t>(index) > rows.size()) {
+        index = static_cast<int>(rows.size());
+    }
+    // A row has a cell for each column and no more, as a list view keeps it.
+    ReportRow row{cells, marked};
+    row.cells.resize(At(id).lines.size());
+    rows.insert(rows.begin() + index, std::move(row));
+    return index;
+}
+
+void HeadlessWindow::ReportDeleteRow(int id, int index) {
+    auto& rows = At(id).rows;
+    if (index >= 0 && static_cast<std::size_t>(index) < rows.size()) {
+        rows.erase(rows.begin() + index);
+    }
+}
+
+std::string HeadlessWindow::ReportCell(int id, int row, int column) const {
+    const auto& rows = At(id).rows;
+    if (row < 0 || static_cast<std::size_t>(row) >= rows.size()) {
+        return {};
+    }
+    const auto& cells = rows[static_cast<std::size_t>(row)].cells;
+    return column >= 0 && static_cast<std::size_t>(column) < cells.size() ? cells[static_cast<std::size_t>(column)]
+                                                                           : std::string();
+}
+
+bool HeadlessWindow::ReportRowMarked(int id, int row) const {
+    const auto& rows = At(id).rows;
+    return row >= 0 && static_cast<std::size_t>(row) < rows.size() && rows[static_cast<std::size_t>(row)].marked;
+}
 
 bool HeadlessWindow::Reachable(int id) const {
     const ControlState* state = Find(id);

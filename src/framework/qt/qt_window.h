@@ -83,7 +83,16 @@ public:
     void TabSelect(int id, int index) override;
     int TabSelection(int id) const override;
     int TabCount(int id) const override;
+    void ReportAddColumn(int id, const text::Cp932String& header) override;
+    int ReportInsertRow(int id, int index, const std::vector<std::string>& cells, bool marked) override;
+    void ReportDeleteRow(int id, int index) override;
+    int ReportRowCount(int id) const override;
+    std::string ReportCell(int id, int row, int column) const override;
+    bool ReportRowMarked(int id, int row) const override;
+    void ReportFitColumns(int id) override;
     void ShowWindow() override;
+    // A resizable dialog's controls follow its size (see res::style).
+    void FollowSize();
 
     CDialog& Dialog() const { return dialog_; }
     QWidget* Widget() const { return widget_.data(); }
@@ -111,6 +120,7 @@ private:
     QWidget* MakeIcon(const res::ControlTemplate& control, QWidget& parent);
     QWidget* MakeListBox(const res::ControlTemplate& control, QWidget& parent);
     QWidget* MakeTabControl(const res::ControlTemplate& control, QWidget& parent);
+    QWidget* MakeReportList(const res::ControlTemplate& control, QWidget& parent);
     void Place(QWidget& made, const res::ControlTemplate& control);
     void SetButtonText(QAbstractButton& button, const res::ControlTemplate& control, const QString& text);
     void OnEditChanged(int id);

@@ -6,21 +6,26 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QColor>
 #include <QFont>
 #include <QFontDatabase>
 #include <QFontMetrics>
 #include <QFrame>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPixmap>
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
 #include <QSignalBlocker>
+#include <QStyle>
 #include <QTabBar>
+#include <QTreeWidget>
 #include <QWindow>
 
 #include <algorithm>
@@ -114,6 +119,26 @@ public:
 private:
     CDialog& dialog_;
 };
+
+// A resizable dialog's controls follow each change of its size.
+class SizeFollower final : public QObject {
+public:
+    explicit SizeFollower(QtWindow& window) : window_(window) {}
+
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Resize) {
+            window_.FollowSize();
+        }
+        return false;
+    }
+
+private:
+    QtWindow& window_;
+};
+
+QString FromUtf8(const std::string& utf8) {
+    return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
+}
 
 unsigned VirtualKeyOf(int key) {
     switch (key) {
@@ -224,8 +249,10 @@ void QtWindow::Create(QtWindow* parent) {
         widget_ = owned_.get();
         widget_->move(parent->Units().ToPixels({source_.rect.x, source_.rect.y, 0, 0}).topLeft());
     } else {
+        const bool resizable = source_.kind == res::DialogKind::Resizable;
         owned_ = std::make_unique<QWidget>(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                                                        Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+                                                        Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
+                                                        (resizable ? Qt::WindowMaximizeButtonHint : Qt::Widget));
         widget_ = owned_.get();
         widget_->setWindowTitle(FromLiteral(source_.caption));
         widget_->installEventFilter(MakeChild<CloseAsCancel>(*widget_, dialog_));
@@ -239,7 +266,14 @@ void QtWindow::Create(QtWindow* parent) {
         }
     }
     widget_->setFont(DialogFont(source_));
-    widget_->setFixedSize(units_.ToPixels({0, 0, source_.rect.cx, source_.rect.cy}).size());
+    const QSize size = units_.ToPixels({0, 0, source_.rect.cx, source_.rect.cy}).size();
+    if (source_.kind == res::DialogKind::Resizable) {
+        widget_->setMinimumSize(size);
+        widget_->resize(size);
+        widget_->installEventFilter(MakeChild<SizeFollower>(*widget_, *this));
+    } else {
+        widget_->setFixedSize(size);
+    }
     QButtonGroup* radios = nullptr;
     for (const res::ControlTemplate& control : source_.controls) {
         QWidget* made = MakeControl(control, *widget_);
@@ -299,6 +333,9 @@ QWidget* QtWindow::MakeControl(const res::ControlTemplate& control, QWidget& par
         break;
     case ControlKind::TabControl:
         return MakeTabControl(control, parent);  // placed by itself
+    case ControlKind::ReportList:
+        made = MakeReportList(control, parent);
+        break;
     }
     Place(*made, control);
     return made;
@@ -352,6 +389,21 @@ QWidget* QtWindow::MakeListBox(const res::ControlTemplate& control, QWidget& par
             if (ready_) dialog_.OnCommand(id, LBN_SELCHANGE);
         });
     }
+    return list;
+}
+
+QWidget* QtWindow::MakeReportList(const res::ControlTemplate& control, QWidget& parent) {
+    auto* list = MakeChild<QTreeWidget>(parent);
+    list->setColumnCount(0);
+    list->setRootIsDecorated(false);
+    list->setUniformRowHeights(true);
+    list->setSortingEnabled(false);
+    list->setSelectionMode(QAbstractItemView::SingleSelection);
+    list->setSelectionBehavior(QAbstractItemView::SelectRows);
+    list->setAllColumnsShowFocus(true);
+    list->setFrameShape((control.styles & style::kBorder) != 0 ? QFrame::StyledPanel : QFrame::NoFrame);
+    list->header()->setStretchLastSection(false);
+    list->header()->setSectionsClickable(false);
     return list;
 }
 
@@ -693,6 +745,103 @@ int QtWindow::TabSelection(int id) const {
 int QtWindow::TabCount(int id) const {
     const auto* tabs = qobject_cast<const QTabBar*>(Control(id));
     return tabs != nullptr ? tabs->count() : 0;
+}
+
+void QtWindow::ReportAddColumn(int id, const text::Cp932String& header) {
+    if (auto* list = qobject_cast<QTreeWidget*>(Control(id))) {
+        const int column = list->columnCount();
+        list->setColumnCount(column + 1);
+        list->headerItem()->setText(column, ToQString(header));
+    }
+}
+
+int QtWindow::ReportInsertRow(int id, int index, const std::vector<std::string>& cells, bool marked) {
+    auto* list = qobject_cast<QTreeWidget*>(Control(id));
+    if (list == nullptr) {
+        return -1;
+    }
+    if (index < 0 || index > list->topLevelItemCount()) {
+        index = list->topLevelItemCount();
+    }
+    auto row = std::make_unique<QTreeWidgetItem>();
+    const int columns = std::min(list->columnCount(), static_cast<int>(cells.size()));
+    for (int column = 0; column < columns; ++column) {
+        row->setText(column, FromUtf8(cells[static_cast<std::size_t>(column)]));
+    }
+    // The system's error icon and red text; the other rows keep the icon's
+    // room empty, so that the first column's texts line up.
+    const int iconSize = list->style()->pixelMetric(QStyle::PM_SmallIconSize);
+    if (marked) {
+        row->setIcon(0, list->style()->standardIcon(QStyle::SP_MessageBoxCritical));
+        row->setData(0, Qt::UserRole, true);
+        for (int column = 0; column < list->columnCount(); ++column) {
+            row->setForeground(column, QColor(0xB0, 0x00, 0x00));
+        }
+    } else {
+        QPixmap room(iconSize, iconSize);
+        room.fill(Qt::transparent);
+        row->setIcon(0, QIcon(room));
+    }
+    const QSignalBlocker quiet(list);
+    list->insertTopLevelItem(index, row.release());
+    return index;
+}
+
+void QtWindow::ReportDeleteRow(int id, int index) {
+    if (auto* list = qobject_cast<QTreeWidget*>(Control(id))) {
+        const QSignalBlocker quiet(list);
+        std::unique_ptr<QTreeWidgetItem> gone(list->takeTopLevelItem(index));
+    }
+}
+
+int QtWindow::ReportRowCount(int id) const {
+    const auto* list = qobject_cast<const QTreeWidget*>(Control(id));
+    return list != nullptr ? list->topLevelItemCount() : 0;
+}
+
+std::string QtWindow::ReportCell(int id, int row, int column) const {
+    const auto* list = qobject_cast<const QTreeWidget*>(Control(id));
+    const QTreeWidgetItem* item = list != nullptr ? list->topLevelItem(row) : nullptr;
+    return item != nullptr && column >= 0 && column < list->columnCount() ? item->text(column).toStdString()
+                                                                        : std::string();
+}
+
+bool QtWindow::ReportRowMarked(int id, int row) const {
+    const auto* list = qobject_cast<const QTreeWidget*>(Control(id));
+    const QTreeWidgetItem* item = list != nullptr ? list->topLevelItem(row) : nullptr;
+    return item != nullptr && item->data(0, Qt::UserRole).toBool();
+}
+
+void QtWindow::ReportFitColumns(int id) {
+    if (auto* list = qobject_cast<QTreeWidget*>(Control(id))) {
+        for (int column = 0; column < list->columnCount(); ++column) {
+            list->resizeColumnToContents(column);
+        }
+    }
+}
+
+void QtWindow::FollowSize() {
+    if (!widget_) {
+        return;
+    }
+    const QSize least = units_.ToPixels({0, 0, source_.rect.cx, source_.rect.cy}).size();
+    const int dx = std::max(0, widget_->width() - least.width());
+    const int dy = std::max(0, widget_->height() - least.height());
+    for (const res::ControlTemplate& control : source_.controls) {
+        QWidget* made = Control(control.id);
+        const std::uint32_t flags = control.styles;
+        constexpr std::uint32_t kFollows = style::kGrowRight | style::kGrowBottom | style::kFollowRight |
+                                           style::kFollowBottom;
+        if (made == nullptr || (flags & kFollows) == 0) {
+            continue;
+        }
+        QRect at = units_.ToPixels(control.rect);
+        if ((flags & (style::kFollowRight | style::kGrowRight)) != 0) at.setRight(at.right() + dx);
+        if ((flags & style::kFollowRight) != 0) at.setLeft(at.left() + dx);
+        if ((flags & (style::kFollowBottom | style::kGrowBottom)) != 0) at.setBottom(at.bottom() + dy);
+        if ((flags & style::kFollowBottom) != 0) at.setTop(at.top() + dy);
+        made->setGeometry(at);
+    }
 }
 
 void QtWindow::ShowWindow() {

@@ -56,6 +56,13 @@ public:
     void TabSelect(int id, int index) override;
     int TabSelection(int id) const override;
     int TabCount(int id) const override;
+    void ReportAddColumn(int id, const text::Cp932String& header) override;
+    int ReportInsertRow(int id, int index, const std::vector<std::string>& cells, bool marked) override;
+    void ReportDeleteRow(int id, int index) override;
+    int ReportRowCount(int id) const override;
+    std::string ReportCell(int id, int row, int column) const override;
+    bool ReportRowMarked(int id, int row) const override;
+    void ReportFitColumns(int id) override;
     void ShowWindow() override;
 
     HWND Handle() const { return window_; }
@@ -84,6 +91,12 @@ private:
     // The dialog window at the top, which keeps the focus for its pages.
     Win32Window* TopWindow();
     void PlaceInParent(HWND parent);
+    // A report list's rows select whole, and a failure's row carries the
+    // system's error icon.
+    void PrepareReportList(HWND list);
+    // A resizable dialog: its least size and where its controls stood at it.
+    void KeepLayout();
+    void FollowSize(int width, int height);
 
     const res::DialogTemplate& source_;
     CDialog& dialog_;
@@ -91,6 +104,9 @@ private:
     bool ready_ = false;  // notifications go to the dialog from now on
     HWND pendingFocus_ = nullptr;  // set while the window is hidden
     std::map<int, EditState> edits_;
+    SIZE leastWindow_{};  // a resizable dialog's window at its template size
+    SIZE leastClient_{};  // and its client area
+    std::map<int, RECT> placed_;  // the controls that follow the size, at the least size
 };
 
 // The window of this backend that is `hwnd` or holds it as a control; null

@@ -138,6 +138,8 @@ DWORD ControlStyle(const res::ControlTemplate& control) {
     case ControlKind::TabControl:
         // A page lies on top of it: it must not paint over the page.
         return result | WS_CLIPSIBLINGS;
+    case ControlKind::ReportList:
+        return result | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_NOSORTHEADER;
     }
     return result;
 }
@@ -148,6 +150,7 @@ std::wstring InitialText(const res::ControlTemplate& control) {
     case ControlKind::Edit:
     case ControlKind::ListBox:
     case ControlKind::TabControl:
+    case ControlKind::ReportList:
     case ControlKind::Icon:
         return {};
     default:
@@ -162,7 +165,8 @@ TemplateWriter WriteTemplate(const res::DialogTemplate& source) {
     // its parent's dialog units afterwards.
     const DWORD dialogStyle = DS_SETFONT | DS_3DLOOK |
                               (page ? WS_CHILD | DS_CONTROL
-                                    : WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_CENTER);
+                                    : WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_CENTER) |
+                              (source.kind == res::DialogKind::Resizable ? WS_THICKFRAME | WS_MAXIMIZEBOX : 0);
     TemplateWriter writer;
     writer.Word(1);       // dlgVer
     writer.Word(0xFFFF);  // signature: DLGTEMPLATEEX
@@ -210,6 +214,9 @@ TemplateWriter WriteTemplate(const res::DialogTemplate& source) {
         case ControlKind::TabControl:
             writer.String(WC_TABCONTROLW);
             break;
+        case ControlKind::ReportList:
+            writer.String(WC_LISTVIEWW);
+            break;
         default:
             writer.Word(0xFFFF);
             writer.Word(kButtonClass);
@@ -223,10 +230,33 @@ TemplateWriter WriteTemplate(const res::DialogTemplate& source) {
 
 void EnsureCommonControls() {
     static const bool done = [] {
-        INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_TAB_CLASSES | ICC_STANDARD_CLASSES};
+        INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_TAB_CLASSES | ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES};
         return ::InitCommonControlsEx(&controls) != FALSE;
     }();
     static_cast<void>(done);
+}
+
+std::wstring WideOfUtf8(std::string_view utf8) {
+    if (utf8.empty()) {
+        return {};
+    }
+    // Bytes that are not UTF-8 show as U+FFFD.
+    const int length = ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(std::max(length, 0)), L'\0');
+    ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), length);
+    return wide;
+}
+
+std::string Utf8OfWide(std::wstring_view wide) {
+    if (wide.empty()) {
+        return {};
+    }
+    const int length = ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0,
+                                             nullptr, nullptr);
+    std::string utf8(static_cast<std::size_t>(std::max(length, 0)), '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), utf8.data(), length, nullptr,
+                          nullptr);
+    return utf8;
 }
 
 // Puts the focus on `control` the way the dialog manager does (an edit's
@@ -282,10 +312,16 @@ bool Win32Window::Create(HWND parent) {
                 ::SendMessageW(child, STM_SETICON, reinterpret_cast<WPARAM>(icon), 0);
             }
         }
+        if (control.kind == ControlKind::ReportList) {
+            PrepareReportList(child);
+        }
         child = ::GetWindow(child, GW_HWNDNEXT);
     }
     if (source_.kind == res::DialogKind::Page) {
         PlaceInParent(parent);
+    }
+    if (source_.kind == res::DialogKind::Resizable) {
+        KeepLayout();
     }
     ready_ = true;
     return true;
@@ -309,6 +345,57 @@ void Win32Window::PlaceInParent(HWND parent) {
         }
     }
     ::SetWindowPos(window_, after, at.left, at.top, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE);
+}
+
+void Win32Window::PrepareReportList(HWND list) {
+    constexpr DWORD kRowStyle = LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER;
+    ::SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, kRowStyle, kRowStyle);
+    // The list view destroys the image list with itself (it is not shared).
+    const HIMAGELIST images = ::ImageList_Create(::GetSystemMetrics(SM_CXSMICON), ::GetSystemMetrics(SM_CYSMICON),
+                                                 ILC_COLOR32 | ILC_MASK, 1, 0);
+    const auto icon = static_cast<HICON>(::LoadImageW(nullptr, IDI_ERROR, IMAGE_ICON,
+                                                      ::GetSystemMetrics(SM_CXSMICON),
+                                                      ::GetSystemMetrics(SM_CYSMICON), LR_SHARED));
+    if (images != nullptr && icon != nullptr) {
+        ::ImageList_AddIcon(images, icon);
+    }
+    ::SendMessageW(list, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(images));
+}
+
+void Win32Window::KeepLayout() {
+    RECT window;
+    RECT client;
+    ::GetWindowRect(window_, &window);
+    ::GetClientRect(window_, &client);
+    leastWindow_ = {window.right - window.left, window.bottom - window.top};
+    leastClient_ = {client.right, client.bottom};
+    constexpr std::uint32_t kFollows = style::kGrowRight | style::kGrowBottom | style::kFollowRight |
+                                       style::kFollowBottom;
+    for (const res::ControlTemplate& control : source_.controls) {
+        if ((control.styles & kFollows) != 0 && control.id != res::IDC_STATIC) {
+            RECT at;
+            ::GetWindowRect(Control(control.id), &at);
+            ::MapWindowPoints(nullptr, window_, reinterpret_cast<POINT*>(&at), 2);
+            placed_[control.id] = at;
+        }
+    }
+}
+
+void Win32Window::FollowSize(int width, int height) {
+    const int dx = std::max(0, width - static_cast<int>(leastClient_.cx));
+    const int dy = std::max(0, height - static_cast<int>(leastClient_.cy));
+    for (const auto& [id, at] : placed_) {
+        const std::uint32_t flags = Find(id)->styles;
+        RECT now = at;
+        if ((flags & (style::kFollowRight | style::kGrowRight)) != 0) now.right += dx;
+        if ((flags & style::kFollowRight) != 0) now.left += dx;
+        if ((flags & (style::kFollowBottom | style::kGrowBottom)) != 0) now.bottom += dy;
+        if ((flags & style::kFollowBottom) != 0) now.top += dy;
+        ::SetWindowPos(Control(id), nullptr, now.left, now.top, now.right - now.left, now.bottom - now.top,
+                       SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    // Buttons moved over what the window painted before.
+    ::InvalidateRect(window_, nullptr, TRUE);
 }
 
 INT_PTR CALLBACK Win32Window::DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -343,9 +430,20 @@ INT_PTR Win32Window::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         ::SetWindowLongPtrW(window, DWLP_MSGRESULT, result);
         return TRUE;
     }
+    case WM_GETMINMAXINFO:
+        if (leastWindow_.cx > 0) {
+            reinterpret_cast<MINMAXINFO*>(lParam)->ptMinTrackSize = {leastWindow_.cx, leastWindow_.cy};
+            return TRUE;
+        }
+        return FALSE;
+    case WM_SIZE:
+        if (!placed_.empty()) {
+            FollowSize(LOWORD(lParam), HIWORD(lParam));
+        }
+        return FALSE;
     case WM_CLOSE:
         // The close box and Alt+F4 cancel, as Escape does.
-        if (ready_ && source_.kind == res::DialogKind::Modal) {
+        if (ready_ && source_.kind != res::DialogKind::Page) {
             dialog_.OnCommand(IDCANCEL, BN_CLICKED);
         }
         return TRUE;
@@ -645,6 +743,111 @@ int Win32Window::TabSelection(int id) const {
 int Win32Window::TabCount(int id) const {
     const HWND control = Control(id);
     return control != nullptr ? static_cast<int>(::SendMessageW(control, TCM_GETITEMCOUNT, 0, 0)) : 0;
+}
+
+void Win32Window::ReportAddColumn(int id, const text::Cp932String& header) {
+    const HWND list = Control(id);
+    if (list == nullptr) {
+        return;
+    }
+    const HWND headers = reinterpret_cast<HWND>(::SendMessageW(list, LVM_GETHEADER, 0, 0));
+    const int count = headers != nullptr ? static_cast<int>(::SendMessageW(headers, HDM_GETITEMCOUNT, 0, 0)) : 0;
+    std::wstring wide = text::ToWideForDisplay(header);
+    LVCOLUMNW column{};
+    column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
+    column.pszText = wide.data();
+    column.cx = 80;
+    column.iSubItem = count;
+    ::SendMessageW(list, LVM_INSERTCOLUMNW, static_cast<WPARAM>(count), reinterpret_cast<LPARAM>(&column));
+}
+
+int Win32Window::ReportInsertRow(int id, int index, const std::vector<std::string>& cells, bool marked) {
+    const HWND list = Control(id);
+    if (list == nullptr) {
+        return -1;
+    }
+    const int count = ReportRowCount(id);
+    std::wstring first = WideOfUtf8(cells.empty() ? std::string_view() : std::string_view(cells.front()));
+    LVITEMW item{};
+    item.mask = LVIF_TEXT | LVIF_IMAGE;
+    item.iItem = index < 0 || index > count ? count : index;
+    item.pszText = first.data();
+    item.iImage = marked ? 0 : I_IMAGENONE;
+    const int at = static_cast<int>(::SendMessageW(list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
+    if (at < 0) {
+        return -1;
+    }
+    for (std::size_t column = 1; column < cells.size(); ++column) {
+        std::wstring wide = WideOfUtf8(cells[column]);
+        LVITEMW cell{};
+        cell.iSubItem = static_cast<int>(column);
+        cell.pszText = wide.data();
+        ::SendMessageW(list, LVM_SETITEMTEXTW, static_cast<WPARAM>(at), reinterpret_cast<LPARAM>(&cell));
+    }
+    return at;
+}
+
+void Win32Window::ReportDeleteRow(int id, int index) {
+    if (const HWND list = Control(id); list != nullptr && index >= 0) {
+        ::SendMessageW(list, LVM_DELETEITEM, static_cast<WPARAM>(index), 0);
+    }
+}
+
+int Win32Window::ReportRowCount(int id) const {
+    const HWND list = Control(id);
+    return list != nullptr ? static_cast<int>(::SendMessageW(list, LVM_GETITEMCOUNT, 0, 0)) : 0;
+}
+
+std::string Win32Window::ReportCell(int id, int row, int column) const {
+    const HWND list = Control(id);
+    if (list == nullptr || row < 0 || column < 0) {
+        return {};
+    }
+    // The list view says how much it copied, not how long the text is.
+    for (std::size_t size = 256;; size *= 4) {
+        std::wstring text(size, L'\0');
+        LVITEMW cell{};
+        cell.iSubItem = column;
+        cell.pszText = text.data();
+        cell.cchTextMax = static_cast<int>(size);
+        const auto got = static_cast<std::size_t>(
+            ::SendMessageW(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&cell)));
+        if (got + 1 < size || size >= 65536) {
+            text.resize(std::min(got, size - 1));
+            return Utf8OfWide(text);
+        }
+    }
+}
+
+bool Win32Window::ReportRowMarked(int id, int row) const {
+    const HWND list = Control(id);
+    LVITEMW item{};
+    item.mask = LVIF_IMAGE;
+    item.iItem = row;
+    return list != nullptr && row >= 0 &&
+           ::SendMessageW(list, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item)) != FALSE && item.iImage == 0;
+}
+
+void Win32Window::ReportFitColumns(int id) {
+    const HWND list = Control(id);
+    const HWND headers = list != nullptr ? reinterpret_cast<HWND>(::SendMessageW(list, LVM_GETHEADER, 0, 0)) : nullptr;
+    if (headers == nullptr) {
+        return;
+    }
+    const int count = static_cast<int>(::SendMessageW(headers, HDM_GETITEMCOUNT, 0, 0));
+    // The wider of the cells and the header; the last column would
+    // otherwise fill whatever room is left, however little.
+    for (int column = 0; column < count; ++column) {
+        const auto fit = [&](LPARAM how) {
+            ::SendMessageW(list, LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(column), how);
+            return ::SendMessageW(list, LVM_GETCOLUMNWIDTH, static_cast<WPARAM>(column), 0);
+        };
+        const LRESULT cells = fit(LVSCW_AUTOSIZE);
+        const LRESULT header = fit(LVSCW_AUTOSIZE_USEHEADER);
+        if (column + 1 == count || cells > header) {
+            fit(std::max(cells, header));
+        }
+    }
 }
 
 void Win32Window::ShowWindow() {
