@@ -252,7 +252,7 @@ std::shared_ptr<void> ActivityLog::Listen(Listener listener) {
     });
 }
 
-NativePath ActivityLog::FilePath() const { return state_->file; }
+NativePath ActivityLog::FilePath() const { return state_->folder.empty() ? NativePath{} : state_->file; }
 
 void ActivityLog::EchoToStandardOutput(bool echo) {
     const std::lock_guard lock(state_->mutex);

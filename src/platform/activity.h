@@ -69,6 +69,7 @@ public:
     using Listener = std::function<void(const HistoryLine&)>;
     [[nodiscard]] std::shared_ptr<void> Listen(Listener listener);
 
+    // Empty for a log that has no folder.
     NativePath FilePath() const;
     // Headless runs also print each line on standard output.
     void EchoToStandardOutput(bool echo);
