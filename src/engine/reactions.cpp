@@ -8,7 +8,6 @@
 #include "framework/message_box.h"
 #include "platform/activity.h"
 #include "platform/files.h"
-#include "platform/history_file.h"
 #include "platform/native_path.h"
 #include "res/strings.h"
 #include "text/convert.h"

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "platform/clock.h"
+#include "platform/files.h"
 #include "platform/history_file.h"
 #include "text/convert.h"
 
@@ -163,7 +164,7 @@ namespace {
 
 void WriteLocked(ActivityLog::State& state, const std::string& text) {
     if (!state.folderMade) {
-        state.folderMade = MakeNativeFolderTree(state.folder);
+        state.folderMade = MakeFolderTree(state.folder);
     }
     const std::int64_t now = CalendarTimeNow();
     if (!state.appending) {

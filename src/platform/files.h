@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -88,6 +89,11 @@ bool IsTemporaryFileName(std::string_view name);
 bool PathExists(const NativePath& path);
 bool MoveFileTo(const NativePath& from, const NativePath& to, MoveMode mode);
 bool IsSameFile(const NativePath& first, const NativePath& second);
+bool MakeFolderTree(const NativePath& path);
+
+// The system's words (UTF-8) for the last failure of this thread: why a
+// MoveFileTo that returned false failed, for instance.
+std::string LastErrorText();
 
 // Removes the temporary files that ReplaceFileAtomically and MoveFileTo
 // leave in `folder` when their process is killed in the middle of a write.

@@ -14,9 +14,6 @@ namespace molvar::platform {
 // `folder`, the separator, `name` (a name of ASCII letters).
 NativePath ChildPath(const NativePath& folder, std::string_view name);
 
-// Makes the folder and those above it where missing.
-bool MakeNativeFolderTree(const NativePath& folder);
-
 // A file held open for appending only (made when missing), so that the
 // lines of several processes never tear.
 class AppendFile {
@@ -48,8 +45,5 @@ void RotateWhenPast(const NativePath& path, const NativePath& rotated, std::uint
 
 // The file's bytes, at most the last `maxBytes`; empty when it cannot be read.
 std::string ReadFileTail(const NativePath& path, std::size_t maxBytes);
-
-// The system's words (UTF-8) for the last failure of this thread.
-std::string LastErrorText();
 
 }  // namespace molvar::platform

@@ -14,6 +14,7 @@
 #include <memory>
 #include <optional>
 #include <string_view>
+#include <system_error>
 
 #include "platform/file_write_gate.h"
 #include "platform/files.h"
@@ -292,13 +293,11 @@ bool MakeFolder(const text::Cp932String& path) {
     return osPath && ::mkdir(osPath->c_str(), 0700) == 0;
 }
 
-bool MakeFolderTree(const text::Cp932String& path) {
-    const auto osPath = OsPath(path);
-    if (!osPath) {
-        return false;
-    }
-    for (std::size_t slash = osPath->find('/', 1);; slash = osPath->find('/', slash + 1)) {
-        const std::string level = osPath->substr(0, slash);
+namespace {
+
+bool MakeOsFolderTree(const std::string& osPath) {
+    for (std::size_t slash = osPath.find('/', 1);; slash = osPath.find('/', slash + 1)) {
+        const std::string level = osPath.substr(0, slash);
         if (!level.empty() && ::mkdir(level.c_str(), 0700) != 0 && errno != EEXIST) {
             return false;
         }
@@ -307,8 +306,19 @@ bool MakeFolderTree(const text::Cp932String& path) {
         }
     }
     struct stat info {};
-    return ::stat(osPath->c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+    return ::stat(osPath.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
+
+}  // namespace
+
+bool MakeFolderTree(const text::Cp932String& path) {
+    const auto osPath = OsPath(path);
+    return osPath && MakeOsFolderTree(*osPath);
+}
+
+bool MakeFolderTree(const NativePath& path) { return MakeOsFolderTree(path.bytes()); }
+
+std::string LastErrorText() { return std::generic_category().message(errno); }
 
 bool MoveFileTo(const text::Cp932String& from, const text::Cp932String& to, MoveMode mode) {
     const auto osFrom = OsPath(from);

@@ -4,7 +4,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <system_error>
 #include <utility>
 
 #include "platform/history_file.h"
@@ -20,19 +19,6 @@ NativePath ChildPath(const NativePath& folder, std::string_view name) {
         path += '/';
     }
     return NativePath::FromOsBytes(path.append(name));
-}
-
-bool MakeNativeFolderTree(const NativePath& folder) {
-    const std::string& path = folder.bytes();
-    for (std::size_t slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {
-        const std::string level = path.substr(0, slash);
-        if (!level.empty() && ::mkdir(level.c_str(), 0700) != 0 && errno != EEXIST) {
-            return false;
-        }
-        if (slash == std::string::npos) {
-            return true;
-        }
-    }
 }
 
 struct AppendFile::Held {
@@ -108,7 +94,5 @@ std::string ReadFileTail(const NativePath& path, std::size_t maxBytes) {
     bytes.resize(filled);
     return bytes;
 }
-
-std::string LastErrorText() { return std::generic_category().message(errno); }
 
 }  // namespace molvar::platform

@@ -340,23 +340,44 @@ bool MakeFolder(const text::Cp932String& path) {
     return osPath && ::CreateDirectoryW(osPath->c_str(), nullptr);
 }
 
-bool MakeFolderTree(const text::Cp932String& path) {
-    const auto osPath = OsPath(path);
-    if (!osPath) {
-        return false;
-    }
+namespace {
+
+bool MakeWideFolderTree(const std::wstring& osPath) {
     // Every level is tried; whether the whole path is a folder in the end
     // is what counts (a level may exist but refuse creation, such as a
     // drive's root or a share).
-    for (std::size_t at = RootLength(*osPath); at <= osPath->size(); ++at) {
-        if (at == osPath->size() || IsSeparator((*osPath)[at])) {
-            const std::wstring level = osPath->substr(0, at);
+    for (std::size_t at = RootLength(osPath); at <= osPath.size(); ++at) {
+        if (at == osPath.size() || IsSeparator(osPath[at])) {
+            const std::wstring level = osPath.substr(0, at);
             if (!level.empty() && !IsSeparator(level.back())) {
                 ::CreateDirectoryW(level.c_str(), nullptr);
             }
         }
     }
-    return IsFolder(*osPath);
+    return IsFolder(osPath);
+}
+
+}  // namespace
+
+bool MakeFolderTree(const text::Cp932String& path) {
+    const auto osPath = OsPath(path);
+    return osPath && MakeWideFolderTree(*osPath);
+}
+
+bool MakeFolderTree(const NativePath& path) { return MakeWideFolderTree(win32::WideOf(path)); }
+
+std::string LastErrorText() {
+    const DWORD code = ::GetLastError();
+    wchar_t* buffer = nullptr;
+    const DWORD length = ::FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
+        reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    std::wstring text = length > 0 ? std::wstring(buffer, length) : L"error " + std::to_wstring(code);
+    ::LocalFree(buffer);
+    while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' ' || text.back() == L'.')) {
+        text.pop_back();
+    }
+    return Utf8ForDisplay(win32::NativeOfWide(text));
 }
 
 bool MoveFileTo(const text::Cp932String& from, const text::Cp932String& to, MoveMode mode) {

@@ -22,21 +22,6 @@ NativePath ChildPath(const NativePath& folder, std::string_view name) {
     return win32::NativeOfWide(path);
 }
 
-bool MakeNativeFolderTree(const NativePath& folder) {
-    const std::wstring path = win32::WideOf(folder);
-    // From the first separator after the drive or share, level by level.
-    for (std::size_t at = path.find_first_of(L"\\/", 3);; at = path.find_first_of(L"\\/", at + 1)) {
-        const std::wstring level = path.substr(0, at);
-        if (!::CreateDirectoryW(ApiPathOf(win32::NativeOfWide(level)).c_str(), nullptr) &&
-            ::GetLastError() != ERROR_ALREADY_EXISTS && ::GetLastError() != ERROR_ACCESS_DENIED) {
-            return false;
-        }
-        if (at == std::wstring::npos) {
-            return true;
-        }
-    }
-}
-
 namespace {
 
 bool SameFile(HANDLE first, HANDLE second) {
@@ -162,25 +147,6 @@ std::string ReadFileTail(const NativePath& path, std::size_t maxBytes) {
     }
     bytes.resize(filled);
     return bytes;
-}
-
-std::string LastErrorText() {
-    const DWORD code = ::GetLastError();
-    wchar_t* buffer = nullptr;
-    const DWORD length = ::FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
-        reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
-    std::wstring text = length > 0 ? std::wstring(buffer, length) : L"error " + std::to_wstring(code);
-    ::LocalFree(buffer);
-    while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' ' || text.back() == L'.')) {
-        text.pop_back();
-    }
-    const int needed = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
-                                             nullptr, nullptr);
-    std::string utf8(static_cast<std::size_t>(needed > 0 ? needed : 0), '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), utf8.data(), needed, nullptr,
-                          nullptr);
-    return utf8;
 }
 
 }  // namespace molvar::platform

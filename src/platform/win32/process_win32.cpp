@@ -3,7 +3,7 @@
 #include <shellapi.h>
 
 #include "platform/command_line.h"
-#include "platform/history_file.h"
+#include "platform/files.h"
 #include "platform/process.h"
 #include "platform/win32/com.h"
 #include "platform/win32/handle.h"
