@@ -3,11 +3,12 @@
 // (and the byte limits the backend puts on the edits) takes part.
 #include "framework/scripted_user/dialog_user.h"
 #include "framework/win32/win32_window.h"
+#include "platform/native_path.h"
+#include "platform/win32/wide_path.h"
 
 #include <commctrl.h>
 
 #include <algorithm>
-#include <climits>
 
 namespace molvar::framework {
 namespace {
@@ -17,27 +18,9 @@ using win32::Win32Window;
 // Whether `window` is the modal dialog's window or one of its pages.
 bool InActiveDialog(const Win32Window& window) { return InActiveModalDialog(window.Dialog()); }
 
-std::wstring WideFromUtf8(std::string_view utf8) {
-    if (utf8.empty() || utf8.size() > INT_MAX) {
-        return {};
-    }
-    const int length = static_cast<int>(utf8.size());
-    const int needed = ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), length, nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(std::max(needed, 0)), L'\0');
-    ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), length, wide.data(), needed);
-    return wide;
-}
+std::wstring WideFromUtf8(std::string_view utf8) { return platform::win32::WideOf(platform::NativeFromUtf8(utf8)); }
 
-std::string Utf8FromWide(std::wstring_view wide) {
-    if (wide.empty() || wide.size() > INT_MAX) {
-        return {};
-    }
-    const int length = static_cast<int>(wide.size());
-    const int needed = ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), length, nullptr, 0, nullptr, nullptr);
-    std::string utf8(static_cast<std::size_t>(std::max(needed, 0)), '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), length, utf8.data(), needed, nullptr, nullptr);
-    return utf8;
-}
+std::string Utf8FromWide(std::wstring_view wide) { return platform::Utf8ForDisplay(platform::win32::NativeOfWide(wide)); }
 
 std::wstring WindowText(HWND window) {
     const int length = ::GetWindowTextLengthW(window);

@@ -12,6 +12,8 @@
 #include <utility>
 
 #include "framework/backend_support/edit_limit.h"
+#include "platform/native_path.h"
+#include "platform/win32/wide_path.h"
 #include "text/convert.h"
 #include "text/win32/wide.h"
 
@@ -236,28 +238,11 @@ void EnsureCommonControls() {
     static_cast<void>(done);
 }
 
-std::wstring WideOfUtf8(std::string_view utf8) {
-    if (utf8.empty()) {
-        return {};
-    }
-    // Bytes that are not UTF-8 show as U+FFFD.
-    const int length = ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(std::max(length, 0)), L'\0');
-    ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), length);
-    return wide;
-}
+// Report cells are UTF-8; the platform's native-path conversions carry them
+// (bytes that are not UTF-8 show as U+FFFD).
+std::wstring WideOfUtf8(std::string_view utf8) { return platform::win32::WideOf(platform::NativeFromUtf8(utf8)); }
 
-std::string Utf8OfWide(std::wstring_view wide) {
-    if (wide.empty()) {
-        return {};
-    }
-    const int length = ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0,
-                                             nullptr, nullptr);
-    std::string utf8(static_cast<std::size_t>(std::max(length, 0)), '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), utf8.data(), length, nullptr,
-                          nullptr);
-    return utf8;
-}
+std::string Utf8OfWide(std::wstring_view wide) { return platform::Utf8ForDisplay(platform::win32::NativeOfWide(wide)); }
 
 // Puts the focus on `control` the way the dialog manager does (an edit's
 // text selected, the default button following the focus).
