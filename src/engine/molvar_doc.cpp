@@ -101,8 +101,7 @@ void CMolvarDoc::StartWatching() {
                                std::nullopt};
         if (const auto kind = platform::FileSystemWithoutChangeReports(config::FieldText(entry.folder))) {
             context.scanEvery = kUnreportedScanInterval;
-            TellActivity(entry, "folder-timed",
-                         platform::NativeOf(config::FieldText(entry.folder)).value_or(platform::NativePath{}),
+            TellActivity(entry, "folder-timed", WatchedFolderPath(entry),
                          std::string(*kind) + " は他所での変更を通知しないため、" +
                              std::to_string(kUnreportedScanInterval.count()) + " 秒ごとにも調べます");
         }

@@ -1,9 +1,8 @@
 #include "engine/monitor_thread.h"
 
-#include "engine/reactions.h"
-
 #include <string>
 
+#include "engine/reactions.h"
 #include "platform/activity.h"
 #include "platform/clock.h"
 
@@ -55,9 +54,7 @@ std::atomic<std::chrono::milliseconds::rep> g_lookForFolderEveryMs{2000};
 namespace {
 
 void TellOfFolder(const MonitorContext& context, std::string_view event, std::string detail = {}) {
-    TellActivity(context.entry, event,
-                 platform::NativeOf(config::FieldText(context.entry.folder)).value_or(platform::NativePath{}),
-                 std::move(detail));
+    TellActivity(context.entry, event, WatchedFolderPath(context.entry), std::move(detail));
 }
 
 // The watch's start and stop, told by the thread that watches.

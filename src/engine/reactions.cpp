@@ -37,13 +37,11 @@ std::optional<platform::NativePath> TargetPath(const std::optional<platform::Nat
     return platform::JoinPath(FieldText(entry.folder), *fileName);
 }
 
-platform::NativePath FolderPath(const config::WatchEntry& entry) {
+}  // namespace
+
+platform::NativePath WatchedFolderPath(const config::WatchEntry& entry) {
     return platform::NativeOf(FieldText(entry.folder)).value_or(platform::NativePath{});
 }
-
-std::string Display(const text::Cp932String& text) { return text::ToUtf8ForDisplay(text); }
-
-}  // namespace
 
 void TellActivity(const config::WatchEntry& entry, std::string_view event,
                   platform::NativePath path, std::string detail) {
@@ -56,7 +54,7 @@ void NotifyUser(const config::WatchEntry& entry, const platform::Services& servi
     platform::ActivityBatch::Flush();
     if (entry.soundKind == config::BeepSound) {
         services.Beep(kBeepFrequencyHz, kBeepDuration);
-        TellActivity(entry, "notified", FolderPath(entry), "ビープ音");
+        TellActivity(entry, "notified", WatchedFolderPath(entry), "ビープ音");
     } else if (entry.soundKind == config::WaveFile) {
         const text::Cp932String wave = FieldText(entry.soundFile);
         const auto path = platform::NativeOf(wave).value_or(platform::NativePath{});
@@ -68,7 +66,7 @@ void NotifyUser(const config::WatchEntry& entry, const platform::Services& servi
     }
     if (entry.showMessage != 0) {
         AfxMessageBox(FieldText(entry.folder) + res::NowRunningSuffix(), MB_OK);
-        TellActivity(entry, "notified", FolderPath(entry), "メッセージ");
+        TellActivity(entry, "notified", WatchedFolderPath(entry), "メッセージ");
     }
 }
 
@@ -81,9 +79,9 @@ void RunProgram(const std::optional<platform::NativePath>& fileName, const confi
     platform::ActivityBatch::Flush();
     const auto target = entry.openTarget != 0 ? TargetPath(fileName, entry) : std::nullopt;
     const platform::NativePath told = target.value_or(platform::NativePath{});
-    const std::string command = Display(program);
+    const std::string command = text::ToUtf8ForDisplay(program);
     if (entry.openTarget != 0 && fileName && !target) {
-        TellActivity(entry, "failed", FolderPath(entry),
+        TellActivity(entry, "failed", WatchedFolderPath(entry),
                      "プログラムを起動できません: " + command + ": ファイルのパスが長すぎます");
         return;
     }
@@ -115,7 +113,7 @@ void OpenTargetFile(const std::optional<platform::NativePath>& fileName, const c
     const auto target = TargetPath(fileName, entry);
     if (!target) {
         if (fileName) {
-            TellActivity(entry, "failed", FolderPath(entry), "ファイルを開けません: パスが長すぎます");
+            TellActivity(entry, "failed", WatchedFolderPath(entry), "ファイルを開けません: パスが長すぎます");
         }
         return;
     }
@@ -138,7 +136,7 @@ void AfterProcess(const platform::NativePath& fileName, const config::WatchEntry
     const auto source = platform::JoinPath(FieldText(entry.folder), fileName);
     auto destination = platform::JoinPath(moveFolder, fileName);
     const auto fail = [&](const std::string& why) {
-        TellActivity(entry, "failed", source.value_or(FolderPath(entry)), "移動できません: " + why);
+        TellActivity(entry, "failed", source.value_or(WatchedFolderPath(entry)), "移動できません: " + why);
     };
     if (!source || !destination) {
         fail("パスが長すぎます");

@@ -15,9 +15,12 @@
 
 namespace molvar::engine {
 
-// One event of the setting for the activity history, at the services' time.
+// One event of the setting for the activity history, at the real time.
 void TellActivity(const config::WatchEntry& entry, std::string_view event,
                   platform::NativePath path, std::string detail);
+
+// The watched folder as the history names it (empty when it has no OS form).
+platform::NativePath WatchedFolderPath(const config::WatchEntry& entry);
 
 // The sound of the setting (beep or WAV file), then the message
 // "<folder>を実行します。" when the setting shows one.

@@ -91,9 +91,10 @@ struct ActivityLog::State {
     NativePath file;
     NativePath rotated;
     std::optional<AppendFile> appending;
+    // Once a second the file held is looked for at its path: another copy
+    // may have rotated it.
     std::int64_t checkedSecond = -1;
-    // Once a second the file held is looked for at its path (another copy
-    // may have rotated it), and the time's text is made again.
+    // The time's text, made again when the second changes.
     std::int64_t second = -1;
     std::string secondText;
     std::uint64_t rotateBytes = 0;

@@ -56,8 +56,9 @@ public:
 
     static constexpr std::uint64_t kRotateBytes = 1024 * 1024;
 
-    // Appends the event's line in one write, and hands it to every listener
-    // (on the recording thread). A write that fails is dropped.
+    // Appends the event's line in one write (or with the rest of this
+    // thread's ActivityBatch), and hands it to every listener (on the
+    // recording thread). A write that fails is dropped.
     void Record(const ActivityEvent& event);
 
     // The latest `count` lines of history.txt and history.1.txt, newest first.

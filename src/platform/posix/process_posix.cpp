@@ -130,8 +130,8 @@ Failure SpawnDetached(std::vector<std::string> words) {
             [[maybe_unused]] const auto sent = ::write(writeEnd.get(), &code, sizeof code);
             ::_exit(127);
         }
-        const int code = errno;
         if (grandchild < 0) {
+            const int code = errno;
             [[maybe_unused]] const auto sent = ::write(writeEnd.get(), &code, sizeof code);
         }
         ::_exit(0);

@@ -11,9 +11,9 @@
 #include <cstring>
 #include <string>
 
+#include "platform/activity.h"
 #include "platform/paths.h"
 #include "platform/posix/os_path.h"
-#include "platform/activity.h"
 #include "platform/session.h"
 #include "text/convert.h"
 
