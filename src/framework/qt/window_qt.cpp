@@ -34,6 +34,7 @@
 #include <string>
 
 #include "framework/backend_support/edit_limit.h"
+#include "framework/backend_support/follow_size.h"
 #include "framework/qt/qt_app.h"
 #include "framework/qt/qt_window.h"
 #include "text/convert.h"
@@ -829,18 +830,12 @@ void QtWindow::FollowSize() {
     const int dy = std::max(0, widget_->height() - least.height());
     for (const res::ControlTemplate& control : source_.controls) {
         QWidget* made = Control(control.id);
-        const std::uint32_t flags = control.styles;
-        constexpr std::uint32_t kFollows = style::kGrowRight | style::kGrowBottom | style::kFollowRight |
-                                           style::kFollowBottom;
-        if (made == nullptr || (flags & kFollows) == 0) {
+        if (made == nullptr || (control.styles & kFollowsSize) == 0) {
             continue;
         }
-        QRect at = units_.ToPixels(control.rect);
-        if ((flags & (style::kFollowRight | style::kGrowRight)) != 0) at.setRight(at.right() + dx);
-        if ((flags & style::kFollowRight) != 0) at.setLeft(at.left() + dx);
-        if ((flags & (style::kFollowBottom | style::kGrowBottom)) != 0) at.setBottom(at.bottom() + dy);
-        if ((flags & style::kFollowBottom) != 0) at.setTop(at.top() + dy);
-        made->setGeometry(at);
+        const QRect at = units_.ToPixels(control.rect);
+        const ControlEdges now = FollowedEdges({at.left(), at.top(), at.right(), at.bottom()}, control.styles, dx, dy);
+        made->setGeometry(QRect(QPoint(now.left, now.top), QPoint(now.right, now.bottom)));
     }
 }
 

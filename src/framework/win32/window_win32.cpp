@@ -12,6 +12,7 @@
 #include <utility>
 
 #include "framework/backend_support/edit_limit.h"
+#include "framework/backend_support/follow_size.h"
 #include "platform/native_path.h"
 #include "platform/win32/wide_path.h"
 #include "text/convert.h"
@@ -354,10 +355,8 @@ void Win32Window::KeepLayout() {
     ::GetClientRect(window_, &client);
     leastWindow_ = {window.right - window.left, window.bottom - window.top};
     leastClient_ = {client.right, client.bottom};
-    constexpr std::uint32_t kFollows = style::kGrowRight | style::kGrowBottom | style::kFollowRight |
-                                       style::kFollowBottom;
     for (const res::ControlTemplate& control : source_.controls) {
-        if ((control.styles & kFollows) != 0 && control.id != res::IDC_STATIC) {
+        if ((control.styles & kFollowsSize) != 0 && control.id != res::IDC_STATIC) {
             RECT at;
             ::GetWindowRect(Control(control.id), &at);
             ::MapWindowPoints(nullptr, window_, reinterpret_cast<POINT*>(&at), 2);
@@ -370,12 +369,7 @@ void Win32Window::FollowSize(int width, int height) {
     const int dx = std::max(0, width - static_cast<int>(leastClient_.cx));
     const int dy = std::max(0, height - static_cast<int>(leastClient_.cy));
     for (const auto& [id, at] : placed_) {
-        const std::uint32_t flags = Find(id)->styles;
-        RECT now = at;
-        if ((flags & (style::kFollowRight | style::kGrowRight)) != 0) now.right += dx;
-        if ((flags & style::kFollowRight) != 0) now.left += dx;
-        if ((flags & (style::kFollowBottom | style::kGrowBottom)) != 0) now.bottom += dy;
-        if ((flags & style::kFollowBottom) != 0) now.top += dy;
+        const ControlEdges now = FollowedEdges({at.left, at.top, at.right, at.bottom}, Find(id)->styles, dx, dy);
         ::SetWindowPos(Control(id), nullptr, now.left, now.top, now.right - now.left, now.bottom - now.top,
                        SWP_NOZORDER | SWP_NOACTIVATE);
     }
